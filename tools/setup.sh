@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# One-stop set-up for a fresh Debian 12 machine.
+#   tools/setup.sh run    install, build, start the main job on virtual adapters
+#   tools/setup.sh test   install, build (warnings are errors), run every test
+# Options through the environment: BUILD_DIR (default build), SANITIZE=1, NO_INSTALL=1.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev libserialport-dev
+          sdcc sdcc-ucsim libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev)
+
+install_packages() {
+    [ "${NO_INSTALL:-0}" = 1 ] && return 0
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+build() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja "$@"
+    cmake --build "$dir"
+}
+
+mode=${1:-}
+dir=${BUILD_DIR:-build}
+case "$mode" in
+  run)
+    install_packages
+    build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    if [ -x "$dir/bin/cindral" ]; then
+        exec "$dir/bin/cindral" --simulate
+    fi
+    exec "$dir/bin/ordwin-smoke"
+    ;;
+  test)
+    install_packages
+    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_WERROR=ON)
+    [ "${SANITIZE:-0}" = 1 ] && flags+=(-DZT_SANITIZE=ON -DZT_BENCH=OFF)
+    build "$dir" "${flags[@]}"
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j2
+    ;;
+  *)
+    echo "usage: tools/setup.sh run|test" >&2
+    exit 2
+    ;;
+esac

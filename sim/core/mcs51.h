@@ -3,6 +3,11 @@
 // The core keeps internal RAM and the SFR file itself and reads code through
 // a flat 64 KiB pointer, so the hot path has no virtual calls. XDATA and the
 // SFRs a chip marks as hooked go through Mcs51Bus.
+//
+// Opcode 0xA5 is reserved on the MCS-51; it executes here as a 1-cycle NOP.
+// The port latches P0..P3 always live in sfr[]: writes store the latch (and
+// reach the bus too when hooked), and read-modify-write instructions read the
+// latch, while plain reads of a hooked port go to the bus (the pins).
 #pragma once
 
 #include <cstdint>
@@ -10,7 +15,7 @@
 namespace zsim {
 
 class Mcs51Bus {
-public:
+  public:
     virtual ~Mcs51Bus() = default;
     virtual uint8_t XdataRead(uint16_t addr) = 0;
     virtual void XdataWrite(uint16_t addr, uint8_t value) = 0;
@@ -20,12 +25,26 @@ public:
 };
 
 class Mcs51 {
-public:
+  public:
     // SFR addresses of the core.
     enum : uint8_t {
-        P0 = 0x80, SP = 0x81, DPL = 0x82, DPH = 0x83, PCON = 0x87, TCON = 0x88, TMOD = 0x89,
-        P1 = 0x90, SCON = 0x98, SBUF = 0x99, P2 = 0xA0, IE = 0xA8, P3 = 0xB0, IP = 0xB8,
-        PSW = 0xD0, ACC = 0xE0, B = 0xF0,
+        P0 = 0x80,
+        SP = 0x81,
+        DPL = 0x82,
+        DPH = 0x83,
+        PCON = 0x87,
+        TCON = 0x88,
+        TMOD = 0x89,
+        P1 = 0x90,
+        SCON = 0x98,
+        SBUF = 0x99,
+        P2 = 0xA0,
+        IE = 0xA8,
+        P3 = 0xB0,
+        IP = 0xB8,
+        PSW = 0xD0,
+        ACC = 0xE0,
+        B = 0xF0,
     };
 
     // code must point at 65536 bytes and outlive the core.
@@ -63,7 +82,18 @@ public:
     uint64_t cycles = 0;  // machine cycles executed since construction
     bool idle = false;    // PCON bit 0 was set; cleared by Reset or by the chip
 
-private:
+    // Per-opcode execution counts (256 entries), filled only by the zsim_core_hits
+    // build of the core; the normal build never touches it, so it costs nothing.
+    uint64_t* opcode_hits = nullptr;
+
+  private:
+    uint8_t ReadLatch(uint8_t addr);  // read half of a read-modify-write
+    uint8_t ReadBit(uint8_t bit);
+    uint8_t ReadBitLatch(uint8_t bit);
+    void WriteBit(uint8_t bit, bool value);
+    void Push(uint8_t value);
+    uint8_t Pop();
+
     Mcs51Bus& bus_;
     const uint8_t* code_;
     bool hooked_[128] = {};

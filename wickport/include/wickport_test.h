@@ -1,0 +1,21 @@
+/* Wickport: hooks for tests that watch the report traffic in-process. */
+#ifndef WICKPORT_TEST_H
+#define WICKPORT_TEST_H
+
+#include "wickport.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Receives every trace line (the same text WICKPORT_TRACE writes, without the
+ * line end). Called with the library's lock held: it must not call back into
+ * Wickport. NULL removes the hook. */
+typedef void (*WpTraceCallback)(const char* line, void* user);
+WICKPORT_API void WpSetTraceCallback(WpTraceCallback callback, void* user);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

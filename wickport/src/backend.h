@@ -1,0 +1,48 @@
+// The seam between the C API and the two ways of reaching an adapter.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace wickport {
+
+struct AdapterInfo {
+    std::string serial;
+    uint16_t product_id = 0;
+    // Backend-private locator (hidraw path, or the virtual adapter's key).
+    std::string locator;
+};
+
+// One opened adapter. Every call returns a Wickport result code.
+class Device {
+  public:
+    virtual ~Device() = default;
+    virtual int Close() = 0;
+    // data holds 1..64 bytes.
+    virtual int Write(const uint8_t* data, int length) = 0;
+    // Fills all 64 bytes of report (zero padding after what arrived) and sets
+    // *received to the size of the report that arrived.
+    virtual int Read(uint8_t report[64], int* received, int timeout_ms) = 0;
+    virtual int Reset(bool boot_mode) = 0;
+    virtual int SetControl(int id, uint8_t value) = 0;
+    virtual int GetControl(int id, uint8_t* value) = 0;
+    virtual int SetFeature(const uint8_t* report, int length) = 0;
+    virtual int GetFeature(uint8_t* report, int length) = 0;
+};
+
+class Backend {
+  public:
+    virtual ~Backend() = default;
+    // Re-reads the attached adapters, in a stable order.
+    virtual std::vector<AdapterInfo> Enumerate() = 0;
+    // False once a listed adapter has vanished (checked before it is used).
+    virtual bool Present(const AdapterInfo& info) = 0;
+    virtual int Open(const AdapterInfo& info, std::unique_ptr<Device>* device) = 0;
+};
+
+std::unique_ptr<Backend> MakeVirtualBackend();
+std::unique_ptr<Backend> MakeHidBackend();
+
+}  // namespace wickport

@@ -1,0 +1,178 @@
+// Virtual adapters listed by WICKPORT_VIRTUAL, each a zsim::VirtualAdapter.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "adapter_list.h"
+#include "backend.h"
+#include "virtual_adapter.h"
+#include "wickport.h"
+
+namespace wickport {
+namespace {
+
+using AdapterPtr = std::shared_ptr<zsim::VirtualAdapter>;
+
+class VirtualDevice final : public Device {
+  public:
+    explicit VirtualDevice(AdapterPtr adapter) : adapter_(std::move(adapter)) { adapter_->Open(); }
+    ~VirtualDevice() override {
+        if (adapter_) adapter_->Close();
+    }
+
+    int Close() override {
+        if (!adapter_) return WP_E_INVALID_HANDLE;
+        bool present = adapter_->Present();
+        adapter_->Close();
+        adapter_.reset();
+        return present ? WP_OK : WP_E_IO;
+    }
+
+    int Write(const uint8_t* data, int length) override {
+        if (int rc = Check()) return rc;
+        if (adapter_->Write(data, length)) return WP_OK;
+        return adapter_->Present() ? WP_E_WRITE : WP_E_IO;
+    }
+
+    int Read(uint8_t report[64], int* received, int /*timeout_ms*/) override {
+        // The virtual adapter answers at once or never, so there is nothing to wait for.
+        *received = 0;
+        if (int rc = Check()) return rc;
+        int length = 0;
+        switch (adapter_->Read(report, &length)) {
+            case zsim::VirtualAdapter::ReadResult::kReport:
+                *received = length < 0 ? 0 : (length > WP_REPORT_SIZE ? WP_REPORT_SIZE : length);
+                return WP_OK;
+            case zsim::VirtualAdapter::ReadResult::kNoReply:
+                return WP_E_READ_TIMEOUT;
+            case zsim::VirtualAdapter::ReadResult::kGone:
+                break;
+        }
+        return WP_E_IO;
+    }
+
+    int Reset(bool boot_mode) override {
+        if (int rc = Check()) return rc;
+        if (adapter_->Reset(boot_mode)) return WP_OK;
+        return adapter_->Present() ? WP_E_RESET_RESPONSE : WP_E_IO;
+    }
+
+    int SetControl(int id, uint8_t value) override {
+        if (int rc = Check()) return rc;
+        if (adapter_->SetControl(id, value)) return WP_OK;
+        return adapter_->Present() ? WP_E_WRITE : WP_E_IO;
+    }
+
+    int GetControl(int id, uint8_t* value) override {
+        if (int rc = Check()) return rc;
+        if (adapter_->GetControl(id, value)) return WP_OK;
+        return adapter_->Present() ? WP_E_READ : WP_E_IO;
+    }
+
+    int SetFeature(const uint8_t* report, int length) override {
+        if (int rc = Check()) return rc;
+        if (adapter_->SetFeature(report, length)) return WP_OK;
+        return adapter_->Present() ? WP_E_WRITE : WP_E_IO;
+    }
+
+    int GetFeature(uint8_t* report, int length) override {
+        if (int rc = Check()) return rc;
+        if (adapter_->GetFeature(report, length)) return WP_OK;
+        return adapter_->Present() ? WP_E_READ : WP_E_IO;
+    }
+
+  private:
+    int Check() const {
+        if (!adapter_) return WP_E_INVALID_HANDLE;
+        return adapter_->Present() ? WP_OK : WP_E_IO;
+    }
+
+    AdapterPtr adapter_;
+};
+
+// The key of one description: the same text keeps the same adapter (and so the
+// same chip) across enumerations.
+std::string KeyOf(const VirtualDescription& d) {
+    std::string key = d.serial;
+    for (const auto& [k, v] : d.options) key += "\x1f" + k + "=" + v;
+    return key;
+}
+
+class VirtualBackend final : public Backend {
+  public:
+    std::vector<AdapterInfo> Enumerate() override {
+        const char* env = std::getenv("WICKPORT_VIRTUAL");
+        std::string text = env ? env : "";
+        if (!parsed_ || text != text_) Rebuild(text);
+        std::vector<AdapterInfo> list;
+        for (const auto& key : order_) {
+            const AdapterPtr& adapter = adapters_.at(key);
+            if (!adapter->Present()) continue;
+            list.push_back({adapter->Serial(), adapter->ProductId(), key});
+        }
+        return list;
+    }
+
+    bool Present(const AdapterInfo& info) override {
+        auto it = adapters_.find(info.locator);
+        return it != adapters_.end() && it->second->Present();
+    }
+
+    int Open(const AdapterInfo& info, std::unique_ptr<Device>* device) override {
+        auto it = adapters_.find(info.locator);
+        if (it == adapters_.end() || !it->second->Present()) return WP_E_INVALID_HANDLE;
+        *device = std::make_unique<VirtualDevice>(it->second);
+        return WP_OK;
+    }
+
+  private:
+    void Rebuild(const std::string& text) {
+        parsed_ = true;
+        text_ = text;
+        std::vector<std::string> problems;
+        std::vector<VirtualDescription> list = ParseVirtualList(text, &problems);
+        std::map<std::string, AdapterPtr> kept;
+        order_.clear();
+        for (const auto& d : list) {
+            std::string key = KeyOf(d);
+            auto it = adapters_.find(key);
+            if (it != adapters_.end()) {
+                kept.emplace(key, it->second);
+                order_.push_back(key);
+                continue;
+            }
+            std::string error;
+            std::unique_ptr<zsim::VirtualAdapter> adapter;
+            try {
+                adapter = zsim::VirtualAdapter::Create(d.serial, d.options, &error);
+            } catch (const std::exception& e) {
+                error = e.what();
+            }
+            if (!adapter) {
+                problems.push_back("skipping \"" + d.serial +
+                                   "\": " + (error.empty() ? std::string("refused") : error));
+                continue;
+            }
+            kept.emplace(key, AdapterPtr(std::move(adapter)));
+            order_.push_back(key);
+        }
+        // Adapters no longer listed go; an open one lives on in its Device.
+        adapters_ = std::move(kept);
+        for (const auto& p : problems)
+            std::fprintf(stderr, "wickport: WICKPORT_VIRTUAL: %s\n", p.c_str());
+    }
+
+    bool parsed_ = false;
+    std::string text_;
+    std::vector<std::string> order_;
+    std::map<std::string, AdapterPtr> adapters_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> MakeVirtualBackend() {
+    return std::make_unique<VirtualBackend>();
+}
+
+}  // namespace wickport

@@ -1,0 +1,170 @@
+// Opening, closing and traffic on the open adapter.
+#include <chrono>
+#include <cstring>
+
+#include "test_env.h"
+
+namespace {
+
+using OpenCloseTest = WickportTest;
+using TransferTest = WickportTest;
+using FeatureTest = WickportTest;
+
+TEST_F(OpenCloseTest, OpenNeedsASelection) {
+    ASSERT_EQ(UseAdapters("A;B"), 2);
+    EXPECT_EQ(WpOpen(), WP_E_NO_DEVICE_SELECTED);
+    ASSERT_EQ(WpSelectDevice("b"), WP_OK);
+    EXPECT_EQ(WpOpen(), WP_OK);
+    EXPECT_EQ(WpClose(), WP_OK);
+    // Nothing open any more.
+    EXPECT_EQ(WpClose(), WP_E_INVALID_HANDLE);
+}
+
+TEST_F(OpenCloseTest, EveryTransferNeedsAnOpenAdapter) {
+    ASSERT_EQ(UseAdapters("ONE"), 1);
+    uint8_t buf[64] = {1};
+    int received = 99;
+    uint8_t value = 0;
+    EXPECT_EQ(WpWrite(buf, 3), WP_E_INVALID_HANDLE);
+    EXPECT_EQ(WpRead(buf, 64, &received), WP_E_INVALID_HANDLE);
+    EXPECT_EQ(received, 0);
+    EXPECT_EQ(WpResetAdapter(), WP_E_INVALID_HANDLE);
+    EXPECT_EQ(WpResetBootMode(), WP_E_INVALID_HANDLE);
+    EXPECT_EQ(WpSetControlValue(0x40, 1), WP_E_INVALID_HANDLE);
+    EXPECT_EQ(WpGetControlValue(0x42, &value), WP_E_INVALID_HANDLE);
+    buf[0] = 0x49;
+    EXPECT_EQ(WpSetFeatureReport(buf, 5), WP_E_INVALID_HANDLE);
+    EXPECT_EQ(WpGetFeatureReport(buf, 5), WP_E_INVALID_HANDLE);
+}
+
+TEST_F(OpenCloseTest, ReopeningSwitchesToTheNewSelection) {
+    ASSERT_EQ(UseAdapters("R1;R2"), 2);
+    ASSERT_EQ(WpSelectDevice("R1"), WP_OK);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    uint8_t report[5] = {0x49, 4, 3, 1, 0};
+    ASSERT_EQ(WpSetFeatureReport(report, 5), WP_OK);
+    ASSERT_EQ(WpSelectDevice("R2"), WP_OK);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    // R2 never saw R1's pin mode.
+    uint8_t back[5] = {0x49};
+    ASSERT_EQ(WpGetFeatureReport(back, 5), WP_OK);
+    EXPECT_EQ(back[1], 0);
+    EXPECT_EQ(WpClose(), WP_OK);
+}
+
+TEST_F(OpenCloseTest, AnAdapterKeepsItsStateAcrossEnumerations) {
+    ASSERT_EQ(UseAdapters("K1:pid=0x8045;K2"), 2);
+    ASSERT_EQ(WpSelectDevice("K1"), WP_OK);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    uint8_t report[5] = {0x49, 2, 1, 1, 0};
+    ASSERT_EQ(WpSetFeatureReport(report, 5), WP_OK);
+    ASSERT_EQ(WpClose(), WP_OK);
+
+    // Same description, listed again (and moved): the same adapter.
+    ASSERT_EQ(UseAdapters("K2;K1:pid=0x8045"), 2);
+    ASSERT_EQ(WpSelectDevice("K1"), WP_OK);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    uint8_t back[5] = {0x49};
+    ASSERT_EQ(WpGetFeatureReport(back, 5), WP_OK);
+    EXPECT_EQ(0, std::memcmp(back, report, 5));
+    ASSERT_EQ(WpClose(), WP_OK);
+
+    // A changed description is a new adapter.
+    ASSERT_EQ(UseAdapters("K1:pid=0x8253"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    uint8_t fresh[5] = {0x49};
+    ASSERT_EQ(WpGetFeatureReport(fresh, 5), WP_OK);
+    EXPECT_EQ(fresh[1], 0);
+}
+
+TEST_F(OpenCloseTest, AnOpenAdapterOutlivesItsRemovalFromTheList) {
+    ASSERT_EQ(UseAdapters("GONE"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    ASSERT_EQ(UseAdapters("OTHER1;OTHER2"), 2);
+    uint8_t report[5] = {0x49, 1, 1, 0, 0};
+    EXPECT_EQ(WpSetFeatureReport(report, 5), WP_OK);
+    EXPECT_EQ(WpClose(), WP_OK);
+    EXPECT_EQ(WpOpen(), WP_E_NO_DEVICE_SELECTED);
+}
+
+TEST_F(TransferTest, ReadWithoutAReplyTimesOutAtOnce) {
+    ASSERT_EQ(UseAdapters("T1"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    // A long time-out must not be waited out: the virtual adapter never answers late.
+    ASSERT_EQ(WpSetTimeout(600000), WP_OK);
+    uint8_t buf[64];
+    std::memset(buf, 0xEE, sizeof buf);
+    int received = 99;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(WpRead(buf, 64, &received), WP_E_READ_TIMEOUT);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(received, 0);
+    EXPECT_EQ(buf[0], 0xEE);
+}
+
+TEST_F(TransferTest, RefusesBadLengthsAndBuffers) {
+    ASSERT_EQ(UseAdapters("T1"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    uint8_t buf[65] = {};
+    int received = 5;
+    EXPECT_EQ(WpWrite(buf, 0), WP_E_WRITE);
+    EXPECT_EQ(WpWrite(buf, 65), WP_E_WRITE);
+    EXPECT_EQ(WpWrite(buf, -1), WP_E_WRITE);
+    EXPECT_EQ(WpWrite(nullptr, 4), WP_E_WRITE);
+    EXPECT_EQ(WpRead(buf, 0, &received), WP_E_READ);
+    EXPECT_EQ(received, 0);
+    EXPECT_EQ(WpRead(buf, 65, &received), WP_E_READ);
+    EXPECT_EQ(WpRead(nullptr, 64, &received), WP_E_READ);
+    EXPECT_EQ(WpRead(buf, 64, nullptr), WP_E_READ);
+    EXPECT_LT(WpSetTimeout(-1), 0);
+    EXPECT_EQ(WpWrite(buf, 64), WP_OK);
+}
+
+TEST_F(FeatureTest, PinModeReportRoundTrips) {
+    ASSERT_EQ(UseAdapters("F1"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    uint8_t set[5] = {0x49, 3, 2, 1, 0};
+    ASSERT_EQ(WpSetFeatureReport(set, 5), WP_OK);
+    uint8_t get[5] = {0x49, 0, 0, 0, 0};
+    ASSERT_EQ(WpGetFeatureReport(get, 5), WP_OK);
+    EXPECT_EQ(get[0], 0x49);
+    EXPECT_EQ(get[1], 3);
+    EXPECT_EQ(get[2], 2);
+    EXPECT_EQ(get[3], 1);
+}
+
+TEST_F(FeatureTest, RefusedReportsFailAndLeaveTheBufferAlone) {
+    ASSERT_EQ(UseAdapters("F1"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    uint8_t bogus[3] = {0x10, 7, 7};
+    EXPECT_EQ(WpSetFeatureReport(bogus, 3), WP_E_WRITE);
+    EXPECT_EQ(WpGetFeatureReport(bogus, 3), WP_E_READ);
+    EXPECT_EQ(bogus[1], 7);
+    EXPECT_EQ(WpSetFeatureReport(bogus, 0), WP_E_WRITE);
+    EXPECT_EQ(WpGetFeatureReport(nullptr, 4), WP_E_READ);
+    EXPECT_EQ(WpGetFeatureReport(bogus, 65), WP_E_READ);
+}
+
+TEST_F(FeatureTest, ControlValuesRoundTrip) {
+    ASSERT_EQ(UseAdapters("SMALL:pid=0x8253"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    ASSERT_EQ(WpSetControlValue(0x41, 0), WP_OK);
+    ASSERT_EQ(WpSetControlValue(0x40, 2), WP_OK);
+    uint8_t value = 0xEE;
+    ASSERT_EQ(WpGetControlValue(0x40, &value), WP_OK);
+    EXPECT_EQ(value, 2);
+    EXPECT_EQ(WpSetControlValue(0x40, 256), WP_E_WRITE);
+    EXPECT_EQ(WpSetControlValue(-1, 0), WP_E_WRITE);
+    EXPECT_EQ(WpGetControlValue(0x40, nullptr), WP_E_READ);
+    EXPECT_LT(WpSetControlValue(0x10, 1), 0);
+    EXPECT_LT(WpGetControlValue(0x10, &value), 0);
+}
+
+TEST_F(FeatureTest, ResetsReachTheOpenAdapter) {
+    ASSERT_EQ(UseAdapters("RS"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    EXPECT_EQ(WpResetAdapter(), WP_OK);
+    EXPECT_EQ(WpResetBootMode(), WP_OK);
+}
+
+}  // namespace

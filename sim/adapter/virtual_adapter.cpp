@@ -1,76 +1,716 @@
 #include "virtual_adapter.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "adapter_firmware.h"
+#include "chip/zeltra.h"
 
 namespace zsim {
 namespace {
 
-// Placeholder until the packet protocol and the chip plug in: it has an
-// identity, control values and feature reports, and answers no command.
-class BasicAdapter final : public VirtualAdapter {
-public:
-    BasicAdapter(std::string serial, uint16_t pid) : serial_(std::move(serial)), pid_(pid) {}
+using Clock = std::chrono::steady_clock;
+
+constexpr uint8_t kStOk = 0x0D;
+constexpr uint8_t kStNotHalted = 0x01;
+constexpr uint8_t kStFailed = 0x02;
+constexpr uint8_t kStFlash = 0x03;
+constexpr uint8_t kStNoTarget = 0x57;
+
+// Real speed runs at most this much chip time per interaction, so a host that
+// went quiet for long does not cost a burst of simulation.
+constexpr uint64_t kMaxCyclesPerInteraction = 2 * kCyclesPerSecond;
+// Fast speed: a status or memory request of a running chip first runs it
+// until it halts or this many cycles (25 s of chip time) have passed.
+constexpr uint64_t kFastBudget = 50000000;
+
+constexpr uint8_t kPowerValue = 0x5F;
+
+// Parses "0x.." hex or plain decimal.
+bool ParseNumber(const std::string& text, uint64_t max, uint64_t* out) {
+    if (text.empty()) return false;
+    int base = 10;
+    size_t start = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        start = 2;
+    }
+    uint64_t v = 0;
+    for (size_t i = start; i < text.size(); ++i) {
+        char c = text[i];
+        int d;
+        if (c >= '0' && c <= '9') {
+            d = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            d = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            d = c - 'A' + 10;
+        } else {
+            return false;
+        }
+        v = v * base + d;
+        if (v > max) return false;
+    }
+    *out = v;
+    return true;
+}
+
+bool ParseHexByte(std::string text, uint8_t* out) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text = text.substr(2);
+    }
+    uint64_t v;
+    if (text.empty() || text.size() > 2 || !ParseNumber("0x" + text, 0xFF, &v)) return false;
+    *out = uint8_t(v);
+    return true;
+}
+
+enum class FaultKind { kDrop, kShort, kStatus, kUnplug, kNoPower, kHang };
+
+struct Fault {
+    FaultKind kind;
+    uint64_t at;  // 1-based exchange number; 0 = every exchange
+};
+
+bool ParseFaults(const std::string& text, std::vector<Fault>* faults, std::string* error) {
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t plus = text.find('+', pos);
+        std::string item =
+            text.substr(pos, plus == std::string::npos ? std::string::npos : plus - pos);
+        std::string kind = item;
+        uint64_t at = 0;
+        size_t atpos = item.find('@');
+        if (atpos != std::string::npos) {
+            kind = item.substr(0, atpos);
+            if (!ParseNumber(item.substr(atpos + 1), 1u << 30, &at) || at == 0) {
+                *error = "bad fault count in \"" + item + "\" (KIND@N with N from 1)";
+                return false;
+            }
+        }
+        static const std::pair<const char*, FaultKind> kKinds[] = {
+            {"drop", FaultKind::kDrop},       {"short", FaultKind::kShort},
+            {"status", FaultKind::kStatus},   {"unplug", FaultKind::kUnplug},
+            {"nopower", FaultKind::kNoPower}, {"hang", FaultKind::kHang}};
+        bool found = false;
+        for (const auto& [name, k] : kKinds) {
+            if (kind == name) {
+                faults->push_back({k, at});
+                found = true;
+            }
+        }
+        if (!found) {
+            *error = "unknown fault \"" + item +
+                     "\" (drop, short, status, unplug, nopower or hang, optionally @N)";
+            return false;
+        }
+        if (plus == std::string::npos) break;
+        pos = plus + 1;
+    }
+    return true;
+}
+
+struct Settings {
+    uint16_t pid = 0x8A51;
+    std::optional<uint8_t> mode;
+    std::optional<uint8_t> fw;
+    bool attached = true;
+    bool speed_max = false;
+    uint32_t latency_us = 0;
+    std::vector<Fault> faults;
+    ZeltraConfig chip;
+};
+
+bool IsSmall(uint16_t pid) {
+    return pid == 0x8045 || pid == 0x8253;
+}
+
+// The firmware version an adapter of this kind ships with (the one the
+// library expects of it).
+uint8_t DefaultVersion(uint16_t pid, uint8_t mode) {
+    if (pid == 0x8045) return 4;
+    if (pid == 0x8253) return 11;
+    return mode == 1 ? 2 : 31;
+}
+
+struct Reply {
+    std::vector<uint8_t> bytes;
+    int length = 64;
+};
+
+class ZeltraAdapter final : public VirtualAdapter {
+  public:
+    ZeltraAdapter(std::string serial, Settings s, std::unique_ptr<Zeltra> chip)
+        : serial_(std::move(serial)), s_(std::move(s)), chip_(std::move(chip)) {
+        small_ = IsSmall(s_.pid);
+        mode_ = s_.mode ? *s_.mode : (small_ ? 1 : 2);
+        version_ = s_.fw ? *s_.fw : DefaultVersion(s_.pid, mode_);
+        flash_.fill(0xFF);
+        flash_[10 * kFirmwarePageSize + 511] = kPowerValue;
+        flash_[11 * kFirmwarePageSize + 511] = kPowerValue;
+        last_ = Clock::now();
+    }
+
     const std::string& Serial() const override { return serial_; }
-    uint16_t ProductId() const override { return pid_; }
-    bool Present() const override { return true; }
-    void Open() override {}
-    void Close() override {}
-    bool Write(const uint8_t*, int) override { return true; }
-    ReadResult Read(uint8_t report[64], int* length) override {
-        std::memset(report, 0, 64);
-        *length = 0;
-        return ReadResult::kNoReply;
+    uint16_t ProductId() const override { return s_.pid; }
+    bool Present() const override {
+        std::lock_guard<std::mutex> lock(mu_);
+        return present_;
     }
-    bool Reset(bool) override { return true; }
-    bool SetControl(int id, int value) override {
-        if (id < 0x40 || id > 0x44) return false;
-        control_[id - 0x40] = uint8_t(value);
-        return true;
+
+    void Open() override {
+        std::lock_guard<std::mutex> lock(mu_);
+        open_ = true;
+        replies_.clear();
+        raw_remaining_ = 0;
+        last_ = Clock::now();
     }
-    bool GetControl(int id, uint8_t* value) override {
-        if (id < 0x40 || id > 0x44) return false;
-        *value = control_[id - 0x40];
-        return true;
+
+    void Close() override {
+        std::lock_guard<std::mutex> lock(mu_);
+        open_ = false;
+        replies_.clear();
+        raw_remaining_ = 0;
     }
-    bool SetFeature(const uint8_t* report, int length) override {
-        if (length < 1 || report[0] < 0x49 || report[0] > 0x4B) return false;
-        auto& f = feature_[report[0] - 0x49];
-        std::memset(f, 0, sizeof f);
-        std::memcpy(f, report, std::min<size_t>(length, sizeof f));
-        return true;
-    }
-    bool GetFeature(uint8_t* report, int length) override {
-        if (length < 1 || report[0] < 0x49 || report[0] > 0x4B) return false;
-        uint8_t id = report[0];
-        std::memcpy(report, feature_[id - 0x49], std::min<size_t>(length, 8));
-        report[0] = id;
+
+    bool Write(const uint8_t* data, int length) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!BeginExchange()) return false;
+        if (!data || length < 1 || length > 64) return false;
+        bool drop = OneShot(FaultKind::kDrop);
+        bool shorten = OneShot(FaultKind::kShort);
+        std::optional<std::vector<uint8_t>> reply;
+        if (OneShot(FaultKind::kStatus)) {
+            reply = std::vector<uint8_t>{kStFailed};
+        } else if (raw_remaining_ > 0) {
+            reply = RawData(data, length);
+        } else {
+            reply = Dispatch(data, length);
+        }
+        if (!reply || drop) return true;
+        Reply r;
+        r.bytes = std::move(*reply);
+        r.bytes.resize(64, 0);
+        r.length = shorten ? 16 : 64;
+        replies_.push_back(std::move(r));
         return true;
     }
 
-private:
+    ReadResult Read(uint8_t report[64], int* length) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        std::memset(report, 0, 64);
+        *length = 0;
+        if (!present_) return ReadResult::kGone;
+        if (!open_ || replies_.empty()) return ReadResult::kNoReply;
+        Reply r = std::move(replies_.front());
+        replies_.pop_front();
+        std::memcpy(report, r.bytes.data(), 64);
+        *length = r.length;
+        return ReadResult::kReport;
+    }
+
+    bool Reset(bool) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!present_) return false;
+        // The adapter reboots into whatever its flash now holds.
+        replies_.clear();
+        raw_remaining_ = 0;
+        page_selected_ = false;
+        prepared_ = false;
+        controls_[2] = 0;
+        return true;
+    }
+
+    bool SetControl(int id, int value) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!BeginExchange() || ControlFault()) return false;
+        if (id < 0x40 || id > 0x44) return false;
+        controls_[id - 0x40] = uint8_t(value);
+        if (id == 0x40) controls_[2] = 0;                // reset request: the adapter restarts
+        if (id == 0x41 && value == 0) controls_[2] = 1;  // version query: ready
+        return true;
+    }
+
+    bool GetControl(int id, uint8_t* value) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!BeginExchange() || ControlFault()) return false;
+        if (!value || id < 0x40 || id > 0x44) return false;
+        switch (id) {
+            case 0x43:
+                *value = mode_;
+                break;
+            case 0x44:
+                *value = version_;
+                break;
+            default:
+                *value = controls_[id - 0x40];
+                break;
+        }
+        return true;
+    }
+
+    bool SetFeature(const uint8_t* report, int length) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!BeginExchange() || ControlFault()) return false;
+        if (!report || length < 1 || length > 64) return false;
+        auto byte = [&](int i) { return i < length ? report[i] : uint8_t(0); };
+        switch (report[0]) {
+            case 0x49:
+                if (byte(1) > 4 || byte(2) > 3 || byte(3) > 1) return false;
+                pin_mode_[0] = byte(1);
+                pin_mode_[1] = byte(2);
+                pin_mode_[2] = byte(3);
+                return true;
+            case 0x4A:
+                latch_ = byte(1) & 7;
+                return true;
+            case 0x4B: {
+                uint8_t mask = byte(1) & 7;
+                latch_ = uint8_t((latch_ & ~mask) | (byte(2) & mask));
+                return true;
+            }
+            default:
+                return false;
+        }
+    }
+
+    bool GetFeature(uint8_t* report, int length) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!BeginExchange() || ControlFault()) return false;
+        if (!report || length < 1 || length > 64) return false;
+        uint8_t id = report[0];
+        uint8_t out[5] = {id, 0, 0, 0, 0};
+        switch (id) {
+            case 0x49:
+                std::memcpy(out + 1, pin_mode_, 3);
+                break;
+            case 0x4A:
+            case 0x4B:
+                out[1] = latch_;
+                break;
+            default:
+                return false;
+        }
+        std::memset(report, 0, length);
+        std::memcpy(report, out, std::min(length, 5));
+        return true;
+    }
+
+  private:
+    // Counts one report exchange and applies the faults that begin with it.
+    bool BeginExchange() {
+        if (!present_ || !open_) return false;
+        ++exchange_;
+        for (const Fault& f : s_.faults) {
+            if (f.at != 0 && f.at != exchange_) continue;
+            if (f.kind == FaultKind::kUnplug) present_ = false;
+            if (f.kind == FaultKind::kNoPower) no_power_ = true;
+            if (f.kind == FaultKind::kHang && chip_) chip_->SetHang(true);
+        }
+        if (!present_) {
+            replies_.clear();
+            return false;
+        }
+        if (s_.latency_us > 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(s_.latency_us));
+        return true;
+    }
+
+    bool OneShot(FaultKind kind) const {
+        for (const Fault& f : s_.faults) {
+            if (f.kind == kind && (f.at == 0 || f.at == exchange_)) return true;
+        }
+        return false;
+    }
+
+    bool ControlFault() const {
+        return OneShot(FaultKind::kDrop) || OneShot(FaultKind::kShort) ||
+               OneShot(FaultKind::kStatus);
+    }
+
+    // Lets the chip's clock catch up with wall time (real speed).
+    void AdvanceClock() {
+        Clock::time_point now = Clock::now();
+        auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - last_).count();
+        last_ = now;
+        if (s_.speed_max || !chip_ || chip_->Halted() || us <= 0) return;
+        uint64_t cycles = std::min<uint64_t>(uint64_t(us) * 2, kMaxCyclesPerInteraction);
+        chip_->RunUntil(chip_->Cycles() + cycles);
+    }
+
+    // Fast speed: a request that looks at the chip first lets it finish.
+    void RunForRequest() {
+        if (s_.speed_max && chip_ && !chip_->Halted())
+            chip_->RunUntil(chip_->Cycles() + kFastBudget);
+    }
+
+    std::optional<std::vector<uint8_t>> RawData(const uint8_t* data, int length) {
+        int take = std::min(length, raw_remaining_);
+        std::memcpy(raw_ + (kFirmwarePageSize - raw_remaining_), data, take);
+        raw_remaining_ -= take;
+        if (raw_remaining_ > 0) return std::nullopt;
+        StorePage();
+        return std::vector<uint8_t>{0};
+    }
+
+    void StorePage() {
+        uint8_t* page = &flash_[raw_page_ * kFirmwarePageSize];
+        for (int i = 0; i < kFirmwarePageSize; ++i) page[i] = raw_[i] ^ kFirmwareXorMask;
+        last_written_ = raw_page_;
+        prepared_ = false;
+        if (page[0] == 'Z' && page[1] == 'F' && page[2] == 'W' && page[4] > 0) {
+            image_version_ = page[3];
+            image_pages_ = page[4];
+            image_written_.clear();
+            image_active_ = true;
+        } else if (!image_active_) {
+            version_ = 0xFF;  // flash changed outside a whole image
+            return;
+        }
+        image_written_.insert(raw_page_);
+        if (int(image_written_.size()) >= image_pages_) {
+            version_ = image_version_;
+            image_active_ = false;
+        } else {
+            version_ = 0xFF;
+        }
+    }
+
+    std::vector<uint8_t> FirmwareCommand(const uint8_t* c, int length) {
+        if (length < 3) return {0xFF};
+        uint8_t op = c[0];
+        switch (op) {
+            case 0:
+                return {mode_};
+            case 1:
+                if (c[1] >= kFirmwarePages) return {1};
+                page_ = c[1];
+                page_selected_ = true;
+                prepared_ = false;
+                return {0};
+            case 2:
+                if (!page_selected_) return {1};
+                prepared_ = true;
+                return {0};
+            case 3:
+                if (!prepared_ || (c[1] << 8 | c[2]) != kFirmwarePageSize) return {1};
+                raw_page_ = page_;
+                raw_remaining_ = kFirmwarePageSize;
+                return {0};
+            case 4: {
+                int page = last_written_ >= 0 ? last_written_ : page_;
+                uint16_t crc =
+                    FirmwarePageCrc(&flash_[page * kFirmwarePageSize], kFirmwarePageSize);
+                return {uint8_t(crc >> 8), uint8_t(crc)};
+            }
+            case 5:
+                return {flash_[c[1] << 8 | c[2]]};
+            case 6:
+                return {version_};
+            default:
+                return {0xFF};
+        }
+    }
+
+    // The parameter of a one-parameter adapter command: [code, 1, p] or [code, p].
+    static bool OneParam(const uint8_t* c, int length, uint8_t* p) {
+        if (length >= 3 && c[1] == 1) {
+            *p = c[2];
+            return true;
+        }
+        if (length >= 2) {
+            *p = c[1];
+            return true;
+        }
+        return false;
+    }
+
+    std::optional<std::vector<uint8_t>> Dispatch(const uint8_t* c, int length) {
+        const uint8_t op = c[0];
+        if (op <= 6) return FirmwareCommand(c, length);
+        uint8_t p = 0;
+        switch (op) {
+            case 0x40:  // C2 clock strobe
+                if (!OneParam(c, length, &p)) return std::vector<uint8_t>{kStFailed};
+                strobe_ = p;
+                return std::vector<uint8_t>{kStOk};
+            case 0xFD:  // programming voltage
+                if (!OneParam(c, length, &p) || p > 1) return std::vector<uint8_t>{kStFailed};
+                if (chip_) chip_->SetVpp(p == 1);
+                return std::vector<uint8_t>{kStOk};
+            case 0xFE:  // connect option
+                if (!OneParam(c, length, &p)) return std::vector<uint8_t>{kStFailed};
+                connect_option_ = p;
+                return std::vector<uint8_t>{kStOk};
+            default:
+                break;
+        }
+        return TargetCommand(c, length);
+    }
+
+    // Data-reply commands and their reply length (0 when the packet is too
+    // short to say); every other target command has a status reply.
+    static bool IsDataCommand(uint8_t op) {
+        switch (op) {
+            case 0x22:
+            case 0x23:
+            case 0x27:
+            case 0x28:
+            case 0x2A:
+            case 0x31:
+            case 0x34:
+            case 0x36:
+            case 0x3E:
+                return true;
+            default:
+                return false;
+        }
+    }
+
+    static std::vector<uint8_t> Status(uint8_t s) { return {s}; }
+
+    std::optional<std::vector<uint8_t>> TargetCommand(const uint8_t* c, int length) {
+        const uint8_t op = c[0];
+        const bool data = IsDataCommand(op);
+        AdvanceClock();
+        if (!chip_ || no_power_ || (chip_->C2Disabled() && op != 0x20)) {
+            if (data) return std::nullopt;
+            return Status(kStNoTarget);
+        }
+        Zeltra& z = *chip_;
+        auto need = [&](int n) { return length >= n; };
+        switch (op) {
+            case 0x20:
+                z.Reset();
+                return Status(kStOk);
+            case 0x22:
+                return std::vector<uint8_t>{z.Config().family, z.Config().revision};
+            case 0x23:
+                return std::vector<uint8_t>{z.Config().debug_version, z.Config().derivative};
+            case 0x24:
+                z.Run();
+                return Status(kStOk);
+            case 0x25:
+                z.Halt();
+                return Status(kStOk);
+            case 0x26:
+                if (!z.Halted()) return Status(kStNotHalted);
+                z.Step();
+                return Status(kStOk);
+            case 0x27:
+                RunForRequest();
+                return std::vector<uint8_t>{uint8_t(z.Halted() ? 1 : 0)};
+            case 0x31: {
+                if (!need(2)) return Status(kStFailed);
+                uint16_t crc = z.PageCrc(c[1]);
+                return std::vector<uint8_t>{uint8_t(crc >> 8), uint8_t(crc)};
+            }
+            case 0x36:
+                if (!need(2)) return Status(kStFailed);
+                return std::vector<uint8_t>{z.C2Read(c[1])};
+            case 0x37:
+                if (!need(4) || c[2] != 1) return Status(kStFailed);
+                z.C2Write(c[1], c[3]);
+                return Status(kStOk);
+            default:
+                break;
+        }
+        return MemoryCommand(c, length, data);
+    }
+
+    std::optional<std::vector<uint8_t>> MemoryCommand(const uint8_t* c, int length, bool data) {
+        const uint8_t op = c[0];
+        Zeltra& z = *chip_;
+        const bool wide = op == 0x2F || op == 0x34 || op == 0x3C || op == 0x3E || op == 0x3F;
+        const int header = op == 0x3C ? 1 : (wide ? 4 : 3);
+        if (op != 0x28 && op != 0x29 && op != 0x2A && op != 0x2B && !wide) {
+            return Status(kStFailed);  // not a command of this adapter
+        }
+        if (length < header) return Status(kStFailed);
+        const uint32_t addr = op == 0x3C ? 0 : (wide ? uint32_t(c[1] | c[2] << 8) : c[1]);
+        const int n = op == 0x3C ? 0 : c[header - 1];
+        const uint32_t limit = wide ? 0x10000 : 0x100;
+        const bool write = !data;
+        if (op != 0x3C) {
+            if (n < 1 || n > 64 - (write ? header : 0) || addr + n > limit)
+                return Status(kStFailed);
+            if (write && length < header + n) return Status(kStFailed);
+        }
+        RunForRequest();
+        if (!z.Halted()) {
+            if (data) return std::vector<uint8_t>(size_t(n), 0);
+            return Status(kStNotHalted);
+        }
+        const uint8_t* in = c + header;
+        std::vector<uint8_t> out;
+        switch (op) {
+            case 0x28:
+                for (int i = 0; i < n; ++i) out.push_back(z.DebugReadDirect(uint8_t(addr + i)));
+                return out;
+            case 0x29:
+                for (int i = 0; i < n; ++i) z.DebugWriteDirect(uint8_t(addr + i), in[i]);
+                return Status(kStOk);
+            case 0x2A:
+                for (int i = 0; i < n; ++i) out.push_back(z.DebugReadRam(uint8_t(addr + i)));
+                return out;
+            case 0x2B:
+                for (int i = 0; i < n; ++i) z.DebugWriteRam(uint8_t(addr + i), in[i]);
+                return Status(kStOk);
+            case 0x3E:
+                for (int i = 0; i < n; ++i) out.push_back(z.XdataRead(uint16_t(addr + i)));
+                return out;
+            case 0x3F:
+                for (int i = 0; i < n; ++i) z.XdataWrite(uint16_t(addr + i), in[i]);
+                return Status(kStOk);
+            case 0x34:
+                for (int i = 0; i < n; ++i) out.push_back(z.CodeRead(uint16_t(addr + i)));
+                return out;
+            case 0x2F:
+                // The ROM is read-only; nothing of a packet that reaches it is written.
+                if (addr + n > 0x8000) return Status(kStFlash);
+                for (int i = 0; i < n; ++i) z.CodeWrite(uint16_t(addr + i), in[i]);
+                return Status(kStOk);
+            case 0x3C:
+                z.CodeFill();
+                return Status(kStOk);
+            default:
+                return Status(kStFailed);
+        }
+    }
+
     std::string serial_;
-    uint16_t pid_;
-    uint8_t control_[5] = {};
-    uint8_t feature_[3][8] = {};
+    Settings s_;
+    std::unique_ptr<Zeltra> chip_;
+    mutable std::mutex mu_;
+
+    bool small_ = false;
+    bool present_ = true;
+    bool open_ = false;
+    bool no_power_ = false;
+    uint64_t exchange_ = 0;
+    std::deque<Reply> replies_;
+    Clock::time_point last_;
+
+    uint8_t mode_ = 2;
+    uint8_t version_ = 31;
+    uint8_t strobe_ = 0;
+    uint8_t connect_option_ = 0;
+    std::array<uint8_t, kFirmwarePages * kFirmwarePageSize> flash_{};
+    int page_ = 0;
+    bool page_selected_ = false;
+    bool prepared_ = false;
+    int raw_page_ = 0;
+    int raw_remaining_ = 0;
+    uint8_t raw_[kFirmwarePageSize] = {};
+    int last_written_ = -1;
+    bool image_active_ = false;
+    uint8_t image_version_ = 0xFF;
+    int image_pages_ = 0;
+    std::set<int> image_written_;
+
+    uint8_t controls_[5] = {};
+    uint8_t pin_mode_[3] = {};
+    uint8_t latch_ = 0;
 };
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error) {
+    for (const auto& [key, value] : options) {
+        uint64_t v = 0;
+        auto bad = [&](const std::string& what) {
+            return Fail(error, "bad " + key + " value \"" + value + "\": " + what);
+        };
+        if (key == "pid") {
+            if (!ParseNumber(value, 0xFFFF, &v)) return bad("expected a 16-bit number");
+            s->pid = uint16_t(v);
+        } else if (key == "mode") {
+            if (!ParseNumber(value, 0xFF, &v)) return bad("expected a byte");
+            s->mode = uint8_t(v);
+        } else if (key == "fw") {
+            if (!ParseNumber(value, 0xFF, &v)) return bad("expected a byte");
+            s->fw = uint8_t(v);
+        } else if (key == "target") {
+            s->attached = true;
+            if (value == "zeltra") {
+                s->chip.derivative = 0xD0;
+            } else if (value == "pristine") {
+                s->chip.derivative = 0xFF;
+            } else if (value == "sibling1" || value == "sibling2" || value == "sibling3") {
+                s->chip.derivative = uint8_t(0xD0 + (value.back() - '0'));
+            } else if (value == "none") {
+                s->attached = false;
+            } else {
+                size_t slash = value.find('/');
+                uint8_t family, deriv;
+                if (slash == std::string::npos || !ParseHexByte(value.substr(0, slash), &family) ||
+                    !ParseHexByte(value.substr(slash + 1), &deriv)) {
+                    return bad(
+                        "expected zeltra, pristine, sibling1..3, none or FAMILY/DERIV in hex");
+                }
+                s->chip.family = family;
+                s->chip.derivative = deriv;
+            }
+        } else if (key == "state") {
+            if (value.empty()) return bad("expected a directory");
+            s->chip.state_dir = value;
+        } else if (key == "latency_us") {
+            if (!ParseNumber(value, 10000000, &v)) return bad("expected 0..10000000");
+            s->latency_us = uint32_t(v);
+        } else if (key == "speed") {
+            if (value != "real" && value != "max") return bad("expected real or max");
+            s->speed_max = value == "max";
+        } else if (key == "vpp") {
+            if (value != "0" && value != "1") return bad("expected 0 or 1");
+            s->chip.vpp = value == "1";
+        } else if (key == "bpcount") {
+            if (!ParseNumber(value, 0xFF, &v)) return bad("expected a byte");
+            s->chip.bpcount = uint8_t(v);
+        } else if (key == "user_begin") {
+            if (!ParseNumber(value, 0xFFFF, &v) || v < 0x014C || v >= kNvmUserEnd) {
+                return bad("expected an NVM address in 0x014C..0x1FEF");
+            }
+            s->chip.user_begin = uint16_t(v);
+        } else if (key == "mtp_endurance") {
+            if (!ParseNumber(value, 0xFFFFFFFF, &v)) return bad("expected a count");
+            s->chip.mtp_endurance = uint32_t(v);
+        } else if (key == "fault") {
+            std::string why;
+            if (!ParseFaults(value, &s->faults, &why)) return bad(why);
+        } else {
+            return Fail(error, "unknown option \"" + key + "\"");
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
 std::unique_ptr<VirtualAdapter> VirtualAdapter::Create(const std::string& serial,
                                                        const AdapterOptions& options,
                                                        std::string* error) {
-    uint16_t pid = 0x8A51;
-    for (const auto& [key, value] : options) {
-        if (key == "pid") {
-            try {
-                pid = uint16_t(std::stoul(value, nullptr, 0));
-            } catch (...) {
-                if (error) *error = "bad pid: " + value;
-                return nullptr;
-            }
+    Settings s;
+    s.chip.serial = serial;
+    if (!ParseOptions(options, &s, error)) return nullptr;
+    std::unique_ptr<Zeltra> chip;
+    if (s.attached) {
+        std::string why;
+        chip = Zeltra::Create(s.chip, &why);
+        if (!chip) {
+            Fail(error, why);
+            return nullptr;
         }
     }
-    return std::make_unique<BasicAdapter>(serial, pid);
+    return std::make_unique<ZeltraAdapter>(serial, std::move(s), std::move(chip));
 }
 
 }  // namespace zsim

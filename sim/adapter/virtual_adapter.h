@@ -16,7 +16,7 @@ namespace zsim {
 using AdapterOptions = std::vector<std::pair<std::string, std::string>>;
 
 class VirtualAdapter {
-public:
+  public:
     // Builds the adapter of one description (serial plus key=value options).
     // Returns null and sets *error for an unknown key or a bad value.
     static std::unique_ptr<VirtualAdapter> Create(const std::string& serial,

@@ -1,0 +1,65 @@
+// The adapter's own firmware, as the virtual adapter understands it.
+//
+// An update image is a sequence of 515-byte page records: page number, 512
+// page bytes scrambled with kFirmwareXorMask, then the page CRC (high, low)
+// of the plain bytes. The first record of an image starts, in plain bytes,
+// with the marker 'Z' 'F' 'W', the firmware version and the image's page
+// count. The adapter runs that version once every page of the image has been
+// written; until then (or when a page was written outside a whole image) it
+// reports version 0xFF.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace zsim {
+
+constexpr uint8_t kFirmwareXorMask = 0xA5;
+constexpr int kFirmwarePageSize = 512;
+constexpr int kFirmwareRecordSize = 515;
+constexpr int kFirmwarePages = 128;  // 64 KiB of adapter flash
+
+// The adapter's page CRC: value ^= byte << 8, then per bit shift left and,
+// when bit 15 is set after the shift, XOR 0x1021.
+inline uint16_t FirmwarePageCrc(const uint8_t* plain, int length) {
+    uint16_t value = 0;
+    for (int i = 0; i < length; ++i) {
+        value = uint16_t(value ^ (plain[i] << 8));
+        for (int k = 0; k < 8; ++k) {
+            value = uint16_t(value << 1);
+            if (value & 0x8000) value ^= 0x1021;
+        }
+    }
+    return value;
+}
+
+// A deterministic image of `pages` records numbered from first_page that
+// carries `version`.
+inline std::vector<uint8_t> BuildFirmwareImage(uint8_t version, int pages, int first_page) {
+    std::vector<uint8_t> image;
+    uint32_t x = 0x9E3779B9u ^ (uint32_t(version) << 8) ^ uint32_t(pages);
+    for (int p = 0; p < pages; ++p) {
+        uint8_t plain[kFirmwarePageSize];
+        for (auto& b : plain) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            b = uint8_t(x >> 7);
+        }
+        if (p == 0) {
+            plain[0] = 'Z';
+            plain[1] = 'F';
+            plain[2] = 'W';
+            plain[3] = version;
+            plain[4] = uint8_t(pages);
+        }
+        uint16_t crc = FirmwarePageCrc(plain, kFirmwarePageSize);
+        image.push_back(uint8_t(first_page + p));
+        for (uint8_t b : plain) image.push_back(uint8_t(b ^ kFirmwareXorMask));
+        image.push_back(uint8_t(crc >> 8));
+        image.push_back(uint8_t(crc));
+    }
+    return image;
+}
+
+}  // namespace zsim

@@ -1,0 +1,194 @@
+#include "nonvolatile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "crc.h"
+
+namespace zsim {
+namespace {
+
+std::string SysError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+// Reads a whole file of exactly size bytes. Returns 0 ok, 1 missing, -1 error.
+int ReadExact(const std::string& path, uint8_t* out, size_t size, std::string* error) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return 1;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = SysError("cannot open", path);
+        return -1;
+    }
+    std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (data.size() != size) {
+        *error = path + " holds " + std::to_string(data.size()) + " bytes, expected " +
+                 std::to_string(size);
+        return -1;
+    }
+    std::memcpy(out, data.data(), size);
+    return 0;
+}
+
+uint32_t Fnv1a(const std::string& s) {
+    uint32_t h = 2166136261u;
+    for (unsigned char c : s) h = (h ^ c) * 16777619u;
+    return h;
+}
+
+void PutBe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error) {
+    std::string tmp = path + ".tmp";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = SysError("cannot create", tmp);
+        return false;
+    }
+    const auto* p = static_cast<const uint8_t*>(data);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, p + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            *error = SysError("cannot write", tmp);
+            ::close(fd);
+            ::unlink(tmp.c_str());
+            return false;
+        }
+        done += size_t(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        *error = SysError("cannot flush", tmp);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        *error = SysError("cannot rename", tmp);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    std::string dir = std::filesystem::path(path).parent_path().string();
+    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+void NonVolatile::MakeFactory(const std::string& serial) {
+    nvm.fill(0);
+    mtp.fill(0);
+    mtp_writes = 0;
+    // xorshift32 seeded by the serial: the same serial always gives the same trim.
+    uint32_t x = Fnv1a(serial) | 1u;
+    auto next = [&x]() {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return uint8_t(x >> 11);
+    };
+    for (int i = 0; i < 0x148; ++i) nvm[i] = next();
+    PutBe32(&nvm[kNvmTrimCrc], Crc32(nvm.data(), kNvmTrimEnd));
+}
+
+bool NonVolatile::Open(const std::string& dir, const std::string& serial, std::string* error) {
+    dir_ = dir;
+    MakeFactory(serial);
+    if (dir.empty()) return true;
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec || !std::filesystem::is_directory(dir, ec)) {
+        *error = "cannot create state directory " + dir;
+        return false;
+    }
+    int nvm_state = ReadExact(dir + "/nvm.bin", nvm.data(), nvm.size(), error);
+    if (nvm_state < 0) return false;
+    int mtp_state = ReadExact(dir + "/mtp.bin", mtp.data(), mtp.size(), error);
+    if (mtp_state < 0) return false;
+    if (mtp_state == 0) {
+        std::ifstream meta(dir + "/meta.txt");
+        std::string line;
+        while (std::getline(meta, line)) {
+            if (line.rfind("mtp_writes=", 0) != 0) continue;
+            std::string value = line.substr(11);
+            char* end = nullptr;
+            errno = 0;
+            unsigned long n = std::strtoul(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || errno != 0 || n > 0xFFFFFFFFul) {
+                *error = dir + "/meta.txt: bad mtp_writes value \"" + value + "\"";
+                return false;
+            }
+            mtp_writes = uint32_t(n);
+        }
+    }
+    if (nvm_state == 1 && !SaveNvm(error)) return false;
+    if (mtp_state == 1 && !SaveMtp(error)) return false;
+    return true;
+}
+
+bool NonVolatile::SaveNvm(std::string* error) {
+    if (dir_.empty()) return true;
+    return WriteFileAtomic(dir_ + "/nvm.bin", nvm.data(), nvm.size(), error);
+}
+
+bool NonVolatile::SaveMtp(std::string* error) {
+    if (dir_.empty()) return true;
+    if (!WriteFileAtomic(dir_ + "/mtp.bin", mtp.data(), mtp.size(), error)) return false;
+    std::string meta = "mtp_writes=" + std::to_string(mtp_writes) + "\n";
+    return WriteFileAtomic(dir_ + "/meta.txt", meta.data(), meta.size(), error);
+}
+
+BurnOutcome BurnNvm(uint8_t* nvm, uint32_t dest, const uint8_t* src, int count, bool logic_or,
+                    uint32_t writable_begin, uint32_t writable_end, bool vpp) {
+    BurnOutcome out;
+    for (int i = 0; i < count; ++i) {
+        uint32_t a = dest + uint32_t(i);
+        if (a < writable_begin || a >= writable_end || a >= uint32_t(kNvmSize)) {
+            out.code = kBurnRange;
+            out.fail_address = uint16_t(a);
+            return out;
+        }
+    }
+    if (!vpp) {
+        out.code = kBurnThreshold;
+        out.fail_address = uint16_t(dest);
+        return out;
+    }
+    if (!logic_or) {
+        for (int i = 0; i < count; ++i) {
+            if (nvm[dest + i] & ~src[i]) {
+                out.code = kBurnConflict;
+                out.fail_address = uint16_t(dest + i);
+                return out;
+            }
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        uint8_t v = uint8_t(nvm[dest + i] | src[i]);
+        if (v != nvm[dest + i]) ++out.burned;
+        nvm[dest + i] = v;
+    }
+    return out;
+}
+
+}  // namespace zsim

@@ -1,0 +1,66 @@
+// The chip's persistent memories: 8 KiB of one-time-programmable NVM, the 16
+// MTP cells and the MTP write counter, optionally kept in a state directory.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace zsim {
+
+constexpr int kNvmSize = 0x2000;
+constexpr int kMtpSize = 16;
+
+// NVM layout.
+constexpr uint16_t kNvmTrimEnd = 0x0100;  // trim region 0x0000..0x00FF
+constexpr uint16_t kNvmPtData = 0x0100;   // PT data, 72 bytes
+constexpr uint16_t kNvmTrimCrc = 0x0148;  // reference CRC32 of the trim region, big-endian
+constexpr uint16_t kNvmUserEnd = 0x1FF0;  // user region ends before the boot record
+constexpr uint16_t kNvmBootState = 0x1FF0;
+constexpr uint16_t kNvmBootFlags = 0x1FF1;
+constexpr uint16_t kNvmBootLength = 0x1FF2;  // big-endian
+constexpr uint16_t kNvmUserCrc = 0x1FF4;     // big-endian
+
+class NonVolatile {
+  public:
+    // dir empty: the memories live in memory only. A missing directory (or
+    // missing files in it) starts factory-fresh and is written at once.
+    bool Open(const std::string& dir, const std::string& serial, std::string* error);
+
+    // Deterministic factory content seeded by the adapter serial.
+    void MakeFactory(const std::string& serial);
+
+    // Each save replaces its file atomically (temporary file, fsync, rename).
+    bool SaveNvm(std::string* error);
+    bool SaveMtp(std::string* error);  // the cells and the counter
+
+    const std::string& Dir() const { return dir_; }
+
+    std::array<uint8_t, kNvmSize> nvm{};
+    std::array<uint8_t, kMtpSize> mtp{};
+    uint32_t mtp_writes = 0;
+
+  private:
+    std::string dir_;
+};
+
+// Result codes of the NVM burn routine.
+enum : uint8_t { kBurnOk = 0, kBurnConflict = 2, kBurnThreshold = 3, kBurnRange = 4 };
+
+struct BurnOutcome {
+    uint8_t code = kBurnOk;
+    uint16_t fail_address = 0;  // NVM address of the failing byte
+    int burned = 0;             // bytes that gained bits
+};
+
+// Burns count bytes from src at NVM dest. Bits are only ever added. In strict
+// mode a burned bit that the source lacks is a conflict. The whole block is
+// checked before any bit is set, so a refused burn changes nothing.
+// The writable region is [writable_begin, writable_end).
+BurnOutcome BurnNvm(uint8_t* nvm, uint32_t dest, const uint8_t* src, int count, bool logic_or,
+                    uint32_t writable_begin, uint32_t writable_end, bool vpp);
+
+// Writes data to path through path.tmp, fsyncs and renames it into place.
+bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error);
+
+}  // namespace zsim

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+
+namespace zeltra::firmware {
+
+// The NVM burner as assembled, from code address 0x0000; bytes not written by
+// the assembler are 0xFF. Its parameter table starts at kNvmBurnerParamAddress.
+extern const unsigned char kNvmBurnerImage[];
+extern const std::size_t kNvmBurnerImageSize;
+
+inline constexpr unsigned kNvmBurnerParamAddress = 0x0200;
+
+}  // namespace zeltra::firmware

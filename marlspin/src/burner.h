@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "compose.h"
+
+namespace marlspin {
+
+// Layout of the burner's parameter table (16-bit fields big-endian).
+inline constexpr uint32_t kParamTable = 0x0200;
+inline constexpr uint32_t kParamHeaderSize = 8;   // signature, layout, mode, count, data address
+inline constexpr uint32_t kParamSegmentSize = 6;  // NVM destination, length, XDATA address
+inline constexpr uint32_t kCodeRamEnd = 0x8000;
+
+// One contiguous block of code memory.
+struct CodeBlock {
+    uint32_t address = 0;
+    std::vector<uint8_t> bytes;
+};
+
+// The burner firmware with the parameter table and data for `segments`.
+// Throws Failure (Burner Creation Error) when they do not fit.
+std::vector<CodeBlock> BuildBurner(const std::vector<Segment>& segments, bool strict);
+
+// Intel-HEX records (16 data bytes each, then the end record), each line ending in CR LF.
+std::string ToIntelHex(const std::vector<CodeBlock>& blocks);
+
+}  // namespace marlspin

@@ -1,0 +1,368 @@
+#include "connect/connection.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "connect/firmware_check.h"
+#include "devicedb/device_database.h"
+#include "errors/messages.h"
+#include "exports/debug_context.h"
+#include "link/usb_adapters.h"
+#include "ordwin.h"
+#include "target/sfr_access.h"
+#include "target/target_reset.h"
+
+namespace ordwin {
+namespace {
+
+constexpr uint8_t kC2HardwareId = 0x22;
+constexpr uint8_t kC2DerivativeId = 0x23;
+constexpr uint8_t kBreakpointCountRegister = 0xF2;
+
+bool IsFlag(int value) {
+    return value == 0 || value == 1;
+}
+
+bool IsIn(int value, std::initializer_list<int> values) {
+    for (int v : values) {
+        if (v == value) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int BaudRateForIndex(unsigned index) {
+    switch (index) {
+        case 1:
+            return 115200;
+        case 2:
+            return 57600;
+        case 3:
+            return 38400;
+        case 4:
+            return 9600;
+        case 5:
+            return 2400;
+        default:
+            return 0;
+    }
+}
+
+namespace {
+
+int BreakpointsFromMask(uint8_t value) {
+    switch (value) {
+        case 0x80:
+            return 7;
+        case 0xC0:
+            return 6;
+        case 0xE0:
+            return 5;
+        case 0xF0:
+            return 4;
+        case 0xF8:
+            return 3;
+        case 0xFC:
+            return 2;
+        case 0xFE:
+            return 1;
+        default:
+            return 8;
+    }
+}
+
+int32_t IdentifyC2(DebugContext& context) {
+    uint8_t reply[2] = {};
+    int32_t result = context.commands->BareCommandData(kC2HardwareId, reply, 2);
+    if (result < 0) return result;
+    context.hardwareId = reply[0];
+    context.hardwareRevision = reply[1];
+    if (context.readExtendedId) {
+        result = context.commands->BareCommandData(kC2DerivativeId, reply, 2);
+        if (result < 0) return result;
+        context.debugLogicVersion = reply[0];
+        context.derivativeId = reply[1];
+    } else {
+        context.derivativeId = context.presetDerivativeId;
+    }
+    return result;
+}
+
+int32_t IdentifyJtag(DebugContext& context) {
+    uint8_t id[6] = {};
+    const uint8_t identify[] = {0x0A, 0};
+    int32_t result = context.commands->Exchange(identify, sizeof identify, id, sizeof id);
+    if (result < 0) return result;
+    const unsigned idCode = id[0] | (id[1] << 8);
+    context.hardwareId = static_cast<uint16_t>(id[2] | (id[3] << 8));
+    context.hardwareRevision = id[4];
+    context.adapterFirmwareVersion = id[5];
+    if (idCode != 0x0121) {
+        ShowMessage("Invalid ID code returned from device.\nConfirm hardware power connection.");
+        return ORDWIN_E_STATUS_FAILED;
+    }
+    result = context.commands->ReadOneByte(0x10, &context.debugLogicVersion);
+    if (result < 0) return result;
+    uint8_t r[3] = {};
+    const uint8_t readRegister[] = {0x0C, 2, 0x80, 18};
+    result = context.commands->Exchange(readRegister, sizeof readRegister, r, sizeof r);
+    if (result < 0) return result;
+    const uint32_t v = (r[0] | (r[1] << 8) | (static_cast<uint32_t>(r[2]) << 16)) >> 6;
+    context.derivativeId = static_cast<uint8_t>(v >> 10);
+    context.debugLogicVersion = static_cast<uint8_t>(v >> 2);
+    return result;
+}
+
+// The lock bytes land in the code image; the Zeltra has none to read, so
+// they count as erased.
+int32_t ReadLockBytes(DebugContext& context) {
+    const DeviceRecord& record = *context.record;
+    if (record.familyCode == kZeltraFamily) {
+        for (uint32_t address : {record.writeLockAddress, record.readLockAddress}) {
+            if (address < kCodeImageSize) context.codeImage[address] = 0xFF;
+        }
+        return 0;
+    }
+    // Other families read them with the page-programming engine.
+    return ORDWIN_E_NOTIMPL;
+}
+
+// Breakpoint hardware of the Zeltra family reports its slot count.
+int32_t ReadBreakpointCount(DebugContext& context) {
+    if (context.record->familyCode != kZeltraFamily) return 0;
+    uint8_t value = 0;
+    const int32_t result = ReadDirect(context, kBreakpointCountRegister, &value);
+    if (result < 0) return result;
+    context.record->breakpointCount = static_cast<uint32_t>(BreakpointsFromMask(value));
+    return 0;
+}
+
+}  // namespace
+
+bool IdentityAccepted(const DebugContext& context) {
+    const int family = context.hardwareId;
+    const int derivative = context.derivativeId;
+    if (family == kZeltraFamily) {
+        return context.zeltraConnectionState != 0 || derivative == kZeltraDerivative;
+    }
+    if (family > 48 || IsIn(family, {21, 26, 33, 38, 39, 45, 46, 47, 48})) return false;
+    if (family == 9) return derivative == 0x58 || derivative == 0x59;
+    if (family == 10) {
+        return (derivative >= 0x2C && derivative <= 0x2F) || derivative == 0x60 ||
+               derivative == 0x61;
+    }
+    return true;
+}
+
+int32_t StoreComPort(DebugContext& context, int comPort) {
+    if (comPort < 1 || comPort > 512) {
+        context.comPort = -1;
+        ShowMessage(FormatMessage("Illegal COM port %i selected.", comPort));
+        ShowMessage("Could not set COM port. Check COM port settings.");
+        return ORDWIN_E_INVALIDARG;
+    }
+    context.comPort = comPort;
+    return 0;
+}
+
+int32_t OpenAdapterLink(DebugContext& context) {
+    AdapterLink& link = *context.link;
+    // A link left open by an interrupted sequence is closed before reopening.
+    if (link.IsLinkOpen()) link.CloseLink();
+    if (context.adapterType < 1 || context.adapterType > 3) {
+        ShowMessage("Valid Adapter selection has not been assigned yet.");
+        return ORDWIN_E_LINK_OPEN;
+    }
+    if (context.adapterType != kAdapterUsb && (context.comPort < 1 || context.comPort > 512)) {
+        ShowMessage("Valid COM port number has not been assigned yet.");
+        return ORDWIN_E_LINK_OPEN;
+    }
+    if (!link.OpenLink()) return ORDWIN_E_LINK_OPEN;
+    context.connected = 1;
+    return 0;
+}
+
+int32_t SetConnectionState(DebugContext& context, LinkState state) {
+    AdapterLink& link = *context.link;
+    if (state == LinkState::kClose) {
+        if (!context.connected) return 0;
+        if (link.IsUsb()) {
+            link.ResetAdapter(1);
+        } else {
+            link.ResetAdapter(1);
+            link.ResetAdapter(0);
+            link.ResetAdapter(1);
+        }
+        context.connected = 0;
+        link.CloseLink();
+        context.runState = kRunStateUnknown;
+        std::memset(context.haltArea.get(), 0, kHaltAreaSize);
+        return 0;
+    }
+    if (context.connected) return 0;
+    int32_t result = OpenAdapterLink(context);
+    if (result < 0) return result;
+    result = ResetTarget(context, 1, 1, 1);
+    if (result < 0) {
+        context.connected = 0;
+        link.CloseLink();
+        return result;
+    }
+    context.connected = 1;
+    return 0;
+}
+
+void DropLostTarget(DebugContext& context) {
+    ShowMessage("Target failed to respond.\nSystem is being disconnected.");
+    context.runState = kRunStateUnknown;
+    context.errorCounter = 0;
+    SetConnectionState(context, LinkState::kClose);
+}
+
+int OfferRecovery(DebugContext& context) {
+    ++context.errorCounter;
+    if (context.errorCounter != 1 || context.dialogsDisabled) return 0;
+    const int answer = ShowMessage(
+        "To recover from the previous errors it is recommended that the hardware be "
+        "reset.\nDo you want to reset now?",
+        ORDWIN_MB_OKCANCEL_ICON);
+    if (answer != ORDWIN_ID_OK) return 0;
+    SetConnectionState(context, LinkState::kClose);
+    return ConnectTarget(context) >= 0 && context.connected ? 1 : 0;
+}
+
+int32_t AdapterHandshake(DebugContext& context) {
+    if (context.link->IsUsb()) {
+        context.handshakeDone = true;
+        return 0;
+    }
+    // The serial handshake needs the serial transport, which is not built.
+    SetConnectionState(context, LinkState::kClose);
+    context.link->SetAutomaticBaud(true);
+    context.link->SetLineControl(false);
+    if (OpenAdapterLink(context) < 0) return ORDWIN_E_LINK_OPEN;
+    return ORDWIN_E_PORT_NOT_OPEN;
+}
+
+int32_t IdentifyTarget(DebugContext& context) {
+    AdapterLink& link = *context.link;
+    if (link.IsUsb()) link.SetUsbTimeout(2000);
+    const int32_t result =
+        context.debugProtocol == kProtocolC2 ? IdentifyC2(context) : IdentifyJtag(context);
+    if (link.IsUsb()) link.SetUsbTimeout(5000);
+    return result;
+}
+
+int32_t ConnectTarget(DebugContext& context) {
+    if (context.multiConnectMode) {
+        const int32_t reset = ResetTarget(context, 0, 1, 0);
+        if (reset < 0) {
+            context.connected = 0;
+            context.link->CloseLink();
+            ShowMessageAlways("Multiconnect reset failed!", ORDWIN_MB_OK);
+            return reset;
+        }
+        context.connected = 1;
+    } else {
+        if (context.connected) SetConnectionState(context, LinkState::kClose);
+        int32_t result = DeviceDatabase::FillDefaults(*context.record);
+        if (result < 0) return result;
+        context.link->SetAutomaticBaud(true);
+        result = OpenAdapterLink(context);
+        if (result < 0) return result;
+        if (AdapterHandshake(context) >= 0) {
+            result = CheckAdapterFirmware(context, 1);
+            if (result < 0) {
+                SetConnectionState(context, LinkState::kClose);
+                return result;
+            }
+        }
+    }
+    if (!context.connected) return ORDWIN_E_NOT_CONNECTED;
+
+    context.errorCounter = 0;
+    int32_t result = IdentifyTarget(context);
+    if (result < 0) {
+        DropLostTarget(context);
+        return result;
+    }
+    if (!DeviceDatabase::IsKnownDevice(context.hardwareId, context.debugLogicVersion,
+                                       context.derivativeId) ||
+        !IdentityAccepted(context)) {
+        SetConnectionState(context, LinkState::kClose);
+        return ORDWIN_E_UNKNOWN_DEVICE;
+    }
+    result = DeviceDatabase::BuildRecord(*context.record, context.traits, context.hardwareId,
+                                         context.hardwareRevision, context.derivativeId,
+                                         context.debugLogicVersion);
+    if (result >= 0) result = ReadBreakpointCount(context);
+    if (result < 0) {
+        DropLostTarget(context);
+        return result;
+    }
+    result = FamilySetup(context);
+    if (context.readExtendedId) {
+        result = ReadLockBytes(context);
+    }
+    return result;
+}
+
+int32_t DisconnectImpl(DebugContext& context) {
+    if (!context.connected) return ORDWIN_E_NOT_CONNECTED;
+    SetConnectionState(context, LinkState::kClose);
+    return 0;
+}
+
+int32_t ConnectUSBImpl(DebugContext& context, const char* serialNumber, int protocol,
+                       int connectOption, int disableDialogs) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    context.dialogsDisabled = disableDialogs;
+    if (serialNumber == nullptr) return ORDWIN_E_INVALIDARG;
+    if (!context.multiConnectMode) {
+        context.adapterType = kAdapterUsb;
+        context.link->SetLinkType(kAdapterUsb);
+        if (context.connected && DisconnectImpl(context) != 0) return ORDWIN_E_USB_DLL;
+        if (!IsFlag(protocol)) return ORDWIN_E_INVALIDARG;
+        context.debugProtocol = static_cast<uint8_t>(protocol);
+        context.connectOptionByte = connectOption != 0 ? 0 : 8;
+        if (serialNumber[0] != '\0') {
+            const int32_t result = SetUSBDeviceImpl(context, serialNumber);
+            if (result < 0) return result;
+        }
+    }
+    const int32_t result = ConnectTarget(context);
+    if (result < 0) return result;
+    if (!context.connected) return ORDWIN_E_NOT_CONNECTED;
+    return result;
+}
+
+int32_t ConnectImpl(DebugContext& context, int comPort, int disableDialogs, int protocol,
+                    int baudIndex) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    context.dialogsDisabled = disableDialogs;
+    context.adapterType = kAdapterSerial;
+    context.link->SetLinkType(kAdapterSerial);
+    if (context.connected && DisconnectImpl(context) != 0) return ORDWIN_E_COM_CLOSE;
+    if (baudIndex < 0 || baudIndex > 5) baudIndex = 0;
+    const int rate = BaudRateForIndex(static_cast<unsigned>(baudIndex));
+    if (rate != 0) {
+        context.link->SetAutomaticBaud(false);
+        context.link->SetBaudRate(rate);
+    } else {
+        context.link->SetAutomaticBaud(true);
+    }
+    int32_t result = StoreComPort(context, comPort);
+    if (result < 0) return result;
+    if (!IsFlag(protocol)) return ORDWIN_E_INVALIDARG;
+    context.debugProtocol = static_cast<uint8_t>(protocol);
+    result = ConnectTarget(context);
+    if (result < 0 || !context.connected) {
+        // Close the way a connection closes, so the adapter lines are reset.
+        context.connected = 1;
+        SetConnectionState(context, LinkState::kClose);
+    }
+    return result;
+}
+
+}  // namespace ordwin

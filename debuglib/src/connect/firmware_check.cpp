@@ -1,0 +1,211 @@
+#include "connect/firmware_check.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "connect/connection.h"
+#include "errors/messages.h"
+#include "exports/debug_context.h"
+#include "link/wickport_api.h"
+#include "ordwin.h"
+#include "target/target_reset.h"
+
+namespace ordwin {
+namespace {
+
+constexpr uint8_t kOpMode = 0;
+constexpr uint8_t kOpPage = 1;
+constexpr uint8_t kOpVersion = 6;
+constexpr uint8_t kSetConnectOption = 0xFE;
+
+constexpr int kControlReset = 0x40;
+constexpr int kControlVersionRequest = 0x41;
+constexpr int kControlState = 0x42;
+constexpr int kControlMode = 0x43;
+constexpr int kControlVersion = 0x44;
+
+constexpr const char* kCommunicationFailure =
+    "Communication could not be established with the specified adapter.\nPlease confirm the "
+    "current adapter selection and cable connection.";
+
+int32_t ReadMode(DebugContext& context, uint8_t* mode) {
+    if (context.link->IsUsb() && context.smallAdapter) {
+        return Wickport().getControlValue(kControlMode, mode);
+    }
+    return context.commands->FirmwareCommand(kOpMode, 0, 0, mode);
+}
+
+// The version reply comes only after the adapter had time to look it up.
+int32_t ReadVersion(DebugContext& context, uint8_t* version) {
+    if (context.link->IsUsb() && context.smallAdapter) {
+        const WickportApi& wp = Wickport();
+        if (wp.setControlValue(kControlVersionRequest, 0) < 0) return ORDWIN_E_BAD_RESPONSE;
+        uint8_t state = 0;
+        if (wp.getControlValue(kControlState, &state) < 0) return ORDWIN_E_BAD_RESPONSE;
+        if (state == 1) {
+            return wp.getControlValue(kControlVersion, version) < 0 ? ORDWIN_E_BAD_RESPONSE : 0;
+        }
+        wp.setControlValue(kControlReset, 1);
+        *version = 0;
+        return 0;
+    }
+    AdapterLink& link = *context.link;
+    int32_t result = link.PurgeInput();
+    if (result < 0) return result;
+    const uint8_t packet[] = {kOpVersion, 0, 0};
+    result = link.SendPacket(sizeof packet, packet);
+    if (result < 0) return result;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return link.ReceiveReply(version, 1);
+}
+
+// Opens the selected USB adapter again without telling the user.
+int32_t ReopenUsbQuietly(DebugContext& context) {
+    const WickportApi& wp = Wickport();
+    int32_t result = wp.open();
+    if (result < 0) return result;
+    const char* serial = nullptr;
+    if (wp.getSelectedSerial(&serial) >= 0 && serial != nullptr) {
+        std::snprintf(context.adapterSerial, sizeof context.adapterSerial, "%s", serial);
+    }
+    int productId = 0;
+    result = wp.getProductId(&productId);
+    if (result < 0) return result;
+    context.link->NoteProductId(productId);
+    return 0;
+}
+
+int32_t OfferUpdate(DebugContext& context, bool versionRead, int mode) {
+    AdapterLink& link = *context.link;
+    const bool asked = !context.dialogsDisabled;
+    if (asked) {
+        const char* question =
+            versionRead
+                ? "The debug adapter must be reprogrammed in order to function properly with "
+                  "this version of the software.\nDo you want to update the serial adapter now?"
+                : "The debug adapter must be reprogrammed in order to function properly with "
+                  "this version of the software.\nDo you want to update the Serial Adapter "
+                  "now?\n\nPlease note that for USB Adapters this operation will require a bus "
+                  "reset which takes several seconds.";
+        if (ShowMessage(question, ORDWIN_MB_OKCANCEL_ICON) != ORDWIN_ID_OK) {
+            return ORDWIN_E_FIRMWARE_UPDATE;
+        }
+    }
+    if (link.IsUsb() && !link.ResetAdapter(1)) {
+        if (versionRead || !asked) return ORDWIN_E_DEVICE_RESET;
+        context.deviceChosen = 0;
+        const int32_t reopened = ReopenUsbQuietly(context);
+        if (reopened < 0) return reopened;
+        const int32_t result = UpdateAdapterFirmware(context, mode);
+        if (result < 0) {
+            ShowMessage(
+                "Communication could not be established with the specified USB debug "
+                "adapter.\nPlease confirm the current adapter selection and cable connection.");
+            context.connected = 0;
+            return ORDWIN_E_DEVICE_RESET;
+        }
+        return result;
+    }
+    return UpdateAdapterFirmware(context, mode);
+}
+
+}  // namespace
+
+bool ExpectedFirmware(const DebugContext& context, int resetTarget, FirmwareExpectation* out) {
+    switch (context.adapterType) {
+        case 1:
+            *out = {resetTarget, -1, 0, 0};
+            return true;
+        case kAdapterSerial:
+            *out = {3, 3, 23, 17};
+            return true;
+        case kAdapterUsb:
+            if (context.smallAdapter) {
+                *out = context.usbProductId == 0x8045 ? FirmwareExpectation{1, -1, 4, 17}
+                                                      : FirmwareExpectation{1, -1, 11, 20};
+            } else {
+                *out = {2, 12, 31, 19};
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget) {
+    AdapterLink& link = *context.link;
+    FirmwareExpectation expected{};
+    if (!ExpectedFirmware(context, resetTarget, &expected)) {
+        ShowMessage("Valid Adapter selection has not been assigned yet.");
+        return ORDWIN_E_NO_ADAPTER_TYPE;
+    }
+    const bool usb = link.IsUsb();
+    if (usb) link.SetUsbTimeout(2000);
+
+    bool pageRefused = false;
+    int32_t result = ReadMode(context, &context.adapterMode);
+    if (result < 0 || context.adapterMode != expected.mode) {
+        // An adapter can be left in an odd state by an earlier session.
+        SetConnectionState(context, LinkState::kClose);
+        result = OpenAdapterLink(context);
+        if (result >= 0) result = ReadMode(context, &context.adapterMode);
+    }
+    if (result >= 0 && context.adapterMode != expected.mode) {
+        if (usb && context.adapterMode == 1) {
+            expected.checkPage = 11;
+            expected.version = 2;
+        } else if (usb) {
+            DropLostTarget(context);
+            result = ORDWIN_E_BAD_RESPONSE;
+        } else {
+            // Switching a serial adapter to its update mode needs the carried images.
+            result = ORDWIN_E_FIRMWARE_UPDATE;
+        }
+    }
+    if (result >= 0 && !(usb && context.smallAdapter) && expected.checkPage >= 0) {
+        uint8_t reply = 0xFF;
+        result = context.commands->FirmwareCommand(
+            kOpPage, static_cast<uint8_t>(expected.checkPage), 0, &reply);
+        if (result >= 0 && reply != 0) {
+            pageRefused = true;
+            result = ORDWIN_E_INCORRECT_RESPONSE;
+        }
+    }
+    if (result >= 0) {
+        const int32_t read = ReadVersion(context, &context.adapterFirmwareVersion);
+        if (read < 0) {
+            result = OfferUpdate(context, false, context.adapterMode);
+        } else if (context.adapterFirmwareVersion != expected.version) {
+            result = OfferUpdate(context, true, context.adapterMode);
+        } else if (resetTarget) {
+            result = ResetTarget(context, 0, 1, 0);
+            context.connected = result >= 0 ? 1 : 0;
+        }
+    }
+    if (pageRefused || result < 0) {
+        ShowMessage(kCommunicationFailure);
+        context.connected = 0;
+        link.CloseLink();
+    }
+    if (context.connected && usb) {
+        link.SetUsbTimeout(5000);
+        if (!context.smallAdapter && context.adapterFirmwareVersion >= 4) {
+            result = context.commands->CommandOneParam(
+                kSetConnectOption, static_cast<uint8_t>(context.connectOptionByte));
+        }
+    }
+    return result;
+}
+
+int32_t UpdateAdapterFirmware(DebugContext& context, int /*mode*/) {
+    if (context.adapterType < 1 || context.adapterType > 3) {
+        ShowMessage("Valid Adapter selection has not been assigned yet.");
+        return ORDWIN_E_STATUS_FAILED;
+    }
+    // The adapter images are not carried by this build, so no update can
+    // succeed.
+    return ORDWIN_E_FIRMWARE_UPDATE;
+}
+
+}  // namespace ordwin

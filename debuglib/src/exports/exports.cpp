@@ -1,0 +1,581 @@
+// The exported functions: argument rules first, then the connected flag,
+// then the work.
+#include <cstdint>
+#include <cstring>
+
+#include "connect/connection.h"
+#include "errors/error_codes.h"
+#include "errors/messages.h"
+#include "exports/debug_context.h"
+#include "link/usb_adapters.h"
+#include "link/wickport_api.h"
+#include "ordwin.h"
+#include "target/target_reset.h"
+
+using namespace ordwin;
+
+namespace {
+
+// What a connect returns when load could not set the context up.
+constexpr int32_t kNoContext = static_cast<int32_t>(0x81000031);
+// Target operations whose engines are not part of this build.
+constexpr int32_t kNotBuilt = ORDWIN_E_NOTIMPL;
+
+constexpr uint8_t kVppCommand = 0xFD;
+constexpr uint8_t kClockStrobeCommand = 0x40;
+
+bool IsFlag(int value) {
+    return value == 0 || value == 1;
+}
+
+bool IsConnected(const DebugContext* ctx) {
+    return ctx != nullptr && ctx->connected != 0;
+}
+
+DebugContext* ReadyContext() {
+    DebugContext* ctx = Context();
+    return ctx != nullptr && ctx->Ready() ? ctx : nullptr;
+}
+
+// The connected check of the exports whose target work comes later.
+int32_t NeedsConnection() {
+    return IsConnected(Context()) ? kNotBuilt : ORDWIN_E_NOT_CONNECTED;
+}
+
+int32_t BufferRule(const void* buffer, unsigned count) {
+    return buffer == nullptr || count == 0 ? ORDWIN_E_INVALIDARG : 0;
+}
+
+// The JTAG exports send on whatever link is there; without one the
+// exchange itself fails.
+TargetCommands* Commands() {
+    DebugContext* ctx = ReadyContext();
+    return ctx != nullptr ? ctx->commands.get() : nullptr;
+}
+
+}  // namespace
+
+extern "C" {
+
+// --- connection ---------------------------------------------------------
+
+ORDWIN_API int Connect(int comPort, int disableDialogs, int protocol, int baudIndex) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    return ConnectImpl(*ctx, comPort, disableDialogs, protocol, baudIndex);
+}
+
+ORDWIN_API int ConnectUSB(const char* serialNumber, int protocol, int connectOption,
+                          int disableDialogs) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    return ConnectUSBImpl(*ctx, serialNumber, protocol, connectOption, disableDialogs);
+}
+
+ORDWIN_API int Disconnect(int /*comPort*/) {
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
+    return DisconnectImpl(*ctx);
+}
+
+ORDWIN_API int DisconnectUSB(void) {
+    return Disconnect(0);
+}
+
+ORDWIN_API int SetJTAGDeviceAndConnect(int comPort, int disableDialogs, uint8_t chainA,
+                                       uint8_t chainB, uint16_t chainC, uint16_t chainD) {
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    ctx->jtagChainA = chainA;
+    ctx->jtagChainB = chainB;
+    ctx->jtagChainC = chainC;
+    ctx->jtagChainD = chainD;
+    return Connect(comPort, disableDialogs, kProtocolJtag, 0);
+}
+
+ORDWIN_API int SetJTAGDeviceAndConnectUSB(const char* serialNumber, int connectOption,
+                                          int disableDialogs, uint8_t chainA, uint8_t chainB,
+                                          uint16_t chainC, uint16_t chainD) {
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    ctx->jtagChainA = chainA;
+    ctx->jtagChainB = chainB;
+    ctx->jtagChainC = chainC;
+    ctx->jtagChainD = chainD;
+    return ConnectUSB(serialNumber, kProtocolJtag, connectOption, disableDialogs);
+}
+
+ORDWIN_API int FLASHErase(int comPort, int disableDialogs, int protocol) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    ctx->dialogsDisabled = disableDialogs;
+    ctx->adapterType = kAdapterSerial;
+    ctx->link->SetLinkType(kAdapterSerial);
+    if (!IsFlag(protocol)) return ORDWIN_E_INVALIDARG;
+    if (ctx->connected) return ORDWIN_E_CONNECTED;
+    const int32_t result = StoreComPort(*ctx, comPort);
+    if (result < 0) return result;
+    ctx->debugProtocol = static_cast<uint8_t>(protocol);
+    if (!ctx->dialogsDisabled &&
+        ShowMessage("Preparing to erase all Code Memory.\nAre you sure you want to proceed?",
+                    ORDWIN_MB_YESNO_ICON) != ORDWIN_ID_YES) {
+        return 0;
+    }
+    return kNotBuilt;
+}
+
+ORDWIN_API int FLASHEraseUSB(const char* serialNumber, int disableDialogs, int protocol) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    ctx->dialogsDisabled = disableDialogs;
+    ctx->adapterType = kAdapterUsb;
+    ctx->link->SetLinkType(kAdapterUsb);
+    if (!IsFlag(protocol)) return ORDWIN_E_INVALIDARG;
+    if (serialNumber == nullptr) return ORDWIN_E_INVALIDARG;
+    int count = 0;
+    int32_t result = CountUsbAdapters(*ctx, &count);
+    if (result < 0) return result;
+    if (count == 0) return ORDWIN_E_INVALIDARG;
+    if (count > 1) {
+        result = SetUSBDeviceImpl(*ctx, serialNumber);
+        if (result < 0) return result;
+    }
+    if (ctx->connected) return ORDWIN_E_CONNECTED;
+    ctx->debugProtocol = static_cast<uint8_t>(protocol);
+    if (!ctx->dialogsDisabled &&
+        ShowMessage("Preparing to erase all Code Memory.\nAre you sure you want to proceed?",
+                    ORDWIN_MB_YESNO_ICON) != ORDWIN_ID_YES) {
+        return 0;
+    }
+    return kNotBuilt;
+}
+
+ORDWIN_API int Connected(void) {
+    const DebugContext* ctx = Context();
+    return ctx != nullptr ? ctx->connected : 0;
+}
+
+// --- identification -----------------------------------------------------
+
+ORDWIN_API int ORDWIN_STDCALL GetDerivativeID(uint8_t* derivativeId) {
+    if (derivativeId == nullptr) return ORDWIN_E_INVALIDARG;
+    const DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    *derivativeId = ctx->derivativeId;
+    return 0;
+}
+
+ORDWIN_API int ORDWIN_STDCALL GetHardwareID(uint16_t* hardwareId) {
+    if (hardwareId == nullptr) return ORDWIN_E_INVALIDARG;
+    const DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    *hardwareId = ctx->hardwareId;
+    return 0;
+}
+
+ORDWIN_API int GetDebugLogicVersion(uint8_t* version) {
+    if (version == nullptr) return ORDWIN_E_INVALIDARG;
+    const DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    *version = ctx->debugLogicVersion;
+    return 0;
+}
+
+ORDWIN_API int GetDeviceName(const char** name) {
+    if (name == nullptr) return ORDWIN_E_INVALIDARG;
+    const DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    *name = ctx->record->name;
+    return 0;
+}
+
+ORDWIN_API int ISupportBanking(int* banks) {
+    if (banks == nullptr) return ORDWIN_E_INVALIDARG;
+    const DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    const uint16_t family = ctx->record->familyCode;
+    *banks = family == 7 || family == 32 || family == 42 ? 3 : 0;
+    return 0;
+}
+
+// --- configuration ------------------------------------------------------
+
+ORDWIN_API int SetAdapter(int adapterType) {
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    if (adapterType >= 1 && adapterType <= 3) {
+        ctx->adapterType = adapterType;
+        ctx->link->SetLinkType(adapterType);
+        return 0;
+    }
+    ShowMessage(FormatMessage("Illegal Adapter %i selected.", adapterType));
+    ctx->adapterType = -1;
+    ctx->link->SetLinkType(-1);
+    return ORDWIN_E_INVALIDARG;
+}
+
+ORDWIN_API int SetMultiConnectMode(int mode) {
+    if (DebugContext* ctx = Context()) ctx->multiConnectMode = mode;
+    return 0;
+}
+
+ORDWIN_API int SetC2ClockStrobe(uint8_t strobe) {
+    if (strobe == 0 || strobe >= 40) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    ctx->c2ClockStrobe = strobe;
+    // Without an open link the value waits for the next target reset.
+    if (!ctx->link->IsLinkOpen()) return 0;
+    return ctx->commands->CommandOneParam(kClockStrobeCommand, strobe);
+}
+
+ORDWIN_API void SetAppName(const char* name) {
+    SetApplicationName(name);
+}
+
+ORDWIN_API int SetZeltraConnectionState(int state) {
+    if (DebugContext* ctx = Context()) ctx->zeltraConnectionState = state;
+    return 0;
+}
+
+ORDWIN_API int BaudRateLookup(unsigned int index) {
+    return BaudRateForIndex(index);
+}
+
+ORDWIN_API int GetSAFirmwareVersion(void) {
+    return 23;
+}
+
+ORDWIN_API int GetUSBFirmwareVersion(void) {
+    return 31;
+}
+
+ORDWIN_API const char* GetDLLVersion(void) {
+    return "4.10.00";
+}
+
+ORDWIN_API const char* GetErrorMsg(int code) {
+    return ErrorMessage(code);
+}
+
+ORDWIN_API void OrdwinSetHostUi(const OrdwinHostUi* ui) {
+    SetHostUi(ui);
+}
+
+// --- USB adapters -------------------------------------------------------
+
+ORDWIN_API int USBDebugDevices(int* count) {
+    if (count == nullptr) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    return CountUsbAdapters(*ctx, count);
+}
+
+ORDWIN_API int GetUSBDeviceSN(int index, const char** serialNumber) {
+    if (serialNumber == nullptr) return ORDWIN_E_INVALIDARG;
+    return Wickport().getSerialByIndex(index, serialNumber);
+}
+
+ORDWIN_API int GetUSBDevice(const char** serialNumber) {
+    if (serialNumber == nullptr) return ORDWIN_E_INVALIDARG;
+    return Wickport().getSelectedSerial(serialNumber);
+}
+
+ORDWIN_API int SetUSBDevice(const char* serialNumber) {
+    if (serialNumber == nullptr) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = ReadyContext();
+    if (ctx == nullptr) return kNoContext;
+    return SetUSBDeviceImpl(*ctx, serialNumber);
+}
+
+ORDWIN_API int GetUSBDLLVersion(const char** version) {
+    if (version == nullptr) return ORDWIN_E_INVALIDARG;
+    return Wickport().getVersion(version);
+}
+
+ORDWIN_API int VPPControl(int on) {
+    DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    return ctx->commands->CommandOneParam(kVppCommand, static_cast<uint8_t>(on));
+}
+
+ORDWIN_API int GetPinMode(uint8_t* a, uint8_t* b, uint8_t* c) {
+    if (a == nullptr || b == nullptr || c == nullptr) return ORDWIN_E_INVALIDARG;
+    if (!IsConnected(Context())) return ORDWIN_E_NOT_CONNECTED;
+    return GetPinModeImpl(a, b, c);
+}
+
+ORDWIN_API int SetPinMode(uint8_t a, uint8_t b, uint8_t c) {
+    if (a > 4 || b > 3 || c > 1) return ORDWIN_E_INVALIDARG;
+    if (!IsConnected(Context())) return ORDWIN_E_NOT_CONNECTED;
+    return SetPinModeImpl(a, b, c);
+}
+
+ORDWIN_API int GetPinLatch(uint8_t* latch) {
+    if (!IsConnected(Context())) return ORDWIN_E_NOT_CONNECTED;
+    if (latch == nullptr) return 0;
+    return GetPinLatchImpl(latch);
+}
+
+ORDWIN_API int SetPinLatch(uint8_t mask, uint8_t value) {
+    if (!IsConnected(Context())) return ORDWIN_E_NOT_CONNECTED;
+    return SetPinLatchImpl(mask, value);
+}
+
+// --- JTAG scans ---------------------------------------------------------
+
+ORDWIN_API int SetJTAGState(int a, int b) {
+    TargetCommands* commands = Commands();
+    if (commands == nullptr) return kNoContext;
+    const uint8_t packet[] = {0x1D, 2, static_cast<uint8_t>(a), static_cast<uint8_t>(b)};
+    AdapterLink& link = commands->Link();
+    int32_t result = link.PurgeInput();
+    if (result >= 0) result = link.SendPacket(sizeof packet, packet);
+    if (result < 0) {
+        ShowMessage("SetJTAGState Command failed.");
+        return result;
+    }
+    return link.ReadStatusByte();
+}
+
+ORDWIN_API int JTAGScanData(unsigned int bits, int flags, int value, const uint8_t* in,
+                            uint8_t* out) {
+    TargetCommands* commands = Commands();
+    if (commands == nullptr) return kNoContext;
+    const uint16_t bitCount = static_cast<uint16_t>(bits);
+    const int n = (bitCount + 7) / 8;
+    const bool sends = (flags & 1) != 0;
+    const bool receives = (flags & 2) != 0;
+    // A scan longer than one report cannot be carried, and data needs a buffer.
+    if ((sends && (in == nullptr || n > 64)) || (receives && (out == nullptr || n > 64))) {
+        return ORDWIN_E_INVALIDARG;
+    }
+    AdapterLink& link = commands->Link();
+    const uint8_t header[] = {0x1E,
+                              static_cast<uint8_t>(sends ? n + 4 : 4),
+                              static_cast<uint8_t>(bitCount & 0xFF),
+                              static_cast<uint8_t>(bitCount >> 8),
+                              static_cast<uint8_t>(flags),
+                              static_cast<uint8_t>(value)};
+    int32_t result = link.PurgeInput();
+    if (result >= 0) result = link.SendPacket(sizeof header, header);
+    if (result < 0) {
+        ShowMessage("JTAGScanData Command failed.");
+        return result;
+    }
+    if (sends && n > 0) {
+        result = link.SendPacket(n, in);
+        if (result < 0) {
+            ShowMessage("Data for JTAGScanData command failed to transmit");
+            return result;
+        }
+    }
+    if (receives && n > 0) {
+        result = link.ReceiveData(out, n);
+        if (result < 0) {
+            ShowMessage("Data for JTAGScanData was not received");
+            return result;
+        }
+    }
+    return link.ReadStatusByte();
+}
+
+ORDWIN_API int JtagTckCycles(int count) {
+    TargetCommands* commands = Commands();
+    if (commands == nullptr) return kNoContext;
+    const uint8_t packet[] = {0x1F, 2, static_cast<uint8_t>(count & 0xFF),
+                              static_cast<uint8_t>((count >> 8) & 0xFF)};
+    AdapterLink& link = commands->Link();
+    int32_t result = link.PurgeInput();
+    if (result >= 0) result = link.SendPacket(sizeof packet, packet);
+    if (result < 0) {
+        ShowMessage("JTAGScanData Command failed.");
+        return result;
+    }
+    return link.ReadStatusByte();
+}
+
+ORDWIN_API int IRScan(int /*value*/) {
+    return Commands() != nullptr ? kNotBuilt : kNoContext;
+}
+
+ORDWIN_API int DRScan(int bits, const void* in, void* out) {
+    if (bits <= 0 || (in == nullptr && out == nullptr)) return ORDWIN_E_INVALIDARG;
+    return Commands() != nullptr ? kNotBuilt : kNoContext;
+}
+
+// --- execution control --------------------------------------------------
+
+ORDWIN_API int SetTargetHalt(void) {
+    // Halting a target that is not there is not an error.
+    if (!IsConnected(Context())) return 0;
+    return kNotBuilt;
+}
+
+ORDWIN_API int SetTargetGo(void) {
+    return NeedsConnection();
+}
+
+ORDWIN_API int TargetStep(void) {
+    return NeedsConnection();
+}
+
+ORDWIN_API int TargetReset(void) {
+    DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    // The breakpoint table that a reset empties is not built yet.
+    return kNotBuilt;
+}
+
+ORDWIN_API int GetTargetStatus(int* status) {
+    if (status == nullptr) return ORDWIN_E_INVALIDARG;
+    return NeedsConnection();
+}
+
+ORDWIN_API int ReadPC(uint32_t* pc) {
+    if (pc == nullptr) return ORDWIN_E_INVALIDARG;
+    const DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    if (ctx->runState != kRunStateHalted) return ORDWIN_E_RUN_STATE;
+    return kNotBuilt;
+}
+
+ORDWIN_API int WritePC(unsigned int address) {
+    const DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    if (ctx->runState != kRunStateHalted) return ORDWIN_E_RUN_STATE;
+    const DeviceRecord& record = *ctx->record;
+    if ((address >= record.reservedStart && address <= record.reservedEnd) ||
+        address > record.codeSize) {
+        return ORDWIN_E_INVALIDARG;
+    }
+    return kNotBuilt;
+}
+
+ORDWIN_API int SetClrBP(int /*set*/, unsigned int address) {
+    const DebugContext* ctx = Context();
+    if (ctx != nullptr && ctx->record) {
+        const DeviceRecord& record = *ctx->record;
+        if (address >= record.reservedStart && address <= record.reservedEnd) {
+            return ORDWIN_E_BP_RESERVED;
+        }
+        if (address > record.codeSize) return ORDWIN_E_BP_RANGE;
+    }
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    if (ctx->runState == kRunStateRunning) return ORDWIN_E_RUN_STATE;
+    return kNotBuilt;
+}
+
+// --- memory ---------------------------------------------------------------
+
+ORDWIN_API int GetRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
+    if (const int32_t rule = BufferRule(buffer, count)) return rule;
+    const DebugContext* ctx = Context();
+    if (ctx != nullptr && ctx->record &&
+        static_cast<uint64_t>(start) + count > ctx->record->internalRamSize) {
+        return ORDWIN_E_INVALIDARG;
+    }
+    return NeedsConnection();
+}
+
+ORDWIN_API int SetRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
+    return GetRAMMemory(buffer, start, count);
+}
+
+ORDWIN_API int GetXRAMMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count) {
+    if (const int32_t rule = BufferRule(buffer, count)) return rule;
+    const DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    if (ctx->record->externalRamSize == 0) return ORDWIN_E_NO_XRAM;
+    return kNotBuilt;
+}
+
+ORDWIN_API int SetXRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
+    return GetXRAMMemory(buffer, start, count);
+}
+
+ORDWIN_API int GetCodeMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count) {
+    if (const int32_t rule = BufferRule(buffer, count)) return rule;
+    return NeedsConnection();
+}
+
+ORDWIN_API int SetCodeMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count,
+                             int disableDialogs) {
+    if (const int32_t rule = BufferRule(buffer, count)) return rule;
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    if (DebugContext* ctx = Context()) ctx->dialogsDisabled = disableDialogs;
+    return NeedsConnection();
+}
+
+ORDWIN_API int GetSFRMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
+    if (const int32_t rule = BufferRule(buffer, count)) return rule;
+    if (!IsConnected(Context())) return ORDWIN_E_NOT_CONNECTED;
+    if (start < 0x80 || static_cast<uint64_t>(start) + count > 0x100) return ORDWIN_E_INVALIDARG;
+    return kNotBuilt;
+}
+
+ORDWIN_API int SetSFRMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
+    return GetSFRMemory(buffer, start, count);
+}
+
+ORDWIN_API int GetScratchPadMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count) {
+    if (const int32_t rule = BufferRule(buffer, count)) return rule;
+    return NeedsConnection();
+}
+
+ORDWIN_API int SetScratchPadMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count,
+                                   int disableDialogs) {
+    if (const int32_t rule = BufferRule(buffer, count)) return rule;
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    if (DebugContext* ctx = Context()) ctx->dialogsDisabled = disableDialogs;
+    return NeedsConnection();
+}
+
+ORDWIN_API int GetSFRByte(unsigned int /*address*/, uint8_t* value) {
+    if (value == nullptr) return ORDWIN_E_INVALIDARG;
+    return NeedsConnection();
+}
+
+ORDWIN_API int SetSFRByte(unsigned int /*address*/, uint8_t /*value*/) {
+    return NeedsConnection();
+}
+
+ORDWIN_API int IndGetSFRByte(unsigned int /*address*/, uint8_t* value) {
+    if (value == nullptr) return ORDWIN_E_INVALIDARG;
+    return Commands() != nullptr ? kNotBuilt : kNoContext;
+}
+
+ORDWIN_API int IndSetSFRByte(unsigned int /*address*/, uint8_t /*value*/) {
+    return Commands() != nullptr ? kNotBuilt : kNoContext;
+}
+
+ORDWIN_API int GetPageCRC(int /*page*/, uint8_t* crc) {
+    if (crc == nullptr) return ORDWIN_E_INVALIDARG;
+    return NeedsConnection();
+}
+
+// --- download -------------------------------------------------------------
+
+ORDWIN_API int Download(char* fileName, int eraseAndReset, int disableDialogs, int scratchTarget,
+                        int bank, int /*lock*/, int /*preserve*/) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    if (DebugContext* ctx = Context()) ctx->dialogsDisabled = disableDialogs;
+    if (!IsFlag(eraseAndReset) || !IsFlag(scratchTarget) || bank == 0) {
+        return ORDWIN_E_INVALIDARG;
+    }
+    if (fileName == nullptr) return ORDWIN_E_INVALIDARG;
+    return NeedsConnection();
+}
+
+ORDWIN_API int VerifyFlashDownload(char* fileName, int disableDialogs, int /*bank*/) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    if (DebugContext* ctx = Context()) ctx->dialogsDisabled = disableDialogs;
+    if (fileName == nullptr) return ORDWIN_E_INVALIDARG;
+    return NeedsConnection();
+}
+
+}  // extern "C"

@@ -43,7 +43,10 @@ std::string FormatBurnFile(const Composition& c) {
     out += Format("Count=%zu\r\n;\r\n", c.images.size());
     for (std::size_t i = 0; i < c.images.size(); ++i) {
         const BurnImage& image = c.images[i];
-        out += Format("Image %zu %s\r\n", i + 1, SafeName(image.title).c_str());
+        std::string title = image.title;
+        for (char& ch : title)
+            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = '_';
+        out += Format("Image %zu %s\r\n", i + 1, title.c_str());
         out += ToIntelHex(BuildBurner(image.segments, c.strict));
     }
     out += ";\r\n";

@@ -77,6 +77,8 @@ Parsed ParseCommandLine(const std::vector<std::string>& args, std::ostream& out,
     try {
         for (std::size_t i = 1; i < args.size(); ++i) {
             if (args[i].empty()) continue;  // double spaces of a naively split line
+            if (args[i] == "--nvm_burn_file=")
+                throw Failure(kExitBurnFile, "no NVM burn file name given");
             bool taken = false;
             for (const FileOption& opt : kFileOptions) {
                 std::optional<std::string> path = ValueOf(opt.name, args, i);

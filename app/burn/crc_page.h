@@ -1,0 +1,37 @@
+// The CRC tab: the chip's region CRC32s against their references.
+#pragma once
+
+#include <QPushButton>
+#include <QTextEdit>
+
+#include "core/ordwin_api.h"
+#include "core/ports.h"
+#include "shell/page_base.h"
+
+namespace cindral {
+
+class CRunCRCDlg : public CPageDlg {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplate = 139;
+
+    CRunCRCDlg(IOrdwin& ordwin, IMessagePort& messages, QWidget* parent = nullptr);
+
+    void SetConnected(int flag) { m_bConnected = flag; }
+    int Connected() const { return m_bConnected; }
+
+    void OnRun();
+    void OnClear();
+
+    QTextEdit& OutputBox() { return *output_; }
+
+  private:
+    void PrintLine(const std::string& text, bool lineEnd);
+
+    IOrdwin& ordwin_;
+    IMessagePort& messages_;
+    QTextEdit* output_;
+    int m_bConnected = 0;
+};
+
+}  // namespace cindral

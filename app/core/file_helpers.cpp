@@ -1,0 +1,56 @@
+#include "file_helpers.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "text.h"
+
+namespace cindral {
+
+namespace fs = std::filesystem;
+
+bool FileExists(const std::u16string& path) {
+    std::error_code ec;
+    if (fs::is_directory(ToPath(path), ec)) return false;
+    std::ifstream in(ToPath(path), std::ios::binary);
+    return in.is_open();
+}
+
+bool FileHasData(const std::u16string& path) {
+    if (!FileExists(path)) return false;
+    std::error_code ec;
+    auto size = fs::file_size(ToPath(path), ec);
+    return !ec && size != 0;
+}
+
+void RemoveFile(const std::u16string& path, IMessagePort& messages) {
+    if (!FileExists(path)) return;
+    std::error_code ec;
+    fs::remove(ToPath(path), ec);
+    if (!ec) return;
+    const std::u16string lead = u"Error has occured removing old file: ";
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) {
+        messages.Ok(lead + u"\n" + path + u"\n" + u"Access is denied");
+    } else {
+        messages.Ok(lead + u"\n" + path);
+    }
+}
+
+std::u16string GetWorkingDirectory() {
+    std::error_code ec;
+    std::u16string dir = FromPath(fs::current_path(ec));
+    if (ec) return {};
+    if (dir.size() >= kMaxPath) dir.resize(kMaxPath - 1);
+    const char16_t sep = static_cast<char16_t>(fs::path::preferred_separator);
+    if (dir.size() < kMaxPath - 1 && (dir.empty() || dir.back() != sep)) dir.push_back(sep);
+    return dir;
+}
+
+bool SetWorkingDirectory(const std::u16string& path) {
+    std::error_code ec;
+    fs::current_path(ToPath(path), ec);
+    return !ec;
+}
+
+}  // namespace cindral

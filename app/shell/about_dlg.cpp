@@ -1,0 +1,30 @@
+#include "shell/about_dlg.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "resources/app_icon.h"
+
+namespace cindral {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About Cindral"));
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel;
+    icon->setPixmap(AppIconPixmap(32));
+    auto* version = new QLabel(m_version);
+    version->setObjectName(QStringLiteral("1052"));
+    row->addWidget(icon);
+    row->addWidget(version, 1);
+    auto* ok = new QPushButton(QStringLiteral("OK"));
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    layout->addLayout(row);
+    layout->addWidget(ok, 0, Qt::AlignRight);
+}
+
+}  // namespace cindral

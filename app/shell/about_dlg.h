@@ -1,0 +1,18 @@
+// The About box.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+namespace cindral {
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplate = 100;
+    explicit CAboutDlg(QWidget* parent = nullptr);
+
+    QString m_version = QStringLiteral("Cindral Version 1.3");
+};
+
+}  // namespace cindral

@@ -1,0 +1,247 @@
+#include "shell/main_window.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
+
+#include "core/text.h"
+#include "resources/app_icon.h"
+#include "shell/about_dlg.h"
+#include "shell/qt_text.h"
+
+namespace cindral {
+
+void AdapterComboBox::showPopup() {
+    emit droppedDown();
+    QComboBox::showPopup();
+}
+
+void AdapterComboBox::hidePopup() {
+    QComboBox::hidePopup();
+    emit closedUp();
+}
+
+CZeltra_NVM_BurnerDlg::CZeltra_NVM_BurnerDlg(IOrdwin& ordwin, Ports ports, QWidget* parent)
+    : QDialog(parent),
+      m_ordwin(ordwin),
+      m_ports(ports),
+      m_connection(ordwin, ports.messages),
+      m_devicePage(ordwin, ports.messages),
+      m_crcPage(ordwin, ports.messages),
+      m_runModal([](QDialog& d) { return d.exec(); }) {
+    InitDialog();
+}
+
+CZeltra_NVM_BurnerDlg::~CZeltra_NVM_BurnerDlg() = default;
+
+void CZeltra_NVM_BurnerDlg::InitDialog() {
+    setObjectName(QString::number(kTemplate));
+    setWindowTitle(QStringLiteral("Cindral"));
+    setWindowIcon(AppIcon());
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+
+    auto* layout = new QVBoxLayout(this);
+    BuildMenu();
+    layout->setMenuBar(m_menuBar);
+
+    auto* group = new QGroupBox(QStringLiteral("Device Selection"));
+    auto* row = new QHBoxLayout(group);
+    row->addWidget(new QLabel(QStringLiteral("USB Adapter")));
+    m_adapterCombo.setObjectName(QStringLiteral("1031"));
+    m_adapterCombo.setEditable(true);
+    m_adapterCombo.setInsertPolicy(QComboBox::NoInsert);
+    m_adapterCombo.setMinimumContentsLength(16);
+    row->addWidget(&m_adapterCombo, 1);
+    m_connectButton = new QPushButton(QStringLiteral("Connect"));
+    m_connectButton->setObjectName(QStringLiteral("1032"));
+    m_connectButton->setAutoDefault(false);
+    row->addWidget(m_connectButton);
+    m_resetButton = new QPushButton(QStringLiteral("System Reset/Reboot"));
+    m_resetButton->setObjectName(QStringLiteral("1033"));
+    m_resetButton->setAutoDefault(false);
+    row->addWidget(m_resetButton);
+    layout->addWidget(group);
+
+    m_tabs.setObjectName(QStringLiteral("1000"));
+    layout->addWidget(&m_tabs, 1);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    m_exitButton = new QPushButton(QStringLiteral("Exit"));
+    m_exitButton->setObjectName(QStringLiteral("1"));
+    m_exitButton->setDefault(true);
+    bottom->addWidget(m_exitButton);
+    layout->addLayout(bottom);
+
+    m_tabs.AddPage(kTabMain, QStringLiteral("Main"), CMainDlg::kTemplate, &m_mainPage);
+    m_tabs.AddPage(kTabDirectBurn, QStringLiteral("Direct Burn"), CDirectBurnDlg::kTemplate,
+                   &m_directBurnPage);
+    m_tabs.AddPage(kTabMtp, QStringLiteral("MTP Write"), CBurnEPROMDlg::kTemplate, &m_mtpPage);
+    m_tabs.AddPage(kTabDevice, QStringLiteral("Device"), CDeviceInformation::kTemplate,
+                   &m_devicePage);
+    m_tabs.AddPage(kTabCrc, QStringLiteral("CRC"), CRunCRCDlg::kTemplate, &m_crcPage);
+    m_tabs.setCurrentIndex(kTabMain);
+
+    connect(m_connectButton, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnConnect);
+    connect(m_resetButton, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnSystemReset);
+    connect(m_exitButton, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnExit);
+    connect(&m_adapterCombo, &AdapterComboBox::droppedDown, this,
+            &CZeltra_NVM_BurnerDlg::RefreshAdapterList);
+    connect(&m_adapterCombo, &AdapterComboBox::closedUp, this,
+            &CZeltra_NVM_BurnerDlg::RefreshAdapterList);
+    connect(&m_tabs, &CDlgTabCtrl::selectionChanging, this,
+            [this](int oldIndex, int) { OnTabChanging(oldIndex); });
+
+    m_bConnected = 0;
+    m_resetButton->setEnabled(false);
+    RefreshAdapterList();
+    std::memset(m_serial, 0, sizeof m_serial);
+    resize(760, 620);
+}
+
+void CZeltra_NVM_BurnerDlg::BuildMenu() {
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("129"));
+    QMenu* file = m_menuBar->addMenu(QStringLiteral("File"));
+    auto add = [](QMenu* menu, const QString& text, int id) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(QString::number(id));
+        return a;
+    };
+    // Settings files are handled by the settings work; the items are in place.
+    add(file, QStringLiteral("&Open..."), 57601);
+    file->addSeparator();
+    add(file, QStringLiteral("&Save"), 57603);
+    add(file, QStringLiteral("Save &As..."), 32772);
+    file->addSeparator();
+    QAction* exit = add(file, QStringLiteral("E&xit"), 32773);
+    connect(exit, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnExit);
+    QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
+    QAction* about = add(help, QStringLiteral("&About..."), 32774);
+    connect(about, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnAbout);
+}
+
+void CZeltra_NVM_BurnerDlg::RefreshAdapterList() {
+    QString remembered;
+    bool hadSelection = m_adapterCombo.currentIndex() >= 0;
+    if (hadSelection) remembered = m_adapterCombo.itemText(m_adapterCombo.currentIndex());
+    m_adapterCombo.clear();
+    QStringList serials;
+    for (const std::string& sn : m_connection.ListAdapters()) serials << ToQ(sn);
+    m_adapterCount = static_cast<int>(serials.size());
+    serials.sort();
+    m_adapterCombo.addItems(serials);
+    int index = hadSelection ? serials.indexOf(remembered) : -1;
+    if (index < 0 && !serials.isEmpty()) index = 0;
+    m_adapterCombo.setCurrentIndex(index);
+}
+
+bool CZeltra_NVM_BurnerDlg::ReadSelectedAdapter() {
+    int index = m_adapterCombo.currentIndex();
+    // Text typed into the edit field that names no listed adapter is no selection.
+    if (index < 0 || m_adapterCombo.itemText(index) != m_adapterCombo.currentText()) {
+        m_ports.messages.Ok(
+            u"Please select an Adapter from the list! If the list is empty then no USB Debug "
+            u"Adapter is detected.");
+        return false;
+    }
+    std::string narrow = NarrowText(FromQ(m_adapterCombo.itemText(index)), sizeof m_serial);
+    std::memset(m_serial, 0, sizeof m_serial);
+    std::memcpy(m_serial, narrow.data(), narrow.size());
+    return true;
+}
+
+void CZeltra_NVM_BurnerDlg::ToggleConnection() {
+    if (m_bConnected == 1) {
+        if (!m_connection.Disconnect()) return;
+        m_bConnected = 0;
+        m_mainPage.SetConnected(0);
+        m_crcPage.SetConnected(0);
+        m_devicePage.SetConnected(0);
+        m_devicePage.ClearDevice();
+        m_mtpPage.SetConnectionState(0);
+        return;
+    }
+    if (!ReadSelectedAdapter()) return;
+    if (!m_connection.Connect(m_serial)) return;
+    m_bConnected = 1;
+    m_mainPage.SetConnected(1);
+    m_crcPage.SetConnected(1);
+    m_devicePage.SetConnected(1);
+    m_mtpPage.SetConnectionState(1);
+}
+
+void CZeltra_NVM_BurnerDlg::OnConnect() {
+    ToggleConnection();
+    m_connectButton->setText(m_bConnected ? QStringLiteral("Disconnect")
+                                          : QStringLiteral("Connect"));
+    m_resetButton->setEnabled(m_bConnected == 1);
+    if (m_bConnected == 1) {
+        m_devicePage.ReadDevice();
+        m_mainPage.SetBootStatus(m_devicePage.ProtectionByte());
+        m_mainPage.SetFirstBootAddress(m_devicePage.NvmUserStartText());
+    }
+}
+
+void CZeltra_NVM_BurnerDlg::OnSystemReset() {
+    if (m_bConnected == 1) ToggleConnection();
+    ToggleConnection();
+    m_resetButton->setEnabled(m_bConnected == 1);
+    // The caption follows the state, also after a reconnect that failed.
+    m_connectButton->setText(m_bConnected ? QStringLiteral("Disconnect")
+                                          : QStringLiteral("Connect"));
+    m_devicePage.ReadDevice();
+}
+
+void CZeltra_NVM_BurnerDlg::OnTabChanging(int oldIndex) {
+    const int flag = m_devicePage.Connected();
+    m_mainPage.SetBootStatus(m_devicePage.ProtectionByte());
+    m_mainPage.SetFirstBootAddress(m_devicePage.NvmUserStartText());
+    m_mainPage.SetConnected(flag);
+    if (oldIndex != kTabDirectBurn) m_mtpPage.SetConnectionState(flag);
+    if (oldIndex != kTabMtp) m_directBurnPage.SetConnected(flag);
+}
+
+void CZeltra_NVM_BurnerDlg::OnAbout() {
+    CAboutDlg about(this);
+    m_runModal(about);
+}
+
+void CZeltra_NVM_BurnerDlg::DisconnectOnLeaving() {
+    if (m_bConnected == 1) m_ordwin.DisconnectUSB();
+}
+
+void CZeltra_NVM_BurnerDlg::OnExit() {
+    DisconnectOnLeaving();
+    m_leaving = true;
+    done(QDialog::Accepted);
+}
+
+void CZeltra_NVM_BurnerDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CZeltra_NVM_BurnerDlg::closeEvent(QCloseEvent* event) {
+    if (!m_leaving) {
+        DisconnectOnLeaving();
+        m_leaving = true;
+        setResult(QDialog::Rejected);
+    }
+    QDialog::closeEvent(event);
+}
+
+void CZeltra_NVM_BurnerDlg::reject() {
+    // Only the close box ends the window this way; Escape is swallowed above.
+    if (m_leaving) QDialog::reject();
+}
+
+}  // namespace cindral

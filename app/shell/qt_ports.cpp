@@ -1,0 +1,192 @@
+#include "shell/qt_ports.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QThread>
+
+#include "shell/qt_text.h"
+
+namespace cindral {
+
+namespace {
+const char* const kAppTitle = "Cindral";
+}
+
+MsgResult QtMessagePort::ShowMessage(const std::u16string& text, const std::u16string& caption,
+                                     MsgButtons buttons, MsgIcon icon) {
+    QMessageBox box(parent_);
+    box.setWindowTitle(caption.empty() ? QString::fromLatin1(kAppTitle) : ToQ(caption));
+    // Messages carry Windows line ends; the box wants plain LF.
+    QString t = ToQ(text);
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    box.setText(t);
+    switch (icon) {
+        case MsgIcon::None:
+            break;
+        case MsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MsgIcon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+    }
+    switch (buttons) {
+        case MsgButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case MsgButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case MsgButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case MsgButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return MsgResult::Ok;
+        case QMessageBox::Yes:
+            return MsgResult::Yes;
+        case QMessageBox::No:
+            return MsgResult::No;
+        default:
+            return MsgResult::Cancel;
+    }
+}
+
+QString QtFileDialogPort::ToQtFilter(const std::u16string& filter) {
+    const QStringList parts = ToQ(filter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        QString name = parts[i];
+        // The Windows caption already names its patterns in brackets.
+        if (!name.contains(QLatin1Char('('))) name += QStringLiteral(" (") + patterns + ')';
+        out << name;
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+std::optional<std::u16string> QtFileDialogPort::OpenFile(const FileDialogRequest& r) {
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilter(ToQtFilter(r.filter));
+    dialog.setDefaultSuffix(ToQ(r.defaultExtension));
+    if (!r.proposedName.empty()) dialog.selectFile(ToQ(r.proposedName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return FromQ(dialog.selectedFiles().first());
+}
+
+std::optional<std::u16string> QtFileDialogPort::SaveFile(const FileDialogRequest& r) {
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(ToQtFilter(r.filter));
+    dialog.setDefaultSuffix(ToQ(r.defaultExtension));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
+    if (!r.proposedName.empty()) dialog.selectFile(ToQ(r.proposedName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return FromQ(dialog.selectedFiles().first());
+}
+
+void QtSleepPort::Sleep(int milliseconds) {
+    if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+void QtMessagePump::PumpMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+struct QtProgressPort::Entry {
+    std::unique_ptr<QProgressDialog> dialog;
+    QString status;
+    QString percent;
+    bool cancelled = false;
+
+    void ShowLabel() {
+        dialog->setLabelText(percent.isEmpty() ? status : status + QStringLiteral("   ") + percent);
+    }
+};
+
+QtProgressPort::~QtProgressPort() {
+    if (!dialogs_.empty() && main_) main_->setEnabled(true);
+}
+
+QtProgressPort::Entry* QtProgressPort::Find(void* dialog) {
+    auto it = dialogs_.find(dialog);
+    return it == dialogs_.end() ? nullptr : it->second.get();
+}
+
+void* QtProgressPort::Create(const std::u16string& caption, const std::u16string& status, int lower,
+                             int upper) {
+    auto entry = std::make_unique<Entry>();
+    // Parentless so that it stays usable while the main window is disabled.
+    entry->dialog = std::make_unique<QProgressDialog>();
+    QProgressDialog* d = entry->dialog.get();
+    d->setWindowTitle(ToQ(caption));
+    entry->status = ToQ(status);
+    entry->ShowLabel();
+    d->setCancelButtonText(QStringLiteral("Cancel"));
+    d->setRange(lower, upper < lower ? lower : upper);
+    d->setMinimumDuration(0);
+    d->setAutoClose(false);
+    d->setAutoReset(false);
+    d->setWindowModality(Qt::NonModal);
+    Entry* raw = entry.get();
+    QObject::connect(d, &QProgressDialog::canceled, [raw] { raw->cancelled = true; });
+    d->show();
+    if (main_) main_->setEnabled(false);
+    void* handle = d;
+    dialogs_[handle] = std::move(entry);
+    QCoreApplication::processEvents();
+    return handle;
+}
+
+void QtProgressPort::SetPosition(void* dialog, int position, const std::u16string* percentText) {
+    Entry* e = Find(dialog);
+    if (e == nullptr) return;
+    e->dialog->setValue(position);
+    if (percentText) {
+        e->percent = ToQ(*percentText);
+        e->ShowLabel();
+    }
+    QCoreApplication::processEvents();
+}
+
+void QtProgressPort::SetStatus(void* dialog, const std::u16string& status) {
+    Entry* e = Find(dialog);
+    if (e == nullptr) return;
+    e->status = ToQ(status);
+    e->ShowLabel();
+    QCoreApplication::processEvents();
+}
+
+bool QtProgressPort::Cancelled(void* dialog) {
+    Entry* e = Find(dialog);
+    if (e == nullptr) return false;
+    QCoreApplication::processEvents();
+    bool was = e->cancelled;
+    e->cancelled = false;
+    return was;
+}
+
+void QtProgressPort::Destroy(void* dialog) {
+    auto it = dialogs_.find(dialog);
+    if (it == dialogs_.end()) return;
+    dialogs_.erase(it);
+    if (dialogs_.empty() && main_) main_->setEnabled(true);
+}
+
+}  // namespace cindral

@@ -1,0 +1,362 @@
+// The main window and its pages driven through their controls, against the
+// scripted library double.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTest>
+
+#include "core/text.h"
+#include "fake_ordwin.h"
+#include "shell/about_dlg.h"
+#include "shell/main_window.h"
+
+namespace cindral {
+namespace {
+
+using test::FakeOrdwin;
+using test::TestPorts;
+
+QStringList Items(QComboBox& combo) {
+    QStringList out;
+    for (int i = 0; i < combo.count(); ++i) out << combo.itemText(i);
+    return out;
+}
+
+class WindowTest : public ::testing::Test {
+  protected:
+    void Make() { window = std::make_unique<CZeltra_NVM_BurnerDlg>(ordwin, ports.ports()); }
+    void ZeltraAt(uint8_t userHi, uint8_t userLo, uint8_t prot) {
+        ordwin.xdata[0x11F5] = userHi;
+        ordwin.xdata[0x11F6] = userLo;
+        ordwin.sfr[0xDA] = prot;
+    }
+    QString Value(int row) { return window->DevicePage().List().GetItemText(row, 1); }
+    QPushButton* Button(const char* id) {
+        return window->findChild<QPushButton*>(QString::fromLatin1(id), Qt::FindDirectChildrenOnly)
+                   ?: FindInBand(id);
+    }
+    QPushButton* FindInBand(const char* id) {
+        for (QPushButton* b : window->findChildren<QPushButton*>(QString::fromLatin1(id)))
+            if (!window->TabFrame().isAncestorOf(b)) return b;
+        return nullptr;
+    }
+
+    FakeOrdwin ordwin;
+    TestPorts ports;
+    std::unique_ptr<CZeltra_NVM_BurnerDlg> window;
+};
+
+TEST_F(WindowTest, StartUpLayoutCaptionsAndTabs) {
+    Make();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Cindral"));
+    CDlgTabCtrl& tabs = window->TabFrame();
+    ASSERT_EQ(tabs.count(), 5);
+    const char* captions[] = {"Main", "Direct Burn", "MTP Write", "Device", "CRC"};
+    const int templates[] = {130, 131, 137, 134, 139};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(tabs.tabText(i), QString::fromLatin1(captions[i]));
+        EXPECT_EQ(tabs.TemplateOf(i), templates[i]);
+    }
+    EXPECT_EQ(tabs.currentIndex(), 0);
+    EXPECT_EQ(tabs.objectName(), QStringLiteral("1000"));
+    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
+    EXPECT_EQ(Button("1033")->text(), QStringLiteral("System Reset/Reboot"));
+    EXPECT_FALSE(Button("1033")->isEnabled());
+    EXPECT_EQ(Button("1")->text(), QStringLiteral("Exit"));
+    EXPECT_TRUE(Button("1")->isDefault());
+    EXPECT_EQ(window->Connected(), 0);
+    EXPECT_STREQ(window->SelectedSerial(), "");
+
+    QMenuBar& bar = window->MenuBar();
+    ASSERT_EQ(bar.actions().size(), 2);
+    EXPECT_EQ(bar.actions()[0]->text(), QStringLiteral("File"));
+    EXPECT_EQ(bar.actions()[1]->text(), QStringLiteral("&Help"));
+    QStringList file;
+    for (QAction* a : bar.actions()[0]->menu()->actions())
+        file << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + ' ' + a->text());
+    EXPECT_EQ(file, (QStringList{"57601 &Open...", "-", "57603 &Save", "32772 Save &As...", "-",
+                                 "32773 E&xit"}));
+    EXPECT_EQ(bar.actions()[1]->menu()->actions()[0]->objectName(), QStringLiteral("32774"));
+
+    CDeviceInformation& dev = window->DevicePage();
+    EXPECT_EQ(dev.RowCount(), 8);
+    EXPECT_EQ(dev.List().headerItem()->text(0), QStringLiteral("Variable or SFR"));
+    EXPECT_EQ(dev.List().headerItem()->text(1), QStringLiteral("Value"));
+    EXPECT_EQ(dev.List().columnWidth(0), 188);
+    EXPECT_EQ(dev.List().columnWidth(1), 120);
+    EXPECT_EQ(dev.List().GetItemText(7, 0), QStringLiteral("PROT0_CTRL"));
+}
+
+TEST_F(WindowTest, AdapterListIsSortedAndKeepsTheSelectionOnRefresh) {
+    ordwin.adapters = {"VZ0003", "VZ0001", "VZ0002"};
+    Make();
+    AdapterComboBox& combo = window->AdapterCombo();
+    EXPECT_EQ(Items(combo), (QStringList{"VZ0001", "VZ0002", "VZ0003"}));
+    EXPECT_EQ(combo.currentIndex(), 0);
+    combo.setCurrentIndex(2);
+    ordwin.adapters = {"VZ0004", "VZ0003", "VZ0000"};
+    emit combo.droppedDown();
+    EXPECT_EQ(Items(combo), (QStringList{"VZ0000", "VZ0003", "VZ0004"}));
+    EXPECT_EQ(combo.currentText(), QStringLiteral("VZ0003"));
+    // The chosen adapter was unplugged: the first in sorted order is chosen.
+    ordwin.adapters = {"VZ0009", "VZ0004"};
+    emit combo.closedUp();
+    EXPECT_EQ(combo.currentText(), QStringLiteral("VZ0004"));
+    ordwin.adapters.clear();
+    emit combo.droppedDown();
+    EXPECT_EQ(combo.count(), 0);
+    EXPECT_EQ(combo.currentIndex(), -1);
+}
+
+TEST_F(WindowTest, NoSelectionShowsTheMessageAndDoesNotConnect) {
+    Make();
+    Button("1032")->click();
+    ASSERT_EQ(ports.messages.shown.size(), 1u);
+    EXPECT_EQ(ports.messages.LastText(),
+              "Please select an Adapter from the list! If the list is empty then no USB Debug "
+              "Adapter is detected.");
+    EXPECT_EQ(ordwin.Count("ConnectUSB"), 0);
+    EXPECT_EQ(window->Connected(), 0);
+
+    // Text typed into the edit field that names no listed adapter is no selection either.
+    ordwin.adapters = {"VZ0001"};
+    emit window->AdapterCombo().droppedDown();
+    window->AdapterCombo().setEditText(QStringLiteral("VZ77"));
+    Button("1032")->click();
+    EXPECT_EQ(ports.messages.shown.size(), 2u);
+    EXPECT_EQ(ordwin.Count("ConnectUSB"), 0);
+}
+
+TEST_F(WindowTest, ConnectSetsEveryFlagAndFillsTheDevicePage) {
+    ordwin.adapters = {"VZ0001"};
+    ZeltraAt(0x02, 0x00, 0x03);
+    Make();
+    Button("1032")->click();
+    EXPECT_TRUE(ports.messages.shown.empty());
+    EXPECT_EQ(ordwin.lastSerial, "VZ0001");
+    EXPECT_EQ(window->Connected(), 1);
+    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Disconnect"));
+    EXPECT_TRUE(Button("1033")->isEnabled());
+    EXPECT_EQ(window->MainPage().Connected(), 1);
+    EXPECT_EQ(window->CrcPage().Connected(), 1);
+    EXPECT_EQ(window->DevicePage().Connected(), 1);
+    EXPECT_EQ(window->MtpPage().Connected(), 1);
+    EXPECT_EQ(window->DirectBurnPage().Connected(), 0) << "told at the next tab change";
+    EXPECT_EQ(Value(1), QStringLiteral("0x0200"));
+    EXPECT_EQ(Value(7), QStringLiteral("0x03 (0000_0011)"));
+    EXPECT_EQ(window->MainPage().BootStatus(), 0x03);
+    EXPECT_EQ(window->MainPage().FirstBootAddress(), u"0x0200");
+
+    window->TabFrame().setCurrentIndex(CZeltra_NVM_BurnerDlg::kTabDirectBurn);
+    EXPECT_EQ(window->DirectBurnPage().Connected(), 1);
+
+    Button("1032")->click();
+    EXPECT_EQ(window->Connected(), 0);
+    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
+    EXPECT_FALSE(Button("1033")->isEnabled());
+    EXPECT_EQ(window->MainPage().Connected(), 0);
+    EXPECT_EQ(window->CrcPage().Connected(), 0);
+    EXPECT_EQ(window->DevicePage().Connected(), 0);
+    EXPECT_EQ(window->MtpPage().Connected(), 0);
+    for (int r = 0; r < 8; ++r) EXPECT_EQ(Value(r), QString()) << r;
+    EXPECT_EQ(window->DevicePage().List().GetItemText(0, 0), QStringLiteral("wBoot_DpramTrimBeg"));
+}
+
+TEST_F(WindowTest, TabChangesPassTheDeviceStateOnExceptToThePageBeingLeft) {
+    ordwin.adapters = {"VZ0001"};
+    ZeltraAt(0x03, 0x00, 0x07);
+    Make();
+    Button("1032")->click();
+    CDlgTabCtrl& tabs = window->TabFrame();
+    tabs.setCurrentIndex(CZeltra_NVM_BurnerDlg::kTabMtp);  // leaving Main: both pages told
+    EXPECT_EQ(window->DirectBurnPage().Connected(), 1);
+    window->MtpPage().SetConnectionState(0);
+    window->DirectBurnPage().SetConnected(0);
+    tabs.setCurrentIndex(CZeltra_NVM_BurnerDlg::kTabDevice);  // leaving MTP Write
+    EXPECT_EQ(window->MtpPage().Connected(), 1);
+    EXPECT_EQ(window->DirectBurnPage().Connected(), 0);
+    tabs.setCurrentIndex(CZeltra_NVM_BurnerDlg::kTabDirectBurn);
+    window->MtpPage().SetConnectionState(0);
+    window->DirectBurnPage().SetConnected(0);
+    tabs.setCurrentIndex(CZeltra_NVM_BurnerDlg::kTabCrc);  // leaving Direct Burn
+    EXPECT_EQ(window->MtpPage().Connected(), 0);
+    EXPECT_EQ(window->DirectBurnPage().Connected(), 1);
+    EXPECT_EQ(window->MainPage().FirstBootAddress(), u"0x0300");
+    EXPECT_EQ(window->MainPage().BootStatus(), 0x07);
+}
+
+TEST_F(WindowTest, ConnectFailureAndInvalidTargetEndDisconnected) {
+    ordwin.adapters = {"VZ0001"};
+    ordwin.connectResult = static_cast<int32_t>(0x8100000B);
+    ordwin.errorText = "Could not open USB device.";
+    Make();
+    Button("1032")->click();
+    EXPECT_EQ(ports.messages.LastText(), "Connect Failure: Could not open USB device.");
+    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
+
+    ordwin.connectResult = 0;
+    ordwin.hardwareId = 0x10;
+    ordwin.deviceName = "C8051F500";
+    Button("1032")->click();
+    EXPECT_EQ(ports.messages.LastText(), "Connection failure:\nInvalid target: C8051F500");
+    EXPECT_EQ(window->Connected(), 0);
+    EXPECT_EQ(ordwin.connectedFlag, 0);
+    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
+    EXPECT_FALSE(Button("1033")->isEnabled());
+    EXPECT_EQ(Value(1), QString()) << "no read after a refused connect";
+}
+
+TEST_F(WindowTest, DisconnectFailureKeepsTheConnection) {
+    ordwin.adapters = {"VZ0001"};
+    Make();
+    Button("1032")->click();
+    ordwin.disconnectResult = static_cast<int32_t>(0x81000009);
+    Button("1032")->click();
+    EXPECT_EQ(ports.messages.LastText(), "Disconnect Failure\n");
+    EXPECT_EQ(window->Connected(), 1);
+    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Disconnect"));
+    EXPECT_EQ(window->DevicePage().Connected(), 1);
+}
+
+TEST_F(WindowTest, SystemResetReconnectsToTheNewlySelectedAdapter) {
+    ordwin.adapters = {"VZ0001", "VZ0002"};
+    Make();
+    Button("1032")->click();
+    EXPECT_EQ(ordwin.lastSerial, "VZ0001");
+    window->AdapterCombo().setCurrentIndex(1);
+    ordwin.calls.clear();
+    Button("1033")->click();
+    EXPECT_EQ(ordwin.lastSerial, "VZ0002");
+    EXPECT_EQ(ordwin.calls.front(), "DisconnectUSB");
+    EXPECT_EQ(ordwin.Count("ConnectUSB"), 1);
+    EXPECT_EQ(window->Connected(), 1);
+    EXPECT_TRUE(Button("1033")->isEnabled());
+    EXPECT_GT(ordwin.Count("GetXRAMMemory"), 0) << "the Device page reads again";
+}
+
+TEST_F(WindowTest, FailedReconnectLeavesConnectCaptionAndResetDisabled) {
+    ordwin.adapters = {"VZ0001"};
+    Make();
+    Button("1032")->click();
+    ordwin.connectResult = static_cast<int32_t>(0x81030003);
+    Button("1033")->click();
+    EXPECT_EQ(window->Connected(), 0);
+    EXPECT_FALSE(Button("1033")->isEnabled());
+    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
+    ordwin.connectResult = 0;
+    Button("1032")->click();
+    EXPECT_EQ(window->Connected(), 1);
+    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Disconnect"));
+}
+
+TEST_F(WindowTest, EscapeIsSwallowedAndExitDisconnects) {
+    ordwin.adapters = {"VZ0001"};
+    Make();
+    window->show();
+    Button("1032")->click();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QTest::keyClick(&window->TabFrame(), Qt::Key_Escape);
+    QTest::keyClick(&window->MainPage(), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(ordwin.Count("DisconnectUSB"), 0);
+    Button("1")->click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_EQ(ordwin.Count("DisconnectUSB"), 1);
+}
+
+TEST_F(WindowTest, CloseBoxAndMenuExitDisconnectOnlyWhenConnected) {
+    ordwin.adapters = {"VZ0001"};
+    Make();
+    window->show();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(ordwin.Count("DisconnectUSB"), 0);
+
+    Make();
+    window->show();
+    Button("1032")->click();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(ordwin.Count("DisconnectUSB"), 1);
+
+    Make();
+    window->show();
+    Button("1032")->click();
+    window->MenuBar().actions()[0]->menu()->actions().last()->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(ordwin.Count("DisconnectUSB"), 2);
+}
+
+TEST_F(WindowTest, AboutShowsTheVersionLine) {
+    Make();
+    QString shown;
+    window->SetModalRunner([&](QDialog& d) {
+        auto* label = d.findChild<QLabel*>(QStringLiteral("1052"));
+        if (label) shown = label->text();
+        return int(QDialog::Accepted);
+    });
+    window->MenuBar().actions()[1]->menu()->actions()[0]->trigger();
+    EXPECT_EQ(shown, QStringLiteral("Cindral Version 1.3"));
+}
+
+TEST_F(WindowTest, CrcPageRunAndClear) {
+    ordwin.adapters = {"VZ0001"};
+    Make();
+    CRunCRCDlg& crc = window->CrcPage();
+    auto* run = crc.findChild<QPushButton*>(QStringLiteral("1033"));
+    auto* clear = crc.findChild<QPushButton*>(QStringLiteral("1062"));
+    ASSERT_TRUE(run && clear);
+    run->click();
+    EXPECT_EQ(ports.messages.LastText(), "Not connected to the device.\n");
+    EXPECT_TRUE(crc.OutputBox().toPlainText().isEmpty());
+    EXPECT_EQ(ordwin.Count("GetPageCRC:249"), 0);
+
+    Button("1032")->click();
+    ordwin.SetRegionCrc(0xF9, 0x01020304);
+    for (int i = 0; i < 4; ++i) ordwin.ram[0x70 + 76 + i] = static_cast<uint8_t>(i + 1);
+    run->click();
+    QStringList lines = crc.OutputBox().toPlainText().split('\n');
+    ASSERT_GE(lines.size(), 22);
+    EXPECT_EQ(lines[0], QString());
+    EXPECT_EQ(lines[1], QStringLiteral("NVM TRIM CRC32: 0x01020304"));
+    EXPECT_EQ(lines[2], QStringLiteral("PT  TRIM CRC32: 0x01020304.. OK"));
+    EXPECT_EQ(lines[3], QString());
+    EXPECT_EQ(lines[9], QStringLiteral("PT DATA: "));
+    EXPECT_EQ(lines[19], QStringLiteral("0048:   00 00 00 00 01 02 03 04"));
+    EXPECT_TRUE(crc.OutputBox().isReadOnly());
+    EXPECT_EQ(crc.OutputBox().textCursor().charFormat().fontFamilies().toStringList().value(0),
+              QStringLiteral("Courier New"));
+    run->click();
+    EXPECT_EQ(crc.OutputBox().toPlainText().count(QStringLiteral("PT DATA")), 2)
+        << "output accumulates";
+    clear->click();
+    EXPECT_TRUE(crc.OutputBox().toPlainText().isEmpty());
+    run->click();
+    EXPECT_TRUE(crc.OutputBox().toPlainText().startsWith(QStringLiteral("\nNVM TRIM")));
+}
+
+TEST_F(WindowTest, OutputLogAppendsAtTheEndEvenWithASelection) {
+    Make();
+    CDeviceInformation& dev = window->DevicePage();
+    dev.WriteOutputText(u"first", false, true);
+    dev.WriteOutputText(u"second", false, true);
+    QTextCursor c = dev.OutputBox().textCursor();
+    c.setPosition(0);
+    c.setPosition(3, QTextCursor::KeepAnchor);
+    dev.OutputBox().setTextCursor(c);
+    dev.WriteOutputLine(u"Burn Succeeded");
+    QStringList lines = dev.OutputBox().toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], QStringLiteral("first"));
+    EXPECT_EQ(lines[1], QStringLiteral("second"));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" Burn Succeeded")));
+    EXPECT_EQ(lines[2].size(), 9 + 14);
+    EXPECT_EQ(dev.OutputBox().objectName(), QStringLiteral("1035"));
+    EXPECT_FALSE(dev.OutputBox().isReadOnly());
+}
+
+}  // namespace
+}  // namespace cindral

@@ -1,0 +1,69 @@
+; Register banks selected by byte writes of PSW
+	.include "prelude.inc"
+	CLEARX
+	CLEARRAM
+	mov psw,#0x00
+	mov r0,#0x40
+	mov r1,#0x41
+	mov r2,#0x42
+	mov r3,#0x43
+	mov r4,#0x44
+	mov r5,#0x45
+	mov r6,#0x46
+	mov r7,#0x47
+	mov psw,#0x08
+	mov r0,#0x50
+	mov r1,#0x51
+	mov r2,#0x52
+	mov r3,#0x53
+	mov r4,#0x54
+	mov r5,#0x55
+	mov r6,#0x56
+	mov r7,#0x57
+	mov psw,#0x10
+	mov r0,#0x60
+	mov r1,#0x61
+	mov r2,#0x62
+	mov r3,#0x63
+	mov r4,#0x64
+	mov r5,#0x65
+	mov r6,#0x66
+	mov r7,#0x67
+	mov psw,#0x18
+	mov r0,#0x70
+	mov r1,#0x71
+	mov r2,#0x72
+	mov r3,#0x73
+	mov r4,#0x74
+	mov r5,#0x75
+	mov r6,#0x76
+	mov r7,#0x77
+	mov psw,#0x10
+	mov r0,#0x70
+	mov @r0,#0x99
+	inc r3
+	mov a,r3
+	LOGA
+	mov psw,#0x08
+	mov a,r7
+	LOGA
+	xch a,r6
+	LOGA
+	djnz r5,1$
+1$:	mov a,r5
+	LOGA
+	mov psw,#0x18
+	mov a,#0x05
+	add a,r1
+	LOGA
+	mov r1,#0x80
+	mov @r1,#0x77
+	mov a,0x0a
+	LOGA
+	mov a,0x1f
+	LOGA
+	mov 0xd0,#0x00
+	mov a,r0
+	LOGA
+	mov a,#0x5a
+	FINISH

@@ -1,0 +1,118 @@
+; MOV in every addressing form
+	.include "prelude.inc"
+	CLEARX
+	CLEARRAM
+	mov a,#0x11
+	mov r0,#0x50
+	mov r1,#0xa0
+	mov @r0,#0x22
+	mov @r1,#0x33
+	mov 0x51,#0x44
+	mov 0x52,0x51
+	mov 0x53,@r0
+	mov 0x54,@r1
+	mov @r0,0x51
+	mov @r1,0x53
+	mov b,#0x66
+	mov 0x55,b
+	mov a,@r0
+	LOGA
+	mov a,@r1
+	LOGA
+	mov a,0x52
+	LOGA
+	mov a,b
+	LOGA
+	mov a,#0x77
+	mov @r0,a
+	inc r0
+	mov @r1,a
+	inc r1
+	mov a,#0x80
+	mov r0,a
+	mov a,#0x81
+	mov r1,a
+	mov a,#0x82
+	mov r2,a
+	mov a,#0x83
+	mov r3,a
+	mov a,#0x84
+	mov r4,a
+	mov a,#0x85
+	mov r5,a
+	mov a,#0x86
+	mov r6,a
+	mov a,#0x87
+	mov r7,a
+	mov 0x58,r0
+	mov 0x59,r1
+	mov 0x5a,r2
+	mov 0x5b,r3
+	mov 0x5c,r4
+	mov 0x5d,r5
+	mov 0x5e,r6
+	mov 0x5f,r7
+	mov r0,#0x90
+	mov r1,#0x91
+	mov r2,#0x92
+	mov r3,#0x93
+	mov r4,#0x94
+	mov r5,#0x95
+	mov r6,#0x96
+	mov r7,#0x97
+	mov a,r0
+	LOGA
+	mov a,r1
+	LOGA
+	mov a,r2
+	LOGA
+	mov a,r3
+	LOGA
+	mov a,r4
+	LOGA
+	mov a,r5
+	LOGA
+	mov a,r6
+	LOGA
+	mov a,r7
+	LOGA
+	mov 0x60,#0xa0
+	mov r0,0x60
+	mov a,r0
+	LOGA
+	mov 0x61,#0xa1
+	mov r1,0x61
+	mov a,r1
+	LOGA
+	mov 0x62,#0xa2
+	mov r2,0x62
+	mov a,r2
+	LOGA
+	mov 0x63,#0xa3
+	mov r3,0x63
+	mov a,r3
+	LOGA
+	mov 0x64,#0xa4
+	mov r4,0x64
+	mov a,r4
+	LOGA
+	mov 0x65,#0xa5
+	mov r5,0x65
+	mov a,r5
+	LOGA
+	mov 0x66,#0xa6
+	mov r6,0x66
+	mov a,r6
+	LOGA
+	mov 0x67,#0xa7
+	mov r7,0x67
+	mov a,r7
+	LOGA
+	mov 0x68,#0x12
+	mov dptr,#0x0abc
+	mov 0x69,dpl
+	mov 0x6a,dph
+	mov dptr,#0x0200
+	mov r0,#0x50
+	mov r1,#0xa0
+	FINISH

@@ -1,0 +1,246 @@
+#include "support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace zsim::coretest {
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool HexByte(const std::string& s, std::size_t pos, uint8_t* out) {
+    if (pos + 2 > s.size()) return false;
+    const int hi = HexDigit(s[pos]);
+    const int lo = HexDigit(s[pos + 1]);
+    if (hi < 0 || lo < 0) return false;
+    *out = uint8_t(hi << 4 | lo);
+    return true;
+}
+
+bool ReadFile(const std::string& path, std::string* text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    *text = ss.str();
+    return true;
+}
+
+}  // namespace
+
+bool LoadIntelHex(const std::string& text, std::vector<uint8_t>* code, std::string* error) {
+    code->resize(65536);
+    std::istringstream in(text);
+    std::string line;
+    int line_no = 0;
+    while (std::getline(in, line)) {
+        ++line_no;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (line.empty()) continue;
+        auto fail = [&](const char* what) {
+            *error = "line " + std::to_string(line_no) + ": " + what;
+            return false;
+        };
+        if (line[0] != ':') return fail("record does not start with ':'");
+        std::vector<uint8_t> rec;
+        for (std::size_t pos = 1; pos < line.size(); pos += 2) {
+            uint8_t b;
+            if (!HexByte(line, pos, &b)) return fail("bad hex digits");
+            rec.push_back(b);
+        }
+        if (rec.size() < 5 || rec.size() != std::size_t(rec[0]) + 5)
+            return fail("record length does not match its count");
+        uint8_t sum = 0;
+        for (uint8_t b : rec) sum = uint8_t(sum + b);
+        if (sum != 0) return fail("checksum mismatch");
+        const unsigned addr = unsigned(rec[1]) << 8 | rec[2];
+        switch (rec[3]) {
+            case 0x00:
+                if (addr + rec[0] > 65536) return fail("data past 0xFFFF");
+                for (unsigned i = 0; i < rec[0]; ++i) (*code)[addr + i] = rec[4 + i];
+                break;
+            case 0x01:
+                return true;
+            case 0x03:
+            case 0x05:
+                break;  // start addresses mean nothing here
+            default:
+                return fail("extended address records are not supported");
+        }
+    }
+    *error = "no end-of-file record";
+    return false;
+}
+
+bool LoadIntelHexFile(const std::string& path, std::vector<uint8_t>* code, std::string* error) {
+    std::string text;
+    if (!ReadFile(path, &text)) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    if (!LoadIntelHex(text, code, error)) {
+        *error = path + ": " + *error;
+        return false;
+    }
+    return true;
+}
+
+bool RunTo(Mcs51& core, uint16_t stop, uint64_t max_steps) {
+    for (uint64_t i = 0; i < max_steps; ++i) {
+        if (core.pc == stop) return true;
+        core.Step();
+    }
+    return core.pc == stop;
+}
+
+bool RunCore(const std::string& ihx, std::size_t xdata_size, Snapshot* out, std::string* error,
+             uint64_t* opcode_hits) {
+    std::vector<uint8_t> code;
+    if (!LoadIntelHexFile(ihx, &code, error)) return false;
+    FlatBus bus;
+    Mcs51 core(bus, code.data());
+    core.opcode_hits = opcode_hits;
+    if (!RunTo(core, kHaltAddress, 50'000'000)) {
+        *error = "core did not reach the halt address; pc=" + std::to_string(core.pc);
+        return false;
+    }
+    out->pc = core.pc;
+    out->cycles = core.cycles;
+    for (int i = 0; i < 256; ++i) out->iram[i] = core.iram[i];
+    for (int i = 0; i < 128; ++i) out->sfr[i] = core.sfr[i];
+    out->sfr[Mcs51::PSW - 0x80] = core.Psw();
+    out->xdata.assign(bus.xdata.begin(), bus.xdata.begin() + long(xdata_size));
+    return true;
+}
+
+bool ParseUcsimOutput(const std::string& text, std::size_t xdata_size, Snapshot* out,
+                      std::string* error) {
+    std::istringstream in(text);
+    std::string line;
+    bool stopped = false, timed = false;
+    // Dump lines after the run, in the order of the script: iram, SFRs, XDATA.
+    const std::size_t total = 256 + 128 + xdata_size;
+    std::size_t filled = 0;
+    out->xdata.assign(xdata_size, 0);
+    while (std::getline(in, line)) {
+        if (!stopped) {
+            const auto at = line.find("Stop at 0x");
+            if (at != std::string::npos) {
+                out->pc = uint16_t(std::strtoul(line.c_str() + at + 8, nullptr, 16));
+                stopped = line.find("Breakpoint") != std::string::npos;
+                if (!stopped) {
+                    *error = "ucsim stopped for another reason: " + line;
+                    return false;
+                }
+            }
+            continue;
+        }
+        if (!timed) {
+            const auto at = line.find("Simulated ");
+            if (at != std::string::npos && line.find(" ticks") != std::string::npos) {
+                const unsigned long long ticks = std::strtoull(line.c_str() + at + 10, nullptr, 10);
+                out->cycles = ticks / 12;
+                timed = true;
+            }
+            continue;
+        }
+        if (filled >= total || line.rfind("0x", 0) != 0) continue;
+        const std::size_t sp = line.find(' ');
+        if (sp == std::string::npos) continue;
+        const unsigned long addr = std::strtoul(line.c_str() + 2, nullptr, 16);
+        uint8_t bytes[8];
+        bool ok = true;
+        for (int i = 0; i < 8 && ok; ++i) {
+            const std::size_t pos = sp + std::size_t(i) * 3;
+            ok = pos + 3 <= line.size() && line[pos] == ' ' && HexByte(line, pos + 1, &bytes[i]);
+        }
+        if (!ok) continue;
+        std::size_t expect;
+        if (filled < 256) {
+            expect = filled;
+        } else if (filled < 384) {
+            expect = 0x80 + (filled - 256);
+        } else {
+            expect = filled - 384;
+        }
+        if (addr != expect) {
+            *error = "unexpected dump line: " + line;
+            return false;
+        }
+        for (int i = 0; i < 8; ++i, ++filled) {
+            if (filled < 256) {
+                out->iram[filled] = bytes[i];
+            } else if (filled < 384) {
+                out->sfr[filled - 256] = bytes[i];
+            } else {
+                out->xdata[filled - 384] = bytes[i];
+            }
+        }
+    }
+    if (!stopped) {
+        *error = "ucsim never reached the breakpoint";
+        return false;
+    }
+    if (!timed) {
+        *error = "ucsim reported no simulated time";
+        return false;
+    }
+    if (filled != total) {
+        *error = "ucsim dumps incomplete: " + std::to_string(filled) + " of " +
+                 std::to_string(total) + " bytes";
+        return false;
+    }
+    return true;
+}
+
+bool RunUcsim(const std::string& s51, const std::string& ihx, std::size_t xdata_size, Snapshot* out,
+              std::string* error) {
+    if (xdata_size % 8 != 0 || xdata_size > 65536) {
+        *error = "xdata size must be a multiple of 8";
+        return false;
+    }
+    char script_path[] = "/tmp/zsim-ucsim-XXXXXX";
+    const int fd = mkstemp(script_path);
+    if (fd < 0) {
+        *error = "cannot create a command file";
+        return false;
+    }
+    std::string script = "break 0x7ff0\nrun\ndi 0 0xff\nds 0x80 0xff\n";
+    if (xdata_size > 0) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "dx 0 0x%zx\n", xdata_size - 1);
+        script += buf;
+    }
+    script += "quit\n";
+    const bool written = write(fd, script.data(), script.size()) == ssize_t(script.size());
+    close(fd);
+    if (!written) {
+        unlink(script_path);
+        *error = "cannot write the command file";
+        return false;
+    }
+    // A program that never reaches the breakpoint would run forever: cap it.
+    const std::string cmd =
+        "timeout 120 '" + s51 + "' -t 8052 -b -q '" + ihx + "' < " + script_path + " 2>&1";
+    std::string text;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+        pclose(p);
+    }
+    unlink(script_path);
+    return ParseUcsimOutput(text, xdata_size, out, error);
+}
+
+}  // namespace zsim::coretest

@@ -77,7 +77,8 @@ TEST(UcsimOutput, ParsesDumpsAndRejectsIncompleteOnes) {
     std::string text =
         "Stop at 0x007ff0: (104) Breakpoint\n"
         "0x7ff0 F  80 fe    SJMP   0x7ff0\n"
-        "Simulated 240 ticks (1e-05 sec)\n";
+        "Simulated 240 ticks (1e-05 sec)\n"
+        "Host usage: 0.250000 sec, rate=0.000040\n";
     for (int a = 0; a < 0x180; a += 8) {
         char line[80];
         const int base = a < 0x100 ? a : a - 0x100 + 0x80;
@@ -90,6 +91,7 @@ TEST(UcsimOutput, ParsesDumpsAndRejectsIncompleteOnes) {
     ASSERT_TRUE(ParseUcsimOutput(text, 0, &s, &error)) << error;
     EXPECT_EQ(s.pc, 0x7FF0);
     EXPECT_EQ(s.cycles, 20u);
+    EXPECT_DOUBLE_EQ(s.host_seconds, 0.25);
     EXPECT_EQ(s.iram[0x08], 0x08);
     EXPECT_EQ(s.iram[0x0F], 0x11);
     EXPECT_EQ(s.sfr[0x00], 0x00);  // line "0x80 00 ..." of the SFR dump

@@ -154,6 +154,10 @@ bool ParseUcsimOutput(const std::string& text, std::size_t xdata_size, Snapshot*
             }
             continue;
         }
+        if (line.rfind("Host usage: ", 0) == 0) {
+            out->host_seconds = std::strtod(line.c_str() + 12, nullptr);
+            continue;
+        }
         if (filled >= total || line.rfind("0x", 0) != 0) continue;
         const std::size_t sp = line.find(' ');
         if (sp == std::string::npos) continue;

@@ -49,6 +49,7 @@ struct Snapshot {
     std::array<uint8_t, 256> iram{};
     std::array<uint8_t, 128> sfr{};  // index addr - 0x80
     std::vector<uint8_t> xdata;      // 0x0000..xdata_size-1
+    double host_seconds = 0;         // ucsim only: its own CPU time for the run
 };
 
 // Steps the core until pc == stop (before executing it). False if max_steps

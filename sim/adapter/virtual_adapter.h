@@ -3,6 +3,30 @@
 // Wickport's virtual backend owns one of these per listed adapter and hands
 // it the caller's reports unchanged; everything the adapter and the chip
 // answer is decided here.
+//
+// Options (numbers are 0x-hex or decimal):
+//   pid         USB product id (0x8A51); 0x8045 and 0x8253 are small adapters
+//   mode        firmware mode byte (2; 1 for small adapters)
+//   fw          running firmware version (the one the library expects of
+//               this kind of adapter: 31, 2 in mode 1, 4 for 0x8045, 11 for 0x8253)
+//   target      zeltra | pristine | sibling1..3 | none | FAMILY/DERIV (hex)
+//   state       directory with nvm.bin, mtp.bin and meta.txt
+//   latency_us  time each report exchange takes
+//   speed       real: the chip runs the cycles wall time allows (2 M per
+//               second), caught up at each interaction, at most 2 s at once;
+//               max: a status or memory request of a running chip first runs
+//               it until it halts or 50 M cycles have passed
+//   vpp         programming voltage at start (1)
+//   bpcount     byte at direct 0xF2 (0xFF); it also limits the working slots
+//   user_begin  NVM user region start (0x0200)
+//   mtp_endurance  MTP writes before the cells wear out (1000)
+//   fault       KIND[@N]+...: drop, short, status, unplug, nopower, hang;
+//               N counts report exchanges (a written report with its reply,
+//               or one control value or feature report call) from the first
+//               open, 1-based; without @N the fault hits every exchange.
+//               drop loses the reply, short delivers 16 bytes, status answers
+//               0x02 without running the command, unplug, nopower and hang
+//               last from then on.
 #pragma once
 
 #include <cstdint>

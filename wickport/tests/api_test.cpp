@@ -25,7 +25,7 @@ TEST_F(EnumerationTest, ListsVirtualAdaptersInOrderWithOptions) {
 
 TEST_F(EnumerationTest, SkipsMalformedAndRefusedDescriptionsWithAMessage) {
     testing::internal::CaptureStderr();
-    int count = UseAdapters("GOOD1;:pid=1;BAD1:pid;BAD2:pid=zz;GOOD2;good1;BAD 3");
+    int count = UseAdapters("GOOD1;:pid=1;BAD1:pid;BAD2:pid=zz;GOOD2;good1;BAD 3;BAD4:nosuchkey=1");
     std::string err = testing::internal::GetCapturedStderr();
     ASSERT_EQ(count, 2);
     EXPECT_EQ(SerialAt(0), "GOOD1");
@@ -35,6 +35,7 @@ TEST_F(EnumerationTest, SkipsMalformedAndRefusedDescriptionsWithAMessage) {
     EXPECT_NE(err.find("BAD2"), std::string::npos) << err;
     EXPECT_NE(err.find("good1"), std::string::npos) << err;
     EXPECT_NE(err.find("BAD 3"), std::string::npos) << err;
+    EXPECT_NE(err.find("BAD4"), std::string::npos) << err;
 }
 
 TEST_F(EnumerationTest, ReReadsTheListAndReportsProblemsOnlyWhenItChanges) {

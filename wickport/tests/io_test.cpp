@@ -102,6 +102,105 @@ TEST_F(TransferTest, ReadWithoutAReplyTimesOutAtOnce) {
     EXPECT_EQ(buf[0], 0xEE);
 }
 
+TEST_F(TransferTest, ReplyComesBackAsAFullReportCutToTheAskedLength) {
+    ASSERT_EQ(UseAdapters("V1:fw=29"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    const uint8_t version[3] = {0x06, 0x00, 0x00};
+    ASSERT_EQ(WpWrite(version, 3), WP_OK);
+    uint8_t buf[8];
+    std::memset(buf, 0xEE, sizeof buf);
+    int received = 0;
+    ASSERT_EQ(WpRead(buf, 2, &received), WP_OK);
+    EXPECT_EQ(received, 64);
+    EXPECT_EQ(buf[0], 29);
+    EXPECT_EQ(buf[1], 0);
+    // Nothing past the asked length is touched.
+    EXPECT_EQ(buf[2], 0xEE);
+    // One reply per packet: the next read finds nothing.
+    EXPECT_EQ(WpRead(buf, 2, &received), WP_E_READ_TIMEOUT);
+}
+
+TEST_F(TransferTest, RepliesQueueInOrderAndCloseDiscardsThem) {
+    ASSERT_EQ(UseAdapters("Q1:mode=1,fw=7"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    const uint8_t mode[3] = {0x00, 0x00, 0x00};
+    const uint8_t version[3] = {0x06, 0x00, 0x00};
+    ASSERT_EQ(WpWrite(mode, 3), WP_OK);
+    ASSERT_EQ(WpWrite(version, 3), WP_OK);
+    uint8_t buf[64];
+    int received = 0;
+    ASSERT_EQ(WpRead(buf, 64, &received), WP_OK);
+    EXPECT_EQ(buf[0], 1);
+    ASSERT_EQ(WpRead(buf, 64, &received), WP_OK);
+    EXPECT_EQ(buf[0], 7);
+
+    ASSERT_EQ(WpWrite(mode, 3), WP_OK);
+    ASSERT_EQ(WpClose(), WP_OK);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    EXPECT_EQ(WpRead(buf, 64, &received), WP_E_READ_TIMEOUT);
+}
+
+TEST_F(TransferTest, ShortAndDroppedRepliesAreReportedAsSuch) {
+    ASSERT_EQ(UseAdapters("D1:fault=drop@1+short@2"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    const uint8_t mode[3] = {0x00, 0x00, 0x00};
+    uint8_t buf[64];
+    int received = 0;
+    ASSERT_EQ(WpWrite(mode, 3), WP_OK);
+    EXPECT_EQ(WpRead(buf, 64, &received), WP_E_READ_TIMEOUT);
+    ASSERT_EQ(WpWrite(mode, 3), WP_OK);
+    ASSERT_EQ(WpRead(buf, 64, &received), WP_OK);
+    EXPECT_EQ(received, 16);
+    EXPECT_EQ(buf[0], 2);
+    ASSERT_EQ(WpWrite(mode, 3), WP_OK);
+    ASSERT_EQ(WpRead(buf, 64, &received), WP_OK);
+    EXPECT_EQ(received, 64);
+}
+
+TEST_F(TransferTest, UnpluggedAdapterFailsEveryCallAndLeavesTheList) {
+    ASSERT_EQ(UseAdapters("U1:fault=unplug@2;U2"), 2);
+    ASSERT_EQ(WpSelectDevice("U1"), WP_OK);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    const uint8_t mode[3] = {0x00, 0x00, 0x00};
+    uint8_t buf[64];
+    int received = 0;
+    ASSERT_EQ(WpWrite(mode, 3), WP_OK);
+    EXPECT_EQ(WpWrite(mode, 3), WP_E_IO);
+    // Even the reply of the first exchange is gone with the adapter.
+    EXPECT_EQ(WpRead(buf, 64, &received), WP_E_IO);
+    EXPECT_EQ(received, 0);
+    uint8_t report[5] = {0x49};
+    uint8_t value = 0;
+    EXPECT_EQ(WpGetFeatureReport(report, 5), WP_E_IO);
+    EXPECT_EQ(WpSetFeatureReport(report, 5), WP_E_IO);
+    EXPECT_EQ(WpGetControlValue(0x42, &value), WP_E_IO);
+    EXPECT_EQ(WpSetControlValue(0x40, 1), WP_E_IO);
+    EXPECT_EQ(WpResetAdapter(), WP_E_IO);
+    int pid = 0;
+    EXPECT_EQ(WpGetProductId(&pid), WP_E_DEVICE_NOT_FOUND);
+
+    int count = 0;
+    ASSERT_EQ(WpGetDeviceCount(&count), WP_OK);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(SerialAt(0), "U2");
+    // The only adapter left is the selected one now.
+    EXPECT_EQ(Selected(), "U2");
+    EXPECT_EQ(WpSelectDevice("U1"), WP_E_DEVICE_NOT_FOUND);
+    // Closing releases the handle but says the device was gone.
+    EXPECT_EQ(WpClose(), WP_E_IO);
+    EXPECT_EQ(WpClose(), WP_E_INVALID_HANDLE);
+}
+
+TEST_F(TransferTest, OpenFailsForAnAdapterThatVanishedSinceEnumeration) {
+    ASSERT_EQ(UseAdapters("U3:fault=unplug@1"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    uint8_t report[5] = {0x49};
+    EXPECT_EQ(WpGetFeatureReport(report, 5), WP_E_IO);
+    WpClose();
+    // Still selected (no enumeration since), but it cannot be opened.
+    EXPECT_EQ(WpOpen(), WP_E_INVALID_HANDLE);
+}
+
 TEST_F(TransferTest, RefusesBadLengthsAndBuffers) {
     ASSERT_EQ(UseAdapters("T1"), 1);
     ASSERT_EQ(WpOpen(), WP_OK);

@@ -35,17 +35,21 @@ void Collect(const char* line, void* user) {
 }
 
 TEST_F(TraceTest, WritesOneFlushedLinePerReport) {
-    ASSERT_EQ(UseAdapters("TR:pid=0x8045"), 1);
+    ASSERT_EQ(UseAdapters("TR:pid=0x8045,fw=30"), 1);
     ASSERT_EQ(WpOpen(), WP_OK);
     setenv("WICKPORT_TRACE", path_.c_str(), 1);
 
-    const uint8_t packet[3] = {0x0a, 0xff, 0x00};
-    ASSERT_EQ(WpWrite(packet, 3), WP_OK);
+    const uint8_t version[3] = {0x06, 0x00, 0x00};
+    ASSERT_EQ(WpWrite(version, 3), WP_OK);
     // Readable while the library still holds the file open.
-    EXPECT_EQ(ReadFile(path_), "> 0a ff 00\n");
+    EXPECT_EQ(ReadFile(path_), "> 06 00 00\n");
 
+    // The caller's length decides how much of the reply is traced.
     uint8_t buf[64];
     int received = 0;
+    ASSERT_EQ(WpRead(buf, 4, &received), WP_OK);
+    EXPECT_EQ(received, 64);
+    // No reply, no line.
     EXPECT_EQ(WpRead(buf, 64, &received), WP_E_READ_TIMEOUT);
     uint8_t mode[5] = {0x49, 1, 2, 0, 0};
     ASSERT_EQ(WpSetFeatureReport(mode, 5), WP_OK);
@@ -56,11 +60,32 @@ TEST_F(TraceTest, WritesOneFlushedLinePerReport) {
     ASSERT_EQ(WpGetControlValue(0x40, &value), WP_OK);
 
     EXPECT_EQ(ReadFile(path_),
-              "> 0a ff 00\n"
+              "> 06 00 00\n"
+              "< 1e 00 00 00\n"
               "F> 49 01 02 00 00\n"
               "F< 49 01 02 00 00\n"
               "C> 40 ab\n"
               "C< 40 ab\n");
+}
+
+TEST_F(TraceTest, FullAndShortReportsShowWhatArrived) {
+    ASSERT_EQ(UseAdapters("TS:fault=short@2"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    std::vector<std::string> lines;
+    WpSetTraceCallback(&Collect, &lines);
+    const uint8_t mode[3] = {0x00, 0x00, 0x00};
+    uint8_t buf[64];
+    int received = 0;
+    ASSERT_EQ(WpWrite(mode, 3), WP_OK);
+    ASSERT_EQ(WpRead(buf, 64, &received), WP_OK);
+    ASSERT_EQ(WpWrite(mode, 3), WP_OK);
+    ASSERT_EQ(WpRead(buf, 64, &received), WP_OK);
+    EXPECT_EQ(received, 16);
+    ASSERT_EQ(lines.size(), 4u);
+    std::string full = "< 02";
+    for (int i = 1; i < 64; ++i) full += " 00";
+    EXPECT_EQ(lines[1], full);
+    EXPECT_EQ(lines[3], full.substr(0, 2 + 16 * 3 - 1));
 }
 
 TEST_F(TraceTest, AppendsAndFollowsTheVariable) {

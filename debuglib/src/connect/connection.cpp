@@ -11,6 +11,7 @@
 #include "ordwin.h"
 #include "target/sfr_access.h"
 #include "target/target_reset.h"
+#include "wickport.h"
 
 namespace ordwin {
 namespace {
@@ -329,6 +330,8 @@ int32_t ConnectUSBImpl(DebugContext& context, const char* serialNumber, int prot
         if (serialNumber[0] != '\0') {
             const int32_t result = SetUSBDeviceImpl(context, serialNumber);
             if (result < 0) return result;
+            // Going on would open whichever adapter was selected before.
+            if (!context.deviceChosen) return WP_E_DEVICE_NOT_FOUND;
         }
     }
     const int32_t result = ConnectTarget(context);

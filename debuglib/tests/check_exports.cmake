@@ -1,0 +1,27 @@
+# Compares the dynamic symbols libordwin.so defines with the names in ordwin.def.
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+                OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[A-Za-z] [_A-Za-z0-9@.]+\n" lines "${symbols}")
+set(exported)
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^[A-Za-z] ([^\n]+)\n$" "\\1" name "${line}")
+  list(APPEND exported ${name})
+endforeach()
+list(SORT exported)
+
+file(STRINGS ${DEF} def_lines REGEX "^[ \t]+[_A-Za-z]")
+set(expected)
+foreach(line IN LISTS def_lines)
+  string(REGEX MATCH "^[ \t]+_?([A-Za-z0-9]+)" unused "${line}")
+  list(APPEND expected ${CMAKE_MATCH_1})
+endforeach()
+list(SORT expected)
+
+if(NOT exported STREQUAL expected)
+  message(FATAL_ERROR "exported: ${exported}\nexpected: ${expected}")
+endif()
+list(LENGTH expected n)
+message(STATUS "${n} exports as listed")

@@ -1,0 +1,211 @@
+// Connecting to virtual Zeltras through the exports.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ordwin.h"
+#include "recording_host.h"
+#include "virtual_fixture.h"
+
+namespace {
+
+using Connection = VirtualAdapters;
+using Packets = std::vector<std::string>;
+
+TEST_F(Connection, ConnectsToAZeltraAndDisconnects) {
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(Connected(), 1);
+    uint16_t hardwareId = 0;
+    uint8_t derivativeId = 0;
+    uint8_t logic = 0;
+    const char* name = nullptr;
+    ASSERT_EQ(GetHardwareID(&hardwareId), 0);
+    ASSERT_EQ(GetDerivativeID(&derivativeId), 0);
+    ASSERT_EQ(GetDebugLogicVersion(&logic), 0);
+    ASSERT_EQ(GetDeviceName(&name), 0);
+    EXPECT_EQ(hardwareId, 36);
+    EXPECT_EQ(derivativeId, 0xD0);
+    EXPECT_EQ(logic, 0x01);
+    EXPECT_STREQ(name, "Zeltra");
+    int banks = -1;
+    EXPECT_EQ(ISupportBanking(&banks), 0);
+    EXPECT_EQ(banks, 0);
+    const char* serial = nullptr;
+    ASSERT_EQ(GetUSBDevice(&serial), 0);
+    EXPECT_STREQ(serial, "VZ0001");
+
+    EXPECT_EQ(DisconnectUSB(), 0);
+    EXPECT_EQ(Connected(), 0);
+    EXPECT_EQ(DisconnectUSB(), ORDWIN_E_NOT_CONNECTED);
+    hardwareId = 0x1111;
+    EXPECT_EQ(GetHardwareID(&hardwareId), ORDWIN_E_NOT_CONNECTED);
+    EXPECT_EQ(hardwareId, 0x1111);
+}
+
+TEST_F(Connection, PacketSequence) {
+    ASSERT_EQ(SetC2ClockStrobe(7), 0);
+    EXPECT_TRUE(Sent().empty()) << "nothing goes out without a link";
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    const Packets expected = {
+        "00 00 00",  // adapter mode
+        "01 0c 00",  // page command with the check page
+        "06 00 00",  // firmware version
+        "40 01 07",  // clock strobe, then target reset
+        "20",
+        "fe 01 08",  // connect option byte for connectOption 0
+        "22",        // hardware id and revision
+        "23",        // debug logic version and derivative id
+        "28 f2 01",  // breakpoint count register
+    };
+    EXPECT_EQ(Sent(), expected);
+    // While the link is open the strobe goes straight to the adapter.
+    EXPECT_EQ(SetC2ClockStrobe(9), 0);
+    EXPECT_EQ(Sent(), Packets{"40 01 09"});
+}
+
+TEST_F(Connection, ConnectOptionSelectsTheOptionByte) {
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 1, 1), 0);
+    const Packets sent = Sent();
+    ASSERT_GE(sent.size(), 6u);
+    EXPECT_EQ(sent[5], "fe 01 00");
+}
+
+TEST_F(Connection, SerialMatchesWithoutCaseAndEmptyKeepsTheSelection) {
+    Use("VZ0002;VZ0001");
+    ASSERT_EQ(ConnectUSB("vz0001", 1, 0, 1), 0);
+    const char* serial = nullptr;
+    ASSERT_EQ(GetUSBDevice(&serial), 0);
+    EXPECT_STREQ(serial, "VZ0001");
+    EXPECT_EQ(DisconnectUSB(), 0);
+    ASSERT_EQ(SetUSBDevice("VZ0002"), 0);
+    ASSERT_EQ(ConnectUSB("", 1, 0, 1), 0);
+    ASSERT_EQ(GetUSBDevice(&serial), 0);
+    EXPECT_STREQ(serial, "VZ0002");
+}
+
+TEST_F(Connection, ConnectWhileConnectedReconnects) {
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    ClearTrace();
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(Connected(), 1);
+    const Packets sent = Sent();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front(), "00 00 00") << "the second connect runs the whole sequence";
+}
+
+TEST_F(Connection, UnknownSerialDoesNotConnectToAnotherAdapter) {
+    Use("VZ0002;VZ0001");
+    ASSERT_EQ(SetUSBDevice("VZ0002"), 0);
+    EXPECT_EQ(ConnectUSB("VZ0009", 1, 0, 1), static_cast<int>(0x810400FF));
+    EXPECT_EQ(Connected(), 0);
+}
+
+TEST_F(Connection, PristineChipNeedsTheZeltraConnectionState) {
+    Use("VZ0001:target=pristine");
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 1), ORDWIN_E_UNKNOWN_DEVICE);
+    EXPECT_EQ(Connected(), 0);
+    EXPECT_EQ(SetZeltraConnectionState(1), 0);
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    uint8_t derivativeId = 0;
+    const char* name = nullptr;
+    ASSERT_EQ(GetDerivativeID(&derivativeId), 0);
+    ASSERT_EQ(GetDeviceName(&name), 0);
+    EXPECT_EQ(derivativeId, 0xFF);
+    EXPECT_STREQ(name, "Zeltra Pristine");
+}
+
+TEST_F(Connection, SiblingNeedsTheZeltraConnectionState) {
+    Use("VZ0001:target=sibling1");
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 1), ORDWIN_E_UNKNOWN_DEVICE);
+    EXPECT_EQ(Connected(), 0);
+}
+
+TEST_F(Connection, UnknownFamilyIsRefused) {
+    Use("VZ0001:target=20/01");
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 1), ORDWIN_E_UNKNOWN_DEVICE);
+    EXPECT_EQ(Connected(), 0);
+}
+
+TEST_F(Connection, SilentTargetFailsTheConnection) {
+    // Without a chip the reset after the firmware check is not answered.
+    Use("VZ0001:target=none");
+    RecordingHost host;
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 0), ORDWIN_E_STATUS_NOT_RESPONDING);
+    EXPECT_EQ(Connected(), 0);
+    EXPECT_TRUE(
+        host.Saw("Communication could not be established with the specified "
+                 "adapter.\nPlease confirm the current adapter selection and cable "
+                 "connection."));
+}
+
+TEST_F(Connection, DecliningTheFirmwareUpdate) {
+    Use("VZ0001:fw=30");
+    RecordingHost host;
+    host.answer = ORDWIN_ID_CANCEL;
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 0), ORDWIN_E_FIRMWARE_UPDATE);
+    EXPECT_EQ(Connected(), 0);
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_EQ(host.messages[0].text,
+              "The debug adapter must be reprogrammed in order to function properly with this "
+              "version of the software.\nDo you want to update the serial adapter now?");
+    EXPECT_EQ(host.messages[0].style, ORDWIN_MB_OKCANCEL_ICON);
+    EXPECT_EQ(host.messages[1].text,
+              "Communication could not be established with the specified adapter.\nPlease "
+              "confirm the current adapter selection and cable connection.");
+}
+
+TEST_F(Connection, OutdatedFirmwareWithDialogsDisabledFailsQuietly) {
+    Use("VZ0001:fw=30");
+    RecordingHost host;
+    EXPECT_LT(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(Connected(), 0);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Connection, UpdateFirmwareModeIsAcceptedWithItsOwnVersion) {
+    // An adapter running its update firmware (mode 1) is probed with page 11
+    // and expected to report version 2; below version 4 it gets no option byte.
+    Use("VZ0001:mode=1");
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    const Packets sent = Sent();
+    const Packets head(sent.begin(), sent.begin() + 6);
+    EXPECT_EQ(head, (Packets{"00 00 00", "00 00 00", "01 0b 00", "06 00 00", "40 01 01", "20"}));
+    EXPECT_EQ(sent[6], "22");
+}
+
+TEST_F(Connection, UnexpectedAdapterModeDropsTheTarget) {
+    Use("VZ0001:mode=5");
+    RecordingHost host;
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 0), ORDWIN_E_BAD_RESPONSE);
+    EXPECT_EQ(Connected(), 0);
+    EXPECT_TRUE(host.Saw("Target failed to respond.\nSystem is being disconnected."));
+}
+
+TEST_F(Connection, ConnectedExportsReachTheAdapter) {
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(GetPinLatch(nullptr), 0);
+    EXPECT_GE(SetPinMode(4, 3, 1), 0);
+    uint8_t a = 0, b = 0, c = 0;
+    ASSERT_GE(GetPinMode(&a, &b, &c), 0);
+    EXPECT_EQ(a, 4);
+    EXPECT_EQ(b, 3);
+    EXPECT_EQ(c, 1);
+    EXPECT_GE(SetPinLatch(0xFF, 0x05), 0);
+    uint8_t latch = 0xFF;
+    ASSERT_GE(GetPinLatch(&latch), 0);
+    EXPECT_EQ(latch, 0x05);
+    ClearTrace();
+    EXPECT_EQ(VPPControl(0), 0);
+    EXPECT_EQ(Sent(), Packets{"fd 01 00"});
+}
+
+TEST_F(Connection, FaultyAdapterReplies) {
+    // A short report answering the page command fails the firmware check.
+    Use("VZ0001:fault=short@2");
+    EXPECT_LT(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(Connected(), 0);
+}
+
+}  // namespace

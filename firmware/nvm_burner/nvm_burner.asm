@@ -46,6 +46,8 @@ done:
 	sjmp	done
 
 start:
+	clr	ea			; whatever ran before may have left interrupts on
+	mov	psw,#0x00		; register bank 0, which NvmBurn takes its arguments in
 	mov	sp,#0x6F		; stack above the result block
 	; A burner stopped before its end must not leave a stale success.
 	mov	RES+0,#0xFA

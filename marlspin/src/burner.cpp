@@ -18,9 +18,9 @@ const std::vector<uint8_t>& FirmwareCode() {
         if (size < kParamTable + kParamHeaderSize || image[kParamTable] != 'Z' ||
             image[kParamTable + 1] != 'B' || image[kParamTable + 2] != 0x01)
             return std::vector<uint8_t>{};
-        std::size_t end = kParamTable;
-        while (end > 0 && image[end - 1] == 0xFF) --end;
-        return std::vector<uint8_t>(image, image + end);
+        // Everything below the table, filler included: code RAM may still hold
+        // an earlier program, so no byte is left to chance.
+        return std::vector<uint8_t>(image, image + kParamTable);
     }();
     return code;
 }

@@ -13,6 +13,8 @@
 
 namespace ordwin {
 
+struct TargetState;
+
 inline constexpr size_t kCodeImageSize = 131072;
 inline constexpr size_t kRamImageSize = 512;
 inline constexpr size_t kXramImageSize = 65536;
@@ -82,6 +84,8 @@ struct DebugContext {
     std::unique_ptr<uint8_t[]> debugRam;
     std::unique_ptr<uint8_t[]> scratch;
     std::unique_ptr<uint8_t[]> haltArea;
+    // Breakpoints, SFR shadow and download state (target/target_state.h).
+    std::shared_ptr<TargetState> target;
 
     bool setupComplete = false;
 };

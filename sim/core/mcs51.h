@@ -70,8 +70,9 @@ class Mcs51 {
     uint8_t Reg(int n) const;  // R0..R7 of the selected bank
     void SetReg(int n, uint8_t value);
     uint16_t Dptr() const { return uint16_t(sfr[DPH - 0x80] << 8 | sfr[DPL - 0x80]); }
-    uint8_t Sfr(uint8_t addr) const { return sfr[addr - 0x80]; }
-    void SetSfr(uint8_t addr, uint8_t value) { sfr[addr - 0x80] = value; }
+    // Plain SFR storage; an address below 0x80 is taken modulo 0x80, never out of bounds.
+    uint8_t Sfr(uint8_t addr) const { return sfr[addr & 0x7F]; }
+    void SetSfr(uint8_t addr, uint8_t value) { sfr[addr & 0x7F] = value; }
 
     // Pops a 16-bit return address into PC, as RET does.
     void Ret();

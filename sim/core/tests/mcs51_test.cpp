@@ -52,6 +52,16 @@ TEST_F(CoreTest, ResetValuesKeepRam) {
     EXPECT_EQ(core_.iram[0x42], 0x99);
 }
 
+TEST_F(CoreTest, OutOfRangeSfrAccessStaysInTheSfrFile) {
+    core_.SetSfr(0x10, 0x42);  // not an SFR address: folds onto 0x90 instead of past the array
+    EXPECT_EQ(core_.Sfr(0x90), 0x42);
+    EXPECT_EQ(core_.Sfr(0x10), 0x42);
+    core_.HookSfr(0x10, true);  // ignored: only 0x80..0xFF can be hooked
+    EXPECT_EQ(core_.ReadDirect(0x10), core_.iram[0x10]);
+    EXPECT_EQ(bus_.sfr_reads, 0);
+    EXPECT_EQ(core_.Reg(9), core_.Reg(1));
+}
+
 TEST_F(CoreTest, BitOpsOnRs0Rs1SwitchTheBank) {
     Load({
         0xD2, 0xD3,  // SETB RS0          -> bank 1

@@ -120,7 +120,6 @@ class Library {
     // the list they came from was re-read.
     const char* Intern(const std::string& s) { return interned_.insert(s).first->c_str(); }
 
-    // Declared before the open device so that it closes first.
     std::unique_ptr<Backend> virtual_;
     std::unique_ptr<Backend> hid_;
     std::unordered_set<std::string> interned_;
@@ -131,9 +130,11 @@ class Library {
     std::unique_ptr<Device> open_;
 };
 
+// Never destroyed: callers' own static destructors may still close the
+// adapter while the process exits.
 Library& Lib() {
-    static Library lib;
-    return lib;
+    static Library* lib = new Library;
+    return *lib;
 }
 
 bool ValidByte(int v) {

@@ -6,6 +6,16 @@
 
 namespace {
 
+// Like a caller's own static object, this closes the adapter while the
+// process exits, after every test ran; the library must still be there.
+struct CloseAtExit {
+    ~CloseAtExit() {
+        WpClose();
+        int count = 0;
+        WpGetDeviceCount(&count);
+    }
+} close_at_exit;
+
 using EnumerationTest = WickportTest;
 using SelectionTest = WickportTest;
 

@@ -120,6 +120,8 @@ struct QtProgressPort::Entry {
     }
 };
 
+QtProgressPort::QtProgressPort(QWidget* mainWindow) : main_(mainWindow) {}
+
 QtProgressPort::~QtProgressPort() {
     if (!dialogs_.empty() && main_) main_->setEnabled(true);
 }

@@ -50,7 +50,7 @@ class QtMessagePump final : public IMessagePump {
 // Modeless progress dialogs; while one is up the main window takes no input.
 class QtProgressPort final : public IProgressPort {
   public:
-    explicit QtProgressPort(QWidget* mainWindow = nullptr) : main_(mainWindow) {}
+    explicit QtProgressPort(QWidget* mainWindow = nullptr);
     ~QtProgressPort() override;
     void SetMainWindow(QWidget* mainWindow) { main_ = mainWindow; }
 

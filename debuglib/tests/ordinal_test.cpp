@@ -4,7 +4,7 @@
 
 #include <fstream>
 #include <map>
-#include <regex>
+#include <sstream>
 #include <string>
 
 #include "ordwin.h"
@@ -28,11 +28,17 @@ class Binding : public ::testing::Test {
     static std::map<int, std::string> DefinitionFile() {
         std::map<int, std::string> table;
         std::ifstream def(ORDWIN_DEF_PATH);
-        const std::regex entry(R"(^\s+_?([A-Za-z0-9]+)(@4)?(\s*=\s*\S+)?\s+@(\d+)\s*$)");
         std::string line;
         while (std::getline(def, line)) {
-            std::smatch m;
-            if (std::regex_match(line, m, entry)) table[std::stoi(m[4])] = m[1];
+            if (line.empty() || (line[0] != ' ' && line[0] != '\t')) continue;
+            std::istringstream words(line);
+            std::string name, word, last;
+            words >> name;
+            while (words >> word) last = word;
+            if (last.size() < 2 || last[0] != '@') continue;
+            if (name[0] == '_') name.erase(0, 1);
+            if (const size_t at = name.find('@'); at != std::string::npos) name.erase(at);
+            table[std::stoi(last.substr(1))] = name;
         }
         return table;
     }

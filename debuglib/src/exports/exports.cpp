@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "connect/connection.h"
+#include "connect/flash_erase.h"
 #include "errors/error_codes.h"
 #include "errors/messages.h"
 #include "exports/debug_context.h"
@@ -111,47 +112,14 @@ ORDWIN_API int FLASHErase(int comPort, int disableDialogs, int protocol) {
     if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
     DebugContext* ctx = ReadyContext();
     if (ctx == nullptr) return kNoContext;
-    ctx->dialogsDisabled = disableDialogs;
-    ctx->adapterType = kAdapterSerial;
-    ctx->link->SetLinkType(kAdapterSerial);
-    if (!IsFlag(protocol)) return ORDWIN_E_INVALIDARG;
-    if (ctx->connected) return ORDWIN_E_CONNECTED;
-    const int32_t result = StoreComPort(*ctx, comPort);
-    if (result < 0) return result;
-    ctx->debugProtocol = static_cast<uint8_t>(protocol);
-    if (!ctx->dialogsDisabled &&
-        ShowMessage("Preparing to erase all Code Memory.\nAre you sure you want to proceed?",
-                    ORDWIN_MB_YESNO_ICON) != ORDWIN_ID_YES) {
-        return 0;
-    }
-    return kNotBuilt;
+    return FlashEraseSerial(*ctx, comPort, disableDialogs, protocol);
 }
 
 ORDWIN_API int FLASHEraseUSB(const char* serialNumber, int disableDialogs, int protocol) {
     if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
     DebugContext* ctx = ReadyContext();
     if (ctx == nullptr) return kNoContext;
-    ctx->dialogsDisabled = disableDialogs;
-    ctx->adapterType = kAdapterUsb;
-    ctx->link->SetLinkType(kAdapterUsb);
-    if (!IsFlag(protocol)) return ORDWIN_E_INVALIDARG;
-    if (serialNumber == nullptr) return ORDWIN_E_INVALIDARG;
-    int count = 0;
-    int32_t result = CountUsbAdapters(*ctx, &count);
-    if (result < 0) return result;
-    if (count == 0) return ORDWIN_E_INVALIDARG;
-    if (count > 1) {
-        result = SetUSBDeviceImpl(*ctx, serialNumber);
-        if (result < 0) return result;
-    }
-    if (ctx->connected) return ORDWIN_E_CONNECTED;
-    ctx->debugProtocol = static_cast<uint8_t>(protocol);
-    if (!ctx->dialogsDisabled &&
-        ShowMessage("Preparing to erase all Code Memory.\nAre you sure you want to proceed?",
-                    ORDWIN_MB_YESNO_ICON) != ORDWIN_ID_YES) {
-        return 0;
-    }
-    return kNotBuilt;
+    return FlashEraseUsb(*ctx, serialNumber, disableDialogs, protocol);
 }
 
 ORDWIN_API int Connected(void) {

@@ -1,0 +1,205 @@
+#include "connect/flash_erase.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "connect/connection.h"
+#include "connect/firmware_check.h"
+#include "devicedb/device_database.h"
+#include "errors/messages.h"
+#include "exports/debug_context.h"
+#include "link/usb_adapters.h"
+#include "ordwin.h"
+#include "target/target_reset.h"
+#include "wickport.h"
+
+namespace ordwin {
+namespace {
+
+constexpr uint8_t kRunStateErased = 5;
+constexpr uint8_t kDeviceErase = 0x3C;
+constexpr uint8_t kOpMode = 0;
+constexpr uint8_t kOpPage = 1;
+constexpr uint8_t kOpVersion = 6;
+
+bool IsFlag(int value) {
+    return value == 0 || value == 1;
+}
+
+// Milliseconds a device erase may take before the target counts as silent.
+int EraseTimeLimit(uint16_t familyCode) {
+    return familyCode == 32 || familyCode == 42 ? 10000 : 2500;
+}
+
+int32_t ProbeAdapter(DebugContext& context) {
+    AdapterLink& link = *context.link;
+    FirmwareExpectation expected{};
+    if (!ExpectedFirmware(context, 1, &expected)) return 0;
+    const bool small = link.IsUsb() && context.smallAdapter;
+    if (link.IsUsb() && !small) {
+        if (context.commands->FirmwareCommand(kOpMode, 0, 0, &context.adapterMode) >= 0 &&
+            context.adapterMode == 1) {
+            expected.checkPage = 11;
+        }
+    }
+    if (!small && expected.checkPage >= 0) {
+        uint8_t reply = 0xFF;
+        const int32_t result = context.commands->FirmwareCommand(
+            kOpPage, static_cast<uint8_t>(expected.checkPage), 0, &reply);
+        if (result < 0 || reply != 0) return ORDWIN_E_FAIL;
+    }
+    if (small) return 0;
+    // The version answers after a pause; only a readable one means the
+    // adapter is ready for the target reset.
+    const uint8_t packet[] = {kOpVersion, 0, 0};
+    if (link.SendPacket(sizeof packet, packet) < 0) return 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return link.ReceiveReply(&context.adapterFirmwareVersion, 1) < 0 ? 1 : 0;
+}
+
+int32_t HaltJtagForErase(DebugContext& context) {
+    if (context.commands->CommandTwoParams(0x0B, 1, 0) < 0) context.runState = kRunStateUnknown;
+    for (int poll = 0; poll < 8; ++poll) {
+        uint8_t flag = 0;
+        if (context.commands->ReadOneByte(0x13, &flag) < 0) return ORDWIN_E_HALT;
+        if (flag & 1) break;
+    }
+    return 0;
+}
+
+int32_t IdentifyForErase(DebugContext& context) {
+    if (context.debugProtocol == kProtocolC2) return IdentifyTarget(context);
+    uint8_t id[6] = {};
+    const uint8_t identify[] = {0x0A, 0};
+    const int32_t result = context.commands->Exchange(identify, sizeof identify, id, sizeof id);
+    if (result < 0) return result;
+    context.hardwareId = static_cast<uint16_t>(id[2] | (id[3] << 8));
+    context.hardwareRevision = id[4];
+    return 0;
+}
+
+// One erase run over the whole code memory; 0 also when the user declined.
+int32_t EraseCodeMemory(DebugContext& context) {
+    const DeviceRecord& record = *context.record;
+    if (record.familyCode != kZeltraFamily) {
+        // Other families need the page-programming engine's flash set-up.
+        return ORDWIN_E_NOTIMPL;
+    }
+    // The Zeltra keeps no lock bytes: they count as erased, so there is no
+    // protection to ask about and no flash interface to prepare.
+    const int32_t result =
+        context.commands->PolledCommand(&kDeviceErase, 1, EraseTimeLimit(record.familyCode));
+    if (result >= 0) ShowMessage("Code Memory has been erased.");
+    return result;
+}
+
+int32_t RunErase(DebugContext& context) {
+    int32_t result = ConnectForErase(context);
+    if (result < 0) return result;
+    if (context.traits.writeOnce) {
+        SetConnectionState(context, LinkState::kClose);
+        ShowMessage("User Space Erase not allowed on OTP devices.", ORDWIN_MB_OK);
+        return ORDWIN_E_NOT_SUPPORTED;
+    }
+    result = EraseCodeMemory(context);
+    if (result >= 0 && (context.hardwareId == 0 || context.hardwareId == 2)) {
+        // These parts keep a second area below the reserved top.
+        context.record->codeSize = 0x3DFF;
+        result = EraseCodeMemory(context);
+    }
+    if (result < 0) DropLostTarget(context);
+    SetConnectionState(context, LinkState::kClose);
+    context.runState = kRunStateErased;
+    return result;
+}
+
+bool ConfirmErase(const DebugContext& context) {
+    if (context.dialogsDisabled) return true;
+    return ShowMessage("Preparing to erase all Code Memory.\nAre you sure you want to proceed?",
+                       ORDWIN_MB_YESNO_ICON) == ORDWIN_ID_YES;
+}
+
+}  // namespace
+
+int32_t ConnectForErase(DebugContext& context) {
+    int32_t result = DeviceDatabase::FillDefaults(*context.record);
+    if (result < 0) return result;
+    if (context.adapterType < 1 || context.adapterType > 3) {
+        ShowMessage("Valid Adapter selection has not been assigned yet.");
+        return ORDWIN_E_NO_VALID_ADAPTER;
+    }
+    if (context.link->IsUsb()) SetConnectionState(context, LinkState::kClose);
+    if (OpenAdapterLink(context) < 0) return ORDWIN_E_LINK_OPEN;
+    if (AdapterHandshake(context) >= 0) {
+        result = ProbeAdapter(context);
+        if (result < 0) {
+            SetConnectionState(context, LinkState::kClose);
+            return result;
+        }
+        if (result == 0 && ResetTarget(context, 0, 0, 1) < 0) {
+            ShowMessage("Target could not be reset.");
+            SetConnectionState(context, LinkState::kClose);
+            return ORDWIN_E_TARGET_RESET;
+        }
+    }
+    context.runState = kRunStateHalted;
+    if (context.debugProtocol == kProtocolJtag) {
+        result = HaltJtagForErase(context);
+        if (result < 0) {
+            SetConnectionState(context, LinkState::kClose);
+            return result;
+        }
+    }
+    result = IdentifyForErase(context);
+    if (result >= 0) {
+        result = DeviceDatabase::BuildRecord(*context.record, context.traits, context.hardwareId,
+                                             context.hardwareRevision, context.derivativeId,
+                                             context.debugLogicVersion);
+    }
+    if (result < 0) {
+        SetConnectionState(context, LinkState::kClose);
+        return result;
+    }
+    return 0;
+}
+
+int32_t FlashEraseSerial(DebugContext& context, int comPort, int disableDialogs, int protocol) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    context.dialogsDisabled = disableDialogs;
+    context.adapterType = kAdapterSerial;
+    context.link->SetLinkType(kAdapterSerial);
+    if (!IsFlag(protocol)) return ORDWIN_E_INVALIDARG;
+    if (context.connected) return ORDWIN_E_CONNECTED;
+    const int32_t result = StoreComPort(context, comPort);
+    if (result < 0) return result;
+    context.debugProtocol = static_cast<uint8_t>(protocol);
+    if (!ConfirmErase(context)) return 0;
+    return RunErase(context);
+}
+
+int32_t FlashEraseUsb(DebugContext& context, const char* serialNumber, int disableDialogs,
+                      int protocol) {
+    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
+    context.dialogsDisabled = disableDialogs;
+    context.adapterType = kAdapterUsb;
+    context.link->SetLinkType(kAdapterUsb);
+    if (!IsFlag(protocol) || serialNumber == nullptr) return ORDWIN_E_INVALIDARG;
+    int count = 0;
+    int32_t result = CountUsbAdapters(context, &count);
+    if (result < 0) return result;
+    if (count == 0) return ORDWIN_E_INVALIDARG;
+    if (count > 1) {
+        result = SetUSBDeviceImpl(context, serialNumber);
+        if (result < 0) return result;
+        // Erasing whichever adapter happened to be selected would be worse
+        // than refusing.
+        if (!context.deviceChosen) return WP_E_DEVICE_NOT_FOUND;
+    }
+    if (context.connected) return ORDWIN_E_CONNECTED;
+    context.debugProtocol = static_cast<uint8_t>(protocol);
+    if (!ConfirmErase(context)) return 0;
+    return RunErase(context);
+}
+
+}  // namespace ordwin

@@ -230,7 +230,7 @@ class ZeltraAdapter final : public VirtualAdapter {
     bool SetControl(int id, int value) override {
         std::lock_guard<std::mutex> lock(mu_);
         if (!BeginExchange() || ControlFault()) return false;
-        if (id < 0x40 || id > 0x44) return false;
+        if (id < 0x40 || id > 0x44 || value < 0 || value > 0xFF) return false;
         controls_[id - 0x40] = uint8_t(value);
         if (id == 0x40) controls_[2] = 0;                // reset request: the adapter restarts
         if (id == 0x41 && value == 0) controls_[2] = 1;  // version query: ready
@@ -524,9 +524,73 @@ class ZeltraAdapter final : public VirtualAdapter {
         return MemoryCommand(c, length, data);
     }
 
+    // XDATA address and data registers (XADRH, XADRL, XDATA) of the families
+    // that reach XDATA through SFRs; false for the others.
+    static bool XdataRegisters(uint8_t family, uint8_t regs[3]) {
+        auto set = [&](uint8_t h, uint8_t l, uint8_t d) {
+            regs[0] = h;
+            regs[1] = l;
+            regs[2] = d;
+            return true;
+        };
+        switch (family) {
+            case 15:
+            case 18:
+            case 30:
+            case 35:
+                return set(0xC7, 0xC6, 0xC5);
+            case 24:
+            case 25:
+            case 26:
+            case 40:
+            case 44:
+                return set(0xC7, 0x8F, 0x84);
+            case 42:
+                return set(0xC7, 0xAD, 0x8C);
+            case 43:
+                return set(0xC4, 0xC3, 0x84);
+            case 16:
+            case 27:
+            case 36:
+            case 47:
+                return false;
+            default:
+                return family >= 8 && family <= 48 && set(0xC7, 0xAD, 0x84);
+        }
+    }
+
+    // 0x2C/0x2D: XDATA through the data register at the address in XADRH:XADRL,
+    // which the chip advances after every byte.
+    std::vector<uint8_t> DataRegisterCommand(const uint8_t* c, int length) {
+        Zeltra& z = *chip_;
+        const bool read = c[0] == 0x2C;
+        uint8_t regs[3];
+        if (length < 4 || !XdataRegisters(z.Config().family, regs) || c[1] != regs[2]) {
+            return Status(kStFailed);
+        }
+        const int n = c[3];
+        if (n < 1 || n > (read ? 64 : 60) || (!read && length < 4 + n)) return Status(kStFailed);
+        RunForRequest();
+        if (!z.Halted()) return read ? std::vector<uint8_t>(size_t(n), 0) : Status(kStNotHalted);
+        Mcs51& core = z.Core();
+        uint16_t addr = uint16_t(core.Sfr(regs[0]) << 8 | core.Sfr(regs[1]));
+        std::vector<uint8_t> out;
+        for (int i = 0; i < n; ++i, ++addr) {
+            if (read) {
+                out.push_back(z.XdataRead(addr));
+            } else {
+                z.XdataWrite(addr, c[4 + i]);
+            }
+        }
+        core.SetSfr(regs[0], uint8_t(addr >> 8));
+        core.SetSfr(regs[1], uint8_t(addr));
+        return read ? out : Status(kStOk);
+    }
+
     std::optional<std::vector<uint8_t>> MemoryCommand(const uint8_t* c, int length, bool data) {
         const uint8_t op = c[0];
         Zeltra& z = *chip_;
+        if (op == 0x2C || op == 0x2D) return DataRegisterCommand(c, length);
         const bool wide = op == 0x2F || op == 0x34 || op == 0x3C || op == 0x3E || op == 0x3F;
         const int header = op == 0x3C ? 1 : (wide ? 4 : 3);
         if (op != 0x28 && op != 0x29 && op != 0x2A && op != 0x2B && !wide) {

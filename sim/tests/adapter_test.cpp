@@ -199,6 +199,23 @@ TEST(AdapterMemory, SpacesAndShadows) {
     EXPECT_EQ((std::vector<uint8_t>{hi[0], hi[1], lo[0], lo[1]}), ref);
 }
 
+TEST(AdapterMemory, OtherFamiliesReachXdataThroughTheirDataRegister) {
+    Link link(AdapterOptions{{"target", "18/01"}});  // family 24: XADRH C7, XADRL 8F, XDATA 84
+    link.Byte({0x20});
+    EXPECT_EQ(link.Byte({0x29, 0x8F, 1, 0xFE}), kOk);
+    EXPECT_EQ(link.Byte({0x29, 0xC7, 1, 0x12}), kOk);
+    EXPECT_EQ(link.Byte({0x2D, 0x84, 0x00, 3, 0xA1, 0xA2, 0xA3}), kOk);
+    EXPECT_EQ(link.Data({0x3E, 0xFE, 0x12, 3}, 3), (std::vector<uint8_t>{0xA1, 0xA2, 0xA3}));
+    EXPECT_EQ(link.Data({0x28, 0x8F, 1}, 1)[0], 0x01);  // the address moved on
+    link.Byte({0x29, 0x8F, 1, 0xFF});
+    link.Byte({0x29, 0xC7, 1, 0x12});
+    EXPECT_EQ(link.Data({0x2C, 0x84, 0x00, 2}, 2), (std::vector<uint8_t>{0xA2, 0xA3}));
+    EXPECT_EQ(link.Byte({0x2C, 0x85, 0x00, 2}), 0x02);  // not its data register
+    Link zeltra(AdapterOptions{});
+    zeltra.Byte({0x20});
+    EXPECT_EQ(zeltra.Byte({0x2C, 0x84, 0x00, 1}), 0x02);  // the Zeltra has XDATA commands
+}
+
 TEST(AdapterMemory, MalformedPacketsGetAFailureStatus) {
     Link link(AdapterOptions{});
     link.Byte({0x20});

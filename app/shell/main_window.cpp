@@ -92,8 +92,10 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
     connect(m_exitButton, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnExit);
     connect(&m_adapterCombo, &AdapterComboBox::droppedDown, this,
             &CZeltra_NVM_BurnerDlg::RefreshAdapterList);
+    // Queued: a click in the list selects its item only after the list has closed,
+    // and the refresh must see that selection.
     connect(&m_adapterCombo, &AdapterComboBox::closedUp, this,
-            &CZeltra_NVM_BurnerDlg::RefreshAdapterList);
+            &CZeltra_NVM_BurnerDlg::RefreshAdapterList, Qt::QueuedConnection);
     connect(&m_tabs, &CDlgTabCtrl::selectionChanging, this,
             [this](int oldIndex, int) { OnTabChanging(oldIndex); });
 

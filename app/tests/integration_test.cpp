@@ -126,6 +126,7 @@ TEST_F(TwoAdapters, SortedFirstSelectedAndKeptAcrossUnplugging) {
     // VZ0002 goes away: the remaining adapter is selected.
     setenv("WICKPORT_VIRTUAL", "VZ0001;VZ0003", 1);
     emit combo.closedUp();
+    QApplication::processEvents();
     EXPECT_EQ(Items(combo), (QStringList{"VZ0001", "VZ0003"}));
     EXPECT_EQ(combo.currentText(), QStringLiteral("VZ0001"));
 }
@@ -135,8 +136,9 @@ TEST_F(OtherFamily, RefusedWithItsNameAndLeftDisconnected) {
     Band("1032")->click();
     ASSERT_FALSE(ports.messages.shown.empty());
     std::string text = ports.messages.LastText();
-    if (text.rfind("Connect Failure:", 0) == 0 && (text.find("mplemented") != std::string::npos ||
-                                                   text.find("Unknown device") != std::string::npos))
+    if (text.rfind("Connect Failure:", 0) == 0 &&
+        (text.find("mplemented") != std::string::npos ||
+         text.find("Unknown device") != std::string::npos))
         GTEST_SKIP() << "the library does not know this family yet: " << text;
     EXPECT_EQ(text.rfind("Connection failure:\nInvalid target: ", 0), 0u) << text;
     EXPECT_GT(text.size(), std::string("Connection failure:\nInvalid target: ").size());

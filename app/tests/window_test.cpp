@@ -103,11 +103,31 @@ TEST_F(WindowTest, AdapterListIsSortedAndKeepsTheSelectionOnRefresh) {
     // The chosen adapter was unplugged: the first in sorted order is chosen.
     ordwin.adapters = {"VZ0009", "VZ0004"};
     emit combo.closedUp();
+    QApplication::processEvents();
     EXPECT_EQ(combo.currentText(), QStringLiteral("VZ0004"));
     ordwin.adapters.clear();
     emit combo.droppedDown();
     EXPECT_EQ(combo.count(), 0);
     EXPECT_EQ(combo.currentIndex(), -1);
+}
+
+TEST_F(WindowTest, PickingAnAdapterInTheDroppedListSelectsIt) {
+    ordwin.adapters = {"VZ0002", "VZ0001"};
+    Make();
+    window->show();
+    AdapterComboBox& combo = window->AdapterCombo();
+    combo.showPopup();
+    QApplication::processEvents();
+    QAbstractItemView* view = combo.view();
+    ASSERT_TRUE(view->isVisible());
+    QPoint at = view->visualRect(view->model()->index(1, 0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QApplication::processEvents();
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_EQ(combo.currentText(), QStringLiteral("VZ0002"));
+    EXPECT_GE(ordwin.Count("USBDebugDevices"), 3) << "refreshed at start, drop-down and close-up";
+    Button("1032")->click();
+    EXPECT_EQ(ordwin.lastSerial, "VZ0002");
 }
 
 TEST_F(WindowTest, NoSelectionShowsTheMessageAndDoesNotConnect) {

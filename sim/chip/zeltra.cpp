@@ -60,7 +60,10 @@ std::unique_ptr<Zeltra> Zeltra::Create(const ZeltraConfig& config, std::string* 
     for (uint8_t sfr = 0xF1; sfr <= 0xF5; ++sfr) chip->core_.HookSfr(sfr, true);
     chip->core_.Reset();
     chip->BootActions();
-    chip->halted_ = false;
+    // At power-up the core starts the copied boot image when told to; a chip
+    // with nothing to execute waits halted at 0x0000 for the debugger.
+    chip->halted_ = !(chip->boot_copied_ && (chip->boot_flags_ & kFlagExeUserBoot));
+    chip->SyncShadowsIn();
     return chip;
 }
 
@@ -101,6 +104,7 @@ void Zeltra::BootActions() {
     if (copied) stat |= 2;
     if (UserCrc() == GetBe32(&nvm[kNvmUserCrc])) stat |= 4;
     vars[12] = stat;  // bBoot_BootStat at 0x11FF
+    boot_copied_ = copied;
 
     mtp_latch_ = mem_.mtp;
 }

@@ -56,8 +56,9 @@ constexpr uint64_t kCyclesPerBurnedByte = 100;  // 50 us
 
 class Zeltra final : public Mcs51Bus {
   public:
-    // Powers the chip up: memories from the state directory (or factory-fresh),
-    // boot actions, core running from 0x0000.
+    // Powers the chip up: memories from the state directory (or factory-fresh)
+    // and the boot actions. The core then runs the copied boot image when the
+    // exe-user-boot flag is set, and otherwise stays halted at 0x0000.
     static std::unique_ptr<Zeltra> Create(const ZeltraConfig& config, std::string* error);
 
     // Debug reset: boot actions, breakpoints disabled, core halted at 0x0000.
@@ -149,6 +150,7 @@ class Zeltra final : public Mcs51Bus {
     bool c2_disabled_ = false;
     bool nvm_disabled_ = false;
     bool mtp_disabled_ = false;
+    bool boot_copied_ = false;
     uint8_t prot0_ = 0;
     uint8_t boot_flags_ = 0;
     std::array<uint8_t, kMtpSize> mtp_latch_{};

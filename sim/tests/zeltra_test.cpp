@@ -88,6 +88,26 @@ TEST(Boot, UserAndRunStatesCopyTheBootImage) {
     EXPECT_EQ(chip->Core().iram[0x64], 0x5C);
 }
 
+TEST(Boot, PowerUpRunsTheBootImageOnlyWhenAskedTo) {
+    TempDir tmp;
+    ZeltraConfig config;
+    config.state_dir = tmp.Str();
+    std::vector<uint8_t> image = {0x75, 0x64, 0x5C, 0x80, 0xFE};  // MOV 64h,#5Ch ; SJMP $
+    for (uint8_t flags : {0x00, int(kFlagExeUserBoot)}) {
+        {
+            auto chip = MakeChip(config);
+            ProgramBoot(*chip, 0x03, flags, image);
+            std::string error;
+            ASSERT_TRUE(chip->Memories().SaveNvm(&error)) << error;
+        }
+        auto chip = MakeChip(config);
+        EXPECT_EQ(chip->Halted(), flags == 0);
+        chip->RunUntil(chip->Cycles() + 100);
+        EXPECT_EQ(chip->Core().iram[0x64], flags ? 0x5C : 0x00);
+    }
+    EXPECT_TRUE(MakeChip()->Halted());
+}
+
 TEST(Boot, BootLengthIsCutAtTheEndOfTheUserRegion) {
     auto chip = MakeChip();
     auto& nvm = chip->Memories().nvm;

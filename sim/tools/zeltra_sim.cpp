@@ -67,6 +67,7 @@ void Hex(std::ostream& out, uint32_t value, int digits) {
 int ZeltraSimMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"zeltra-sim: run an 8051 program on a virtual Zeltra"};
     app.require_subcommand(1);
+    app.footer("Run 'zeltra-sim run --help' for the options of run.");
     CLI::App* run = app.add_subcommand(
         "run",
         "Load FILE.hex into the code RAM of a freshly reset chip and run it from 0x0000.\n"

@@ -108,7 +108,8 @@ typedef struct OrdwinHostUi {
     /* Modal message box; style is one of ORDWIN_MB_*; returns ORDWIN_ID_*. */
     int (*messageBox)(void* user, const char* text, const char* caption, int style);
     /* Modeless progress dialog with a Cancel button; returns a dialog handle
-     * (may be NULL when the host shows none). */
+     * (may be NULL when the host shows none). The host keeps its main window
+     * disabled from here to progressDestroy. */
     void* (*progressCreate)(void* user, const char* caption, const char* status, int lower,
                             int upper);
     /* Moves the bar; percentText is the text beside it, or NULL when unchanged. */

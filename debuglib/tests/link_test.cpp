@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "connect/connection.h"
+#include "errors/messages.h"
 #include "exports/debug_context.h"
 #include "fake_wickport.h"
 #include "link/status_byte.h"
@@ -297,6 +298,21 @@ TEST(ContextSetup, AllocationFailureStopsTheSetup) {
     EXPECT_EQ(host.messages[0].text, "Could not allocate required memory for XRAM buffer.");
     EXPECT_TRUE(ctx.codeImage && ctx.ramImage);
     EXPECT_FALSE(ctx.xramImage || ctx.debugRam || ctx.scratch);
+}
+
+TEST(ContextSetup, MessagesFollowTheLiveContext) {
+    RecordingHost host;
+    {
+        DebugContext quiet;
+        quiet.dialogsDisabled = 1;
+        ordwin::ShowMessage("hidden");
+    }
+    // The library's own context is bound again once the test's one is gone.
+    ASSERT_NE(ordwin::Context(), nullptr);
+    ordwin::Context()->dialogsDisabled = 0;
+    ordwin::ShowMessage("shown");
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, "shown");
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 #include "errors/messages.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace ordwin {
 namespace {
 
 const int* g_dialogsDisabled = nullptr;
+// Contexts made while another was bound (tests build their own); the
+// earlier one is bound again when the later one goes.
+std::vector<const int*> g_earlierContexts;
 OrdwinHostUi g_host{};
 bool g_hostSet = false;
 std::string g_appName;
@@ -35,7 +39,20 @@ int Present(const std::string& text, int style) {
 }  // namespace
 
 void BindMessageContext(const int* dialogsDisabledFlag) {
+    if (g_dialogsDisabled != nullptr) g_earlierContexts.push_back(g_dialogsDisabled);
     g_dialogsDisabled = dialogsDisabledFlag;
+}
+
+void UnbindMessageContext(const int* dialogsDisabledFlag) {
+    if (g_dialogsDisabled == dialogsDisabledFlag) {
+        g_dialogsDisabled = nullptr;
+        if (!g_earlierContexts.empty()) {
+            g_dialogsDisabled = g_earlierContexts.back();
+            g_earlierContexts.pop_back();
+        }
+        return;
+    }
+    std::erase(g_earlierContexts, dialogsDisabledFlag);
 }
 
 void SetHostUi(const OrdwinHostUi* ui) {

@@ -13,9 +13,10 @@ inline constexpr const char* kLibraryTitle = "Ordwin";
 // Caption of the progress dialog before SetAppName.
 inline constexpr const char* kProgressTitle = "8051 Flash Programmer";
 
-// The debug context announces itself here (and withdraws with null) so that
-// messages can honour its dialogs-disabled flag.
+// The debug context announces itself here so that messages can honour its
+// dialogs-disabled flag, and withdraws when it goes.
 void BindMessageContext(const int* dialogsDisabledFlag);
+void UnbindMessageContext(const int* dialogsDisabledFlag);
 
 void SetHostUi(const OrdwinHostUi* ui);
 // The registered callbacks, or null when no host registered any.

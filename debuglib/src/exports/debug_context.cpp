@@ -36,7 +36,7 @@ DebugContext::DebugContext() {
 }
 
 DebugContext::~DebugContext() {
-    BindMessageContext(nullptr);
+    UnbindMessageContext(&dialogsDisabled);
 }
 
 bool DebugContext::Setup(const std::function<bool(int buffer)>& failsAt) {

@@ -424,7 +424,8 @@ void Zeltra::RomNvmBurn() {
     core_.SetReg(7, r.code);
     core_.SetReg(2, r.code ? uint8_t(r.fail_address >> 8) : 0);
     core_.SetReg(3, r.code ? uint8_t(r.fail_address) : 0);
-    core_.cycles += uint64_t(r.burned) * kCyclesPerBurnedByte;
+    // Every byte of an accepted block is burned, changed or not; a refused block burns nothing.
+    if (r.code == kBurnOk) core_.cycles += uint64_t(count) * kCyclesPerBurnedByte;
     if (r.burned > 0 && !mem_.SaveNvm(&storage_error_)) {
         std::fprintf(stderr, "zeltra: %s\n", storage_error_.c_str());
     }

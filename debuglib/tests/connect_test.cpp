@@ -175,6 +175,27 @@ TEST_F(Connection, UpdateFirmwareModeIsAcceptedWithItsOwnVersion) {
     EXPECT_EQ(sent[6], "22");
 }
 
+TEST_F(Connection, SmallAdapterAnswersThroughControlValues) {
+    Use("VZ0001:pid=0x8045,mode=1,fw=4");
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    const std::vector<std::string> expected = {"C< 43 01", "C> 41 00", "C< 42 01", "C< 44 04",
+                                               "> 40 01 01"};
+    ASSERT_GE(Trace().size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(Trace().begin(), Trace().begin() + 5), expected);
+    // Small adapters are never sent the option byte.
+    for (const std::string& p : Sent()) EXPECT_NE(p.substr(0, 2), "fe");
+}
+
+TEST_F(Connection, SmallAdapterWithTheOtherAdaptersVersionIsUpdated) {
+    // 11 is what the 0x8253 adapter runs; the 0x8045 one expects 4.
+    Use("VZ0001:pid=0x8253,mode=1,fw=11");
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(DisconnectUSB(), 0);
+    Use("VZ0001:pid=0x8045,mode=1,fw=11");
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 1), ORDWIN_E_FIRMWARE_UPDATE);
+    EXPECT_EQ(Connected(), 0);
+}
+
 TEST_F(Connection, UnexpectedAdapterModeDropsTheTarget) {
     Use("VZ0001:mode=5");
     RecordingHost host;

@@ -113,11 +113,9 @@ TEST(BufferArguments, RamRangeBeforeTheConnection) {
 }
 
 TEST(BreakpointArguments, RangeComesBeforeTheConnection) {
-    // Before identification the record describes 64 KiB of code with its
-    // reserved byte at 0xFFFF.
-    EXPECT_EQ(SetClrBP(1, 0xFFFF), ORDWIN_E_BP_RESERVED);
-    EXPECT_EQ(SetClrBP(0, 0x10001), ORDWIN_E_BP_RANGE);
-    EXPECT_EQ(SetClrBP(1, 0x10000), kNotConnected);
+    // No device has code up to the top of the address type.
+    EXPECT_EQ(SetClrBP(1, 0xFFFFFFFFu), ORDWIN_E_BP_RANGE);
+    EXPECT_EQ(SetClrBP(0, 0xFFFFFFFFu), ORDWIN_E_BP_RANGE);
     EXPECT_EQ(SetClrBP(1, 0x0006), kNotConnected);
 }
 

@@ -7,6 +7,14 @@
 // count. The adapter runs that version once every page of the image has been
 // written; until then (or when a page was written outside a whole image) it
 // reports version 0xFF.
+//
+// The images for the rows the library knows, numbered from page 0 so that
+// the power-value pages 10 and 11 are among them:
+//   BuildFirmwareImage(23, 17, 0)  serial adapter
+//   BuildFirmwareImage(31, 19, 0)  USB adapter
+//   BuildFirmwareImage(2, 19, 0)   USB adapter in mode 1
+//   BuildFirmwareImage(4, 17, 0)   small adapter 0x8045
+//   BuildFirmwareImage(11, 20, 0)  small adapter 0x8253
 #pragma once
 
 #include <cstdint>

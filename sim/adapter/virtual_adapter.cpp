@@ -181,8 +181,8 @@ class ZeltraAdapter final : public VirtualAdapter {
 
     bool Write(const uint8_t* data, int length) override {
         std::lock_guard<std::mutex> lock(mu_);
-        if (!BeginExchange()) return false;
         if (!data || length < 1 || length > 64) return false;
+        if (!BeginExchange()) return false;
         bool drop = OneShot(FaultKind::kDrop);
         bool shorten = OneShot(FaultKind::kShort);
         std::optional<std::vector<uint8_t>> reply;

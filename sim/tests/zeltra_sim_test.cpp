@@ -166,6 +166,14 @@ TEST(ZeltraSim, StateDirectoryCarriesBurnsBetweenRuns) {
              "--dump"});
     EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 6), "020400");
 
+    // A burn the state directory cannot take is not reported as a clean run.
+    std::filesystem::create_directory(state + "/nvm.bin.tmp");
+    code = test::BurnCall(0x0410, 1, 0, {0x01}, &end);
+    r = Sim({"run", Write(tmp, "b3.hex", HexRecord(0, code) + ":00000001FF\r\n"), "--break",
+             std::to_string(end), "--state", state});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("nvm.bin.tmp"), std::string::npos) << r.err;
+
     // Without programming voltage: threshold error; a custom user begin refuses 0x0400.
     r = Sim({"run", file, "--break", brk, "--vpp", "0", "--dump"});
     EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 2), "03");

@@ -72,8 +72,8 @@ int ZeltraSimMain(int argc, const char* const* argv, std::ostream& out, std::ost
         "run",
         "Load FILE.hex into the code RAM of a freshly reset chip and run it from 0x0000.\n"
         "Exit status: 0 when the stop address was reached, 3 when the cycle limit ended\n"
-        "the run, 2 for bad arguments or an unreadable file. Addresses and counts are\n"
-        "0x-prefixed hexadecimal or plain decimal.");
+        "the run, 2 for bad arguments, an unreadable file or a state directory that could\n"
+        "not be written. Addresses and counts are 0x-prefixed hexadecimal or plain decimal.");
     std::string file, brk, max_cycles_text = "100000000", xram_text, nvm_text, state_dir;
     std::string serial = "VZ0001", vpp_text = "1", user_begin_text = "0x0200";
     bool dump = false;
@@ -189,7 +189,8 @@ int ZeltraSimMain(int argc, const char* const* argv, std::ostream& out, std::ost
         }
         out << "\n";
     }
-    if (!chip->StorageError().empty()) err << "zeltra-sim: " << chip->StorageError() << "\n";
+    // A state directory that missed a change would mislead whoever reads it next.
+    if (!chip->StorageError().empty()) return bad("state not saved: " + chip->StorageError());
     return reached ? kExitReached : kExitCycleLimit;
 }
 

@@ -152,6 +152,25 @@ TEST(AdapterExecution, RealSpeedRunsOnlyTheTimeThatPassed) {
     EXPECT_LT(dptr[1] << 8 | dptr[0], 0x8000);
 }
 
+TEST(AdapterExecution, RealSpeedKeepsUpWithWallTime) {
+    // 1024 rounds of 5 cycles (2.6 ms of chip time), then a loop at 0x0009 with a
+    // breakpoint. Each exchange takes 2 ms, so three status requests are plenty.
+    Link link(AdapterOptions{{"latency_us", "2000"}});
+    link.Byte({0x20});
+    link.Byte({0x2F, 0x00, 0x00, 12, 0x90, 0x00, 0x00,  // MOV DPTR,#0
+               0xA3,                                    // INC DPTR
+               0xE5, 0x83,                              // MOV A,DPH
+               0xB4, 0x04, 0xFA,                        // CJNE A,#4,INC
+               0x80, 0xFE, 0x00});                      // SJMP $
+    link.Byte({0x29, 0xF3, 3, 0, 0x09, 0x00});
+    link.Byte({0x29, 0xF1, 1, 1});
+    link.Byte({0x24});
+    int polls = 0;
+    while (link.Data({0x27}, 1)[0] != 1 && polls < 3) ++polls;
+    EXPECT_LT(polls, 3);
+    EXPECT_EQ(link.Data({0x28, 0x82, 2}, 2), (std::vector<uint8_t>{0x00, 0x04}));
+}
+
 TEST(AdapterMemory, SpacesAndShadows) {
     Link link(AdapterOptions{});
     link.Byte({0x20});

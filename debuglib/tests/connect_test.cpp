@@ -1,6 +1,7 @@
 // Connecting to virtual Zeltras through the exports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -156,12 +157,65 @@ TEST_F(Connection, DecliningTheFirmwareUpdate) {
               "confirm the current adapter selection and cable connection.");
 }
 
-TEST_F(Connection, OutdatedFirmwareWithDialogsDisabledFailsQuietly) {
+int Count(const Packets& packets, const std::string& packet) {
+    return static_cast<int>(std::count(packets.begin(), packets.end(), packet));
+}
+
+TEST_F(Connection, OutdatedFirmwareIsUpdatedWithoutAskingWhenDialogsAreDisabled) {
     Use("VZ0001:fw=30");
     RecordingHost host;
-    EXPECT_LT(ConnectUSB("VZ0001", 1, 0, 1), 0);
-    EXPECT_EQ(Connected(), 0);
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(Connected(), 1);
     EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.progressOpened, 0) << "no progress dialog either";
+    const Packets sent = Sent();
+    EXPECT_EQ(Count(sent, "05 17 ff"), 1) << "power value read from page 11";
+    EXPECT_EQ(Count(sent, "04 00 00"), 19) << "every page of the image checked by CRC";
+    EXPECT_EQ(Count(sent, "02 00 00"), 19);
+    // The adapter now runs the expected firmware: no second update.
+    ASSERT_EQ(DisconnectUSB(), 0);
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(Count(Sent(), "04 00 00"), 0);
+}
+
+TEST_F(Connection, AcceptedUpdateShowsItsProgress) {
+    Use("VZ0001:fw=30");
+    RecordingHost host;
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 0), 0);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].style, ORDWIN_MB_OKCANCEL_ICON);
+    EXPECT_EQ(host.progressRange, (std::pair<int, int>{0, 18}));
+    ASSERT_EQ(host.progressPositions.size(), 19u);
+    EXPECT_EQ(host.progressPositions.front(), 1);
+    EXPECT_EQ(host.progressPositions.back(), 19);
+    EXPECT_EQ(host.progressClosed, 1);
+}
+
+TEST_F(Connection, CancelledUpdateFailsItsVerification) {
+    Use("VZ0001:fw=30");
+    RecordingHost host;
+    host.cancelAtPosition = 1;
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 0), ORDWIN_E_INCORRECT_RESPONSE);
+    EXPECT_EQ(Connected(), 0);
+    EXPECT_EQ(host.progressPositions, std::vector<int>{1});
+    EXPECT_TRUE(host.Saw("Incorrect Firmware version download!"));
+    EXPECT_TRUE(
+        host.Saw("Communication could not be established with the specified "
+                 "adapter.\nPlease confirm the current adapter selection and cable "
+                 "connection."));
+    EXPECT_EQ(host.progressClosed, 1);
+}
+
+TEST_F(Connection, UpdateFirmwareModeGetsItsOwnImage) {
+    // Mode 1 expects version 2; an adapter reporting 31 there is updated
+    // with the mode-1 image, whose power value lives on page 10.
+    Use("VZ0001:mode=1,fw=31");
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    const Packets sent = Sent();
+    EXPECT_EQ(Count(sent, "05 15 ff"), 1);
+    EXPECT_EQ(Count(sent, "04 00 00"), 19);
+    // Page 11 is probed, written as part of the image, and probed again.
+    EXPECT_EQ(Count(sent, "01 0b 00"), 3);
 }
 
 TEST_F(Connection, UpdateFirmwareModeIsAcceptedWithItsOwnVersion) {
@@ -190,10 +244,12 @@ TEST_F(Connection, SmallAdapterWithTheOtherAdaptersVersionIsUpdated) {
     // 11 is what the 0x8253 adapter runs; the 0x8045 one expects 4.
     Use("VZ0001:pid=0x8253,mode=1,fw=11");
     ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(Count(Sent(), "04 00 00"), 0);
     EXPECT_EQ(DisconnectUSB(), 0);
     Use("VZ0001:pid=0x8045,mode=1,fw=11");
-    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 1), ORDWIN_E_FIRMWARE_UPDATE);
-    EXPECT_EQ(Connected(), 0);
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(Count(Sent(), "04 00 00"), 17);
+    EXPECT_EQ(Connected(), 1);
 }
 
 TEST_F(Connection, UnexpectedAdapterModeDropsTheTarget) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ordwin.h"
@@ -22,6 +23,26 @@ class RecordingHost {
             self->messages.push_back({text, caption, style});
             return self->answer;
         };
+        ui.progressCreate = [](void* user, const char*, const char*, int lower,
+                               int upper) -> void* {
+            auto* self = static_cast<RecordingHost*>(user);
+            self->progressRange = {lower, upper};
+            ++self->progressOpened;
+            return self;
+        };
+        ui.progressSetPosition = [](void* user, void*, int position, const char*) {
+            static_cast<RecordingHost*>(user)->progressPositions.push_back(position);
+        };
+        ui.progressCancelled = [](void* user, void*) {
+            auto* self = static_cast<RecordingHost*>(user);
+            return self->cancelAtPosition >= 0 && !self->progressPositions.empty() &&
+                           self->progressPositions.back() >= self->cancelAtPosition
+                       ? 1
+                       : 0;
+        };
+        ui.progressDestroy = [](void* user, void*) {
+            ++static_cast<RecordingHost*>(user)->progressClosed;
+        };
         OrdwinSetHostUi(&ui);
         // Dialogs on, whatever an earlier test in this process left: the
         // quiet flag is stored before the missing connection is noticed.
@@ -41,4 +62,10 @@ class RecordingHost {
 
     std::vector<ShownMessage> messages;
     int answer = ORDWIN_ID_OK;
+    // Progress dialog: range, positions shown, and where Cancel is pressed.
+    std::pair<int, int> progressRange{0, 0};
+    std::vector<int> progressPositions;
+    int cancelAtPosition = -1;
+    int progressOpened = 0;
+    int progressClosed = 0;
 };

@@ -36,30 +36,6 @@ int32_t ReadMode(DebugContext& context, uint8_t* mode) {
     return context.commands->FirmwareCommand(kOpMode, 0, 0, mode);
 }
 
-// The version reply comes only after the adapter had time to look it up.
-int32_t ReadVersion(DebugContext& context, uint8_t* version) {
-    if (context.link->IsUsb() && context.smallAdapter) {
-        const WickportApi& wp = Wickport();
-        if (wp.setControlValue(kControlVersionRequest, 0) < 0) return ORDWIN_E_BAD_RESPONSE;
-        uint8_t state = 0;
-        if (wp.getControlValue(kControlState, &state) < 0) return ORDWIN_E_BAD_RESPONSE;
-        if (state == 1) {
-            return wp.getControlValue(kControlVersion, version) < 0 ? ORDWIN_E_BAD_RESPONSE : 0;
-        }
-        wp.setControlValue(kControlReset, 1);
-        *version = 0;
-        return 0;
-    }
-    AdapterLink& link = *context.link;
-    int32_t result = link.PurgeInput();
-    if (result < 0) return result;
-    const uint8_t packet[] = {kOpVersion, 0, 0};
-    result = link.SendPacket(sizeof packet, packet);
-    if (result < 0) return result;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return link.ReceiveReply(version, 1);
-}
-
 // Opens the selected USB adapter again without telling the user.
 int32_t ReopenUsbQuietly(DebugContext& context) {
     const WickportApi& wp = Wickport();
@@ -111,6 +87,30 @@ int32_t OfferUpdate(DebugContext& context, bool versionRead, int mode) {
 }
 
 }  // namespace
+
+// The version reply comes only after the adapter had time to look it up.
+int32_t ReadAdapterVersion(DebugContext& context, uint8_t* version) {
+    if (context.link->IsUsb() && context.smallAdapter) {
+        const WickportApi& wp = Wickport();
+        if (wp.setControlValue(kControlVersionRequest, 0) < 0) return ORDWIN_E_BAD_RESPONSE;
+        uint8_t state = 0;
+        if (wp.getControlValue(kControlState, &state) < 0) return ORDWIN_E_BAD_RESPONSE;
+        if (state == 1) {
+            return wp.getControlValue(kControlVersion, version) < 0 ? ORDWIN_E_BAD_RESPONSE : 0;
+        }
+        wp.setControlValue(kControlReset, 1);
+        *version = 0;
+        return 0;
+    }
+    AdapterLink& link = *context.link;
+    int32_t result = link.PurgeInput();
+    if (result < 0) return result;
+    const uint8_t packet[] = {kOpVersion, 0, 0};
+    result = link.SendPacket(sizeof packet, packet);
+    if (result < 0) return result;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return link.ReceiveReply(version, 1);
+}
 
 bool ExpectedFirmware(const DebugContext& context, int resetTarget, FirmwareExpectation* out) {
     switch (context.adapterType) {
@@ -173,7 +173,7 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget) {
         }
     }
     if (result >= 0) {
-        const int32_t read = ReadVersion(context, &context.adapterFirmwareVersion);
+        const int32_t read = ReadAdapterVersion(context, &context.adapterFirmwareVersion);
         if (read < 0) {
             result = OfferUpdate(context, false, context.adapterMode);
         } else if (context.adapterFirmwareVersion != expected.version) {
@@ -196,16 +196,6 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget) {
         }
     }
     return result;
-}
-
-int32_t UpdateAdapterFirmware(DebugContext& context, int /*mode*/) {
-    if (context.adapterType < 1 || context.adapterType > 3) {
-        ShowMessage("Valid Adapter selection has not been assigned yet.");
-        return ORDWIN_E_STATUS_FAILED;
-    }
-    // The adapter images are not carried by this build, so no update can
-    // succeed.
-    return ORDWIN_E_FIRMWARE_UPDATE;
 }
 
 }  // namespace ordwin

@@ -19,6 +19,8 @@ struct FirmwareExpectation {
 bool ExpectedFirmware(const DebugContext& context, int resetTarget, FirmwareExpectation* out);
 
 int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget);
+// Reads the adapter's firmware version (the reply comes after a pause).
+int32_t ReadAdapterVersion(DebugContext& context, uint8_t* version);
 int32_t UpdateAdapterFirmware(DebugContext& context, int mode);
 
 }  // namespace ordwin

@@ -1,6 +1,7 @@
 // Cindral against the real library and virtual adapters. Each suite runs in a
 // process of its own whose WICKPORT_VIRTUAL names the adapters (see CMakeLists.txt).
 #include <gtest/gtest.h>
+#include <ordwin.h>
 
 #include <QApplication>
 #include <QDir>
@@ -107,6 +108,14 @@ TEST_F(NoAdapter, EmptyListAndConnectAsksForASelection) {
               "Adapter is detected.");
     EXPECT_EQ(window->Connected(), 0);
     EXPECT_EQ(Band("1032")->text(), QStringLiteral("Connect"));
+}
+
+TEST_F(NoAdapter, LibraryMessagesReachTheHostsMessageBoxes) {
+    ASSERT_EQ(SetAdapter(4), ORDWIN_E_INVALIDARG);
+    ASSERT_EQ(ports.messages.shown.size(), 1u);
+    EXPECT_EQ(ports.messages.LastText(), "Illegal Adapter 4 selected.");
+    EXPECT_EQ(ports.messages.shown[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(SetAdapter(3), 0);
 }
 
 TEST_F(OneAdapter, ListedAndSelected) {

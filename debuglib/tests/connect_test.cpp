@@ -206,6 +206,41 @@ TEST_F(Connection, CancelledUpdateFailsItsVerification) {
     EXPECT_EQ(host.progressClosed, 1);
 }
 
+TEST_F(Connection, UnreadableVersionIsTreatedAsOutdated) {
+    // The third exchange is the version read.
+    Use("VZ0001:fault=drop@3");
+    RecordingHost host;
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 0), 0);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages[0].text,
+              "The debug adapter must be reprogrammed in order to function properly with this "
+              "version of the software.\nDo you want to update the Serial Adapter now?\n\nPlease "
+              "note that for USB Adapters this operation will require a bus reset which takes "
+              "several seconds.");
+    EXPECT_EQ(Count(Sent(), "04 00 00"), 19);
+}
+
+TEST_F(Connection, ModeReadIsRetriedAfterReopening) {
+    Use("VZ0001:fault=drop@1");
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    const Packets sent = Sent();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0], "00 00 00");
+    EXPECT_EQ(sent[1], "00 00 00");
+}
+
+TEST_F(Connection, RefusedPageCommand) {
+    Use("VZ0001:fault=status@2");
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 1), ORDWIN_E_INCORRECT_RESPONSE);
+    EXPECT_EQ(Connected(), 0);
+}
+
+TEST_F(Connection, UnpluggedAdapterPassesTheLibraryCodeOn) {
+    Use("VZ0001:fault=unplug@4");
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 1), static_cast<int>(0x81040005));
+    EXPECT_EQ(Connected(), 0);
+}
+
 TEST_F(Connection, UpdateFirmwareModeGetsItsOwnImage) {
     // Mode 1 expects version 2; an adapter reporting 31 there is updated
     // with the mode-1 image, whose power value lives on page 10.

@@ -7,11 +7,10 @@
 
 namespace {
 
+// Kept loaded like a host keeps it: the HID library below never frees its
+// adapter list, so unloading would only turn that into a leak report.
 struct Library {
     Library() : handle(dlopen(ORDWIN_LIBRARY_PATH, RTLD_NOW)) {}
-    ~Library() {
-        if (handle) dlclose(handle);
-    }
     template <typename F>
     F* Get(const char* name) {
         return reinterpret_cast<F*>(dlsym(handle, name));

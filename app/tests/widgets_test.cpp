@@ -2,12 +2,16 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include "shell/dlg_tab_ctrl.h"
 #include "shell/list_ctrl_styled.h"
 #include "shell/my_button.h"
+#include "shell/qt_ports.h"
 
 namespace cindral {
 namespace {
@@ -164,6 +168,82 @@ TEST(TabFrame, ShowsOnePageAndReportsTheTabBeingLeft) {
     // The frame is gone; the pages it showed still exist and can be used.
     EXPECT_EQ(a.parent(), nullptr);
     b.setObjectName(QStringLiteral("still here"));
+}
+
+TEST(QtPorts, ProgressDialogDisablesTheWindowUntilDestroyedAndReportsCancelOnce) {
+    QWidget main;
+    main.show();
+    QtProgressPort progress(&main);
+    void* d = progress.Create(u"Downloading", u"Erasing", 0, 100);
+    ASSERT_NE(d, nullptr);
+    EXPECT_FALSE(main.isEnabled());
+    auto* dialog = static_cast<QProgressDialog*>(d);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->isModal());
+    std::u16string pct = u"40%";
+    progress.SetPosition(d, 40, &pct);
+    progress.SetStatus(d, u"Writing");
+    EXPECT_EQ(dialog->value(), 40);
+    EXPECT_TRUE(dialog->labelText().contains(QStringLiteral("Writing")));
+    EXPECT_TRUE(dialog->labelText().contains(QStringLiteral("40%")));
+    EXPECT_FALSE(progress.Cancelled(d));
+    QPushButton* cancel = dialog->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
+    cancel->click();
+    EXPECT_TRUE(progress.Cancelled(d));
+    EXPECT_FALSE(progress.Cancelled(d)) << "reading clears the flag";
+    progress.Destroy(d);
+    EXPECT_TRUE(main.isEnabled());
+    // Unknown handles are ignored.
+    progress.SetPosition(&main, 1, nullptr);
+    EXPECT_FALSE(progress.Cancelled(&main));
+    progress.Destroy(&main);
+}
+
+TEST(QtPorts, WindowsFilterBecomesAQtFilter) {
+    EXPECT_EQ(
+        QtFileDialogPort::ToQtFilter(u"NVM Burner Settings (*.set)|*.set|All Files (*.*)|*.*||"),
+        QStringLiteral("NVM Burner Settings (*.set);;All Files (*.*)"));
+    EXPECT_EQ(QtFileDialogPort::ToQtFilter(u"Hex|*.hex;*.ihx||"),
+              QStringLiteral("Hex (*.hex *.ihx)"));
+    EXPECT_EQ(QtFileDialogPort::ToQtFilter(u"|"), QString());
+}
+
+// Answers the next modal message box by pressing `button`, once it is up.
+void AnswerNextBox(QMessageBox::StandardButton button, QString* text, QString* title,
+                   QMessageBox::Icon* icon) {
+    QTimer::singleShot(0, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        *text = box->text();
+        *title = box->windowTitle();
+        *icon = box->icon();
+        box->button(button)->click();
+    });
+}
+
+TEST(QtPorts, MessageBoxShowsTextCaptionIconAndReturnsThePressedButton) {
+    QtMessagePort port;
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    AnswerNextBox(QMessageBox::Ok, &text, &title, &icon);
+    EXPECT_EQ(port.ShowMessage(u"File not found.\r\nDownload aborted.", u"", MsgButtons::Ok,
+                               MsgIcon::Exclamation),
+              MsgResult::Ok);
+    EXPECT_EQ(text, QStringLiteral("File not found.\nDownload aborted."));
+    EXPECT_EQ(title, QStringLiteral("Cindral"));
+    EXPECT_EQ(icon, QMessageBox::Warning);
+
+    AnswerNextBox(QMessageBox::No, &text, &title, &icon);
+    EXPECT_EQ(port.ShowMessage(u"Retry?", u"Ordwin", MsgButtons::YesNo, MsgIcon::Question),
+              MsgResult::No);
+    EXPECT_EQ(title, QStringLiteral("Ordwin"));
+    EXPECT_EQ(icon, QMessageBox::Question);
+
+    AnswerNextBox(QMessageBox::Cancel, &text, &title, &icon);
+    EXPECT_EQ(port.ShowMessage(u"Go on?", u"", MsgButtons::OkCancel, MsgIcon::None),
+              MsgResult::Cancel);
 }
 
 }  // namespace

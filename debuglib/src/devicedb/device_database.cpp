@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "ordwin.h"
 
@@ -41,6 +42,24 @@ const CodeLayout* FindLayout(uint16_t family) {
         if (layout.family == family) return &layout;
     }
     return nullptr;
+}
+
+bool IsIn(uint16_t code, std::initializer_list<uint16_t> codes) {
+    for (uint16_t c : codes) {
+        if (c == code) return true;
+    }
+    return false;
+}
+
+DeviceTraits TraitsFor(uint16_t family) {
+    DeviceTraits traits;
+    traits.writeOnce = IsIn(family, {16, 19, 23, 24, 25, 26, 27, 38, 39, 44, 45});
+    if (IsIn(family, {0, 2, 3, 5, 6})) {
+        traits.massEraseScale = 10;
+    } else if (family == 7) {
+        traits.massEraseScale = 49;
+    }
+    return traits;
 }
 
 void SetName(DeviceRecord& record, const char* name) {
@@ -94,7 +113,7 @@ int DeviceDatabase::BuildRecord(DeviceRecord& record, DeviceTraits& traits, uint
     // The breakpoint count of the Zeltra family is read from the target
     // afterwards; eight is the most its hardware has.
     record.breakpointCount = familyCode == 13 ? 2 : (familyCode == kZeltraFamily ? 8 : 4);
-    traits = DeviceTraits{};
+    traits = TraitsFor(familyCode);
     SetName(record, DeviceName(familyCode, derivativeId));
     return 0;
 }

@@ -59,8 +59,8 @@ TEST(FlagArguments, OnlyZeroOrOne) {
     EXPECT_EQ(Download(file, 0, 0, 2, -1, 0, 0), kInvalid);
     EXPECT_EQ(Download(file, 0, 0, 0, 0, 0, 0), kInvalid);
     EXPECT_EQ(Download(file, 0, 1, 0, -1, 0, 0), kNotConnected);
-    EXPECT_EQ(VerifyFlashDownload(file, 5, 0), kInvalid);
-    EXPECT_EQ(VerifyFlashDownload(file, 1, 0), kNotConnected);
+    EXPECT_EQ(VerifyFlashDownload(file, 5, -1), kInvalid);
+    EXPECT_EQ(VerifyFlashDownload(file, 1, -1), kNotConnected);
     uint8_t byte = 0;
     EXPECT_EQ(SetCodeMemory(&byte, 0, 1, 2), kInvalid);
     EXPECT_EQ(SetScratchPadMemory(&byte, 0, 1, 2), kInvalid);

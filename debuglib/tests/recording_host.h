@@ -46,8 +46,8 @@ class RecordingHost {
         OrdwinSetHostUi(&ui);
         // Dialogs on, whatever an earlier test in this process left: the
         // quiet flag is stored before the missing connection is noticed.
-        char none[] = "";
-        VerifyFlashDownload(none, 0, 0);
+        char file[] = "none.hex";
+        Download(file, 0, 0, 0, -1, 0, 0);
     }
     ~RecordingHost() { OrdwinSetHostUi(nullptr); }
     RecordingHost(const RecordingHost&) = delete;

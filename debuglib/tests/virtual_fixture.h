@@ -14,7 +14,7 @@
 class VirtualAdapters : public ::testing::Test {
   protected:
     void SetUp() override {
-        setenv("WICKPORT_VIRTUAL", "VZ0001", 1);
+        Use("VZ0001");
         // Settings an earlier test in the same process may have left.
         SetC2ClockStrobe(1);
         SetZeltraConnectionState(0);
@@ -31,7 +31,14 @@ class VirtualAdapters : public ::testing::Test {
         unsetenv("WICKPORT_VIRTUAL");
     }
 
-    static void Use(const char* list) { setenv("WICKPORT_VIRTUAL", list, 1); }
+    // A fresh set of adapters: an empty list first makes Wickport forget the
+    // adapters (and what was done to them) of an earlier test.
+    static void Use(const char* list) {
+        setenv("WICKPORT_VIRTUAL", "", 1);
+        int count = 0;
+        WpGetDeviceCount(&count);
+        setenv("WICKPORT_VIRTUAL", list, 1);
+    }
 
     // The packets sent since the last call, as trace text without the "> ".
     std::vector<std::string> Sent() {

@@ -11,6 +11,9 @@
 #include "link/usb_adapters.h"
 #include "link/wickport_api.h"
 #include "ordwin.h"
+#include "target/download.h"
+#include "target/execution.h"
+#include "target/memory_access.h"
 #include "target/target_reset.h"
 
 using namespace ordwin;
@@ -36,15 +39,6 @@ bool IsConnected(const DebugContext* ctx) {
 DebugContext* ReadyContext() {
     DebugContext* ctx = Context();
     return ctx != nullptr && ctx->Ready() ? ctx : nullptr;
-}
-
-// The connected check of the exports whose target work comes later.
-int32_t NeedsConnection() {
-    return IsConnected(Context()) ? kNotBuilt : ORDWIN_E_NOT_CONNECTED;
-}
-
-int32_t BufferRule(const void* buffer, unsigned count) {
-    return buffer == nullptr || count == 0 ? ORDWIN_E_INVALIDARG : 0;
 }
 
 // The JTAG exports send on whatever link is there; without one the
@@ -379,171 +373,111 @@ ORDWIN_API int DRScan(int bits, const void* in, void* out) {
 // --- execution control --------------------------------------------------
 
 ORDWIN_API int SetTargetHalt(void) {
-    // Halting a target that is not there is not an error.
-    if (!IsConnected(Context())) return 0;
-    return kNotBuilt;
+    return SetTargetHaltExport();
 }
 
 ORDWIN_API int SetTargetGo(void) {
-    return NeedsConnection();
+    return SetTargetGoExport();
 }
 
 ORDWIN_API int TargetStep(void) {
-    return NeedsConnection();
+    return TargetStepExport();
 }
 
 ORDWIN_API int TargetReset(void) {
-    DebugContext* ctx = Context();
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    // The breakpoint table that a reset empties is not built yet.
-    return kNotBuilt;
+    return TargetResetExport();
 }
 
 ORDWIN_API int GetTargetStatus(int* status) {
-    if (status == nullptr) return ORDWIN_E_INVALIDARG;
-    return NeedsConnection();
+    return GetTargetStatusExport(status);
 }
 
 ORDWIN_API int ReadPC(uint32_t* pc) {
-    if (pc == nullptr) return ORDWIN_E_INVALIDARG;
-    const DebugContext* ctx = Context();
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->runState != kRunStateHalted) return ORDWIN_E_RUN_STATE;
-    return kNotBuilt;
+    return ReadPCExport(pc);
 }
 
 ORDWIN_API int WritePC(unsigned int address) {
-    const DebugContext* ctx = Context();
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->runState != kRunStateHalted) return ORDWIN_E_RUN_STATE;
-    const DeviceRecord& record = *ctx->record;
-    if ((address >= record.reservedStart && address <= record.reservedEnd) ||
-        address > record.codeSize) {
-        return ORDWIN_E_INVALIDARG;
-    }
-    return kNotBuilt;
+    return WritePCExport(address);
 }
 
-ORDWIN_API int SetClrBP(int /*set*/, unsigned int address) {
-    const DebugContext* ctx = Context();
-    if (ctx != nullptr && ctx->record) {
-        const DeviceRecord& record = *ctx->record;
-        if (address >= record.reservedStart && address <= record.reservedEnd) {
-            return ORDWIN_E_BP_RESERVED;
-        }
-        if (address > record.codeSize) return ORDWIN_E_BP_RANGE;
-    }
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->runState == kRunStateRunning) return ORDWIN_E_RUN_STATE;
-    return kNotBuilt;
+ORDWIN_API int SetClrBP(int set, unsigned int address) {
+    return SetClrBPExport(set, address);
 }
 
 // --- memory ---------------------------------------------------------------
 
 ORDWIN_API int GetRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    if (const int32_t rule = BufferRule(buffer, count)) return rule;
-    const DebugContext* ctx = Context();
-    if (ctx != nullptr && ctx->record &&
-        static_cast<uint64_t>(start) + count > ctx->record->internalRamSize) {
-        return ORDWIN_E_INVALIDARG;
-    }
-    return NeedsConnection();
+    return GetRamExport(buffer, start, count);
 }
 
 ORDWIN_API int SetRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return GetRAMMemory(buffer, start, count);
+    return SetRamExport(buffer, start, count);
 }
 
-ORDWIN_API int GetXRAMMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count) {
-    if (const int32_t rule = BufferRule(buffer, count)) return rule;
-    const DebugContext* ctx = Context();
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->record->externalRamSize == 0) return ORDWIN_E_NO_XRAM;
-    return kNotBuilt;
+ORDWIN_API int GetXRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
+    return GetXramExport(buffer, start, count);
 }
 
 ORDWIN_API int SetXRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return GetXRAMMemory(buffer, start, count);
+    return SetXramExport(buffer, start, count);
 }
 
-ORDWIN_API int GetCodeMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count) {
-    if (const int32_t rule = BufferRule(buffer, count)) return rule;
-    return NeedsConnection();
+ORDWIN_API int GetCodeMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
+    return GetCodeExport(buffer, start, count);
 }
 
-ORDWIN_API int SetCodeMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count,
+ORDWIN_API int SetCodeMemory(uint8_t* buffer, unsigned int start, unsigned int count,
                              int disableDialogs) {
-    if (const int32_t rule = BufferRule(buffer, count)) return rule;
-    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
-    if (DebugContext* ctx = Context()) ctx->dialogsDisabled = disableDialogs;
-    return NeedsConnection();
+    return SetCodeExport(buffer, start, count, disableDialogs);
 }
 
 ORDWIN_API int GetSFRMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    if (const int32_t rule = BufferRule(buffer, count)) return rule;
-    if (!IsConnected(Context())) return ORDWIN_E_NOT_CONNECTED;
-    if (start < 0x80 || static_cast<uint64_t>(start) + count > 0x100) return ORDWIN_E_INVALIDARG;
-    return kNotBuilt;
+    return GetSfrMemoryExport(buffer, start, count);
 }
 
 ORDWIN_API int SetSFRMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return GetSFRMemory(buffer, start, count);
+    return SetSfrMemoryExport(buffer, start, count);
 }
 
-ORDWIN_API int GetScratchPadMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count) {
-    if (const int32_t rule = BufferRule(buffer, count)) return rule;
-    return NeedsConnection();
+ORDWIN_API int GetScratchPadMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
+    return GetScratchExport(buffer, start, count);
 }
 
-ORDWIN_API int SetScratchPadMemory(uint8_t* buffer, unsigned int /*start*/, unsigned int count,
+ORDWIN_API int SetScratchPadMemory(uint8_t* buffer, unsigned int start, unsigned int count,
                                    int disableDialogs) {
-    if (const int32_t rule = BufferRule(buffer, count)) return rule;
-    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
-    if (DebugContext* ctx = Context()) ctx->dialogsDisabled = disableDialogs;
-    return NeedsConnection();
+    return SetScratchExport(buffer, start, count, disableDialogs);
 }
 
-ORDWIN_API int GetSFRByte(unsigned int /*address*/, uint8_t* value) {
-    if (value == nullptr) return ORDWIN_E_INVALIDARG;
-    return NeedsConnection();
+ORDWIN_API int GetSFRByte(unsigned int address, uint8_t* value) {
+    return GetSfrByteExport(address, value);
 }
 
-ORDWIN_API int SetSFRByte(unsigned int /*address*/, uint8_t /*value*/) {
-    return NeedsConnection();
+ORDWIN_API int SetSFRByte(unsigned int address, uint8_t value) {
+    return SetSfrByteExport(address, value);
 }
 
-ORDWIN_API int IndGetSFRByte(unsigned int /*address*/, uint8_t* value) {
-    if (value == nullptr) return ORDWIN_E_INVALIDARG;
-    return Commands() != nullptr ? kNotBuilt : kNoContext;
+ORDWIN_API int IndGetSFRByte(unsigned int address, uint8_t* value) {
+    return IndGetSfrByteExport(address, value);
 }
 
-ORDWIN_API int IndSetSFRByte(unsigned int /*address*/, uint8_t /*value*/) {
-    return Commands() != nullptr ? kNotBuilt : kNoContext;
+ORDWIN_API int IndSetSFRByte(unsigned int address, uint8_t value) {
+    return IndSetSfrByteExport(address, value);
 }
 
-ORDWIN_API int GetPageCRC(int /*page*/, uint8_t* crc) {
-    if (crc == nullptr) return ORDWIN_E_INVALIDARG;
-    return NeedsConnection();
+ORDWIN_API int GetPageCRC(int page, uint8_t* crc) {
+    return GetPageCrcExport(page, crc);
 }
 
 // --- download -------------------------------------------------------------
 
 ORDWIN_API int Download(char* fileName, int eraseAndReset, int disableDialogs, int scratchTarget,
-                        int bank, int /*lock*/, int /*preserve*/) {
-    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
-    if (DebugContext* ctx = Context()) ctx->dialogsDisabled = disableDialogs;
-    if (!IsFlag(eraseAndReset) || !IsFlag(scratchTarget) || bank == 0) {
-        return ORDWIN_E_INVALIDARG;
-    }
-    if (fileName == nullptr) return ORDWIN_E_INVALIDARG;
-    return NeedsConnection();
+                        int bank, int lock, int preserve) {
+    return DownloadExport(fileName, eraseAndReset, disableDialogs, scratchTarget, bank, lock,
+                          preserve);
 }
 
-ORDWIN_API int VerifyFlashDownload(char* fileName, int disableDialogs, int /*bank*/) {
-    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
-    if (DebugContext* ctx = Context()) ctx->dialogsDisabled = disableDialogs;
-    if (fileName == nullptr) return ORDWIN_E_INVALIDARG;
-    return NeedsConnection();
+ORDWIN_API int VerifyFlashDownload(char* fileName, int disableDialogs, int bank) {
+    return VerifyFlashDownloadExport(fileName, disableDialogs, bank);
 }
 
 }  // extern "C"

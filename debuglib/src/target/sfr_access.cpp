@@ -1,8 +1,10 @@
 #include "target/sfr_access.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "exports/debug_context.h"
+#include "link/packet_sizes.h"
 #include "ordwin.h"
 
 namespace ordwin {
@@ -10,12 +12,46 @@ namespace {
 
 constexpr uint8_t kDirectRead = 0x28;
 constexpr uint8_t kDirectWrite = 0x29;
+constexpr uint8_t kC2RegisterRead = 0x36;
+constexpr uint8_t kC2RegisterWrite = 0x37;
+constexpr uint8_t kJtagDirectRead = 0x02;
+constexpr uint8_t kJtagDirectWrite = 0x03;
+constexpr uint8_t kPagedC2PageRegister = 0xA7;
 
 bool IsIn(uint16_t code, std::initializer_list<uint16_t> codes) {
     for (uint16_t c : codes) {
         if (c == code) return true;
     }
     return false;
+}
+
+bool IsJtag(const DebugContext& context) {
+    return context.debugProtocol != kProtocolC2;
+}
+
+int HeaderLength(AddressShape shape) {
+    return shape == AddressShape::kByte ? 3 : 4;
+}
+
+int BuildHeader(uint8_t* packet, uint8_t op, AddressShape shape, uint32_t address, int n) {
+    packet[0] = op;
+    switch (shape) {
+        case AddressShape::kByte:
+            packet[1] = static_cast<uint8_t>(address);
+            packet[2] = static_cast<uint8_t>(n);
+            return 3;
+        case AddressShape::kWord:
+            packet[1] = static_cast<uint8_t>(address);
+            packet[2] = static_cast<uint8_t>(address >> 8);
+            packet[3] = static_cast<uint8_t>(n);
+            return 4;
+        case AddressShape::kDataRegister:
+            packet[1] = static_cast<uint8_t>(address);
+            packet[2] = 0;
+            packet[3] = static_cast<uint8_t>(n);
+            return 4;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -30,11 +66,19 @@ int SfrPageRegister(uint16_t family) {
 }
 
 int32_t ReadDirect(DebugContext& context, uint8_t address, uint8_t* value) {
+    if (IsJtag(context)) {
+        const uint8_t packet[] = {kJtagDirectRead, 2, address, 1};
+        return context.commands->Exchange(packet, sizeof packet, value, 1);
+    }
     const uint8_t packet[] = {kDirectRead, address, 1};
     return context.commands->Exchange(packet, sizeof packet, value, 1);
 }
 
 int32_t WriteDirect(DebugContext& context, uint8_t address, uint8_t value) {
+    if (IsJtag(context)) {
+        const uint8_t packet[] = {kJtagDirectWrite, 2, address, value};
+        return context.commands->Exchange(packet, sizeof packet);
+    }
     const uint8_t packet[] = {kDirectWrite, address, 1, value};
     return context.commands->Exchange(packet, sizeof packet);
 }
@@ -62,6 +106,123 @@ int32_t WriteSfrOnPage(DebugContext& context, int page, uint8_t address, uint8_t
         if (result == ORDWIN_E_STATUS_FLASH) result = 0;
     }
     return result;
+}
+
+int32_t ReadSfrOnPage(DebugContext& context, int page, uint8_t address, uint8_t* value) {
+    const int pageRegister = SfrPageRegister(context.record->familyCode);
+    const bool paged = page != kNoSfrPage && pageRegister >= 0;
+    uint8_t oldPage = 0;
+    int32_t result = 0;
+    if (paged) {
+        const auto reg = static_cast<uint8_t>(pageRegister);
+        result = ReadDirect(context, reg, &oldPage);
+        if (result < 0) return result;
+        if (oldPage != page) {
+            result = WriteDirect(context, reg, static_cast<uint8_t>(page));
+            if (result < 0) return result;
+        }
+    }
+    result = ReadDirect(context, address, value);
+    if (result == ORDWIN_E_STATUS_FLASH) result = 0;
+    if (result < 0) return result;
+    if (paged && oldPage != page) {
+        result = WriteDirect(context, static_cast<uint8_t>(pageRegister), oldPage);
+        if (result == ORDWIN_E_STATUS_FLASH) result = 0;
+    }
+    return result;
+}
+
+int32_t ReadC2Register(DebugContext& context, uint8_t reg, uint8_t* value) {
+    const uint8_t packet[] = {kC2RegisterRead, reg, 1};
+    return context.commands->Exchange(packet, sizeof packet, value, 1);
+}
+
+int32_t WriteC2Register(DebugContext& context, uint8_t reg, uint8_t value) {
+    const uint8_t packet[] = {kC2RegisterWrite, reg, 1, value};
+    return context.commands->Exchange(packet, sizeof packet);
+}
+
+int32_t WriteC2RegisterOnPage(DebugContext& context, int page, uint8_t reg, uint8_t value) {
+    uint8_t saved = 0;
+    int32_t result = ReadC2Register(context, kPagedC2PageRegister, &saved);
+    if (result < 0) return result;
+    result = WriteC2Register(context, kPagedC2PageRegister, static_cast<uint8_t>(page));
+    if (result < 0) return result;
+    result = WriteC2Register(context, reg, value);
+    if (result < 0) return result;
+    return WriteC2Register(context, kPagedC2PageRegister, saved);
+}
+
+int32_t ReadPackets(DebugContext& context, uint8_t op, AddressShape shape, uint32_t address,
+                    int count, uint8_t* out) {
+    if (count < 0 || count > 255) return ORDWIN_E_INVALIDARG;
+    const int chunk = context.link->ReadChunk();
+    const bool advance = shape != AddressShape::kDataRegister;
+    int done = 0;
+    while (done < count) {
+        const int n = std::min(count - done, chunk);
+        uint8_t packet[4];
+        const int length = BuildHeader(
+            packet, op, shape, advance ? address + static_cast<uint32_t>(done) : address, n);
+        const int32_t result = context.commands->Exchange(packet, length, out + done, n);
+        if (result < 0) return result;
+        done += n;
+    }
+    return 0;
+}
+
+int32_t WritePackets(DebugContext& context, uint8_t op, AddressShape shape, uint32_t address,
+                     int count, const uint8_t* data, int chunk) {
+    if (count < 0 || count > 255) return ORDWIN_E_INVALIDARG;
+    chunk = std::clamp(chunk, 1, kReportSize - HeaderLength(shape));
+    const bool advance = shape != AddressShape::kDataRegister;
+    uint8_t packet[kReportSize];
+    int done = 0;
+    while (done < count) {
+        const int n = std::min(count - done, chunk);
+        const int header = BuildHeader(
+            packet, op, shape, advance ? address + static_cast<uint32_t>(done) : address, n);
+        std::copy(data + done, data + done + n, packet + header);
+        const int32_t result = context.commands->Exchange(packet, header + n);
+        if (result < 0) return result;
+        done += n;
+    }
+    return 0;
+}
+
+int32_t ReadPieces(DebugContext& context, uint8_t op, AddressShape shape, uint32_t address,
+                   uint32_t count, uint8_t* out) {
+    const bool advance = shape != AddressShape::kDataRegister;
+    uint8_t piece[255];
+    uint32_t done = 0;
+    while (done < count) {
+        const int n = static_cast<int>(std::min<uint32_t>(count - done, 255));
+        const int32_t result =
+            ReadPackets(context, op, shape, advance ? address + done : address, n, piece);
+        if (result < 0) return result;
+        std::copy(piece, piece + n, out + done);
+        done += static_cast<uint32_t>(n);
+    }
+    return 0;
+}
+
+int32_t ReadDirectBlock(DebugContext& context, uint8_t address, int count, uint8_t* out) {
+    if (IsJtag(context)) {
+        return context.commands->BlockRead(kJtagDirectRead, address, count, out);
+    }
+    return ReadPackets(context, kDirectRead, AddressShape::kByte, address, count, out);
+}
+
+int32_t WriteDirectBlock(DebugContext& context, uint8_t address, int count, const uint8_t* data) {
+    if (IsJtag(context)) {
+        for (int i = 0; i < count; ++i) {
+            const int32_t result = WriteDirect(context, static_cast<uint8_t>(address + i), data[i]);
+            if (result < 0) return result;
+        }
+        return 0;
+    }
+    return WritePackets(context, kDirectWrite, AddressShape::kByte, address, count, data,
+                        context.link->WriteChunk());
 }
 
 }  // namespace ordwin

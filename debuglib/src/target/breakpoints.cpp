@@ -1,0 +1,240 @@
+#include "target/breakpoints.h"
+
+#include <string>
+
+#include "errors/error_codes.h"
+#include "errors/messages.h"
+#include "exports/debug_context.h"
+#include "ordwin.h"
+#include "target/sfr_access.h"
+#include "target/target_state.h"
+
+namespace ordwin {
+namespace {
+
+constexpr int kNoControlRegister = -1;
+constexpr int kNoPage = kNoSfrPage;
+
+// Zeltra breakpoint registers.
+constexpr uint8_t kZeltraControl = 0xF1;
+constexpr uint8_t kZeltraSelect = 0xF3;
+constexpr uint8_t kZeltraAddressLow = 0xF4;
+constexpr uint8_t kZeltraAddressHigh = 0xF5;
+
+// JTAG breakpoint registers.
+constexpr uint8_t kJtagWriteRegister = 0x0D;
+constexpr uint8_t kJtagBreakpointAddress = 0x90;
+constexpr uint8_t kJtagBreakpointMask = 0x86;
+
+struct ControlRegister {
+    int address;
+    int page;
+};
+
+ControlRegister ControlFor(uint16_t family) {
+    if (family == 36) return {kZeltraControl, kNoPage};
+    if (FamilyIn(family, {15, 21, 40, 44})) return {0xE5, 1};
+    if (FamilyIn(family, {22, 31, 37, 41, 42, 46, 47, 48})) return {0xF4, 1};
+    if (FamilyIn(family, {28, 32, 33, 34})) return {0xD6, 1};
+    if (FamilyIn(family, {30, 35})) return {0xCB, 1};
+    if (family == 39) return {0xD6, 0};
+    if (family == 43) return {0xCD, 1};
+    if (family == 45) return {0xF9, 0};
+    if (family == 11) return {kNoControlRegister, 15};
+    if (FamilyIn(family, {13, 20, 29}) || family <= 10 || family > 48) {
+        return {kNoControlRegister, kNoPage};
+    }
+    if (FamilyIn(family, {16, 27})) return {kNoControlRegister, 0};
+    return {kNoControlRegister, 1};
+}
+
+// The page of the address-register writes.
+int AddressPage(uint16_t family) {
+    if (FamilyIn(family, {13, 20, 29, 36}) || family <= 10 || family > 48) return kNoPage;
+    if (family == 11) return 15;
+    if (FamilyIn(family, {16, 27, 39})) return 0;
+    return 1;
+}
+
+bool SetsEnableBit(uint16_t family) {
+    return !(FamilyIn(family, {15, 21, 22, 28}) || (family >= 30 && family <= 37) ||
+             (family >= 39 && family <= 48));
+}
+
+bool WritesThroughC2Page(uint16_t family) {
+    return family == 30 || family == 35;
+}
+
+int32_t WriteRegister(DebugContext& context, int page, uint8_t address, uint8_t value) {
+    if (WritesThroughC2Page(context.record->familyCode)) {
+        return WriteC2RegisterOnPage(context, page == kNoPage ? 0 : page, address, value);
+    }
+    return WriteSfrOnPage(context, page, address, value);
+}
+
+int32_t WriteJtagRegister(DebugContext& context, uint8_t reg, uint8_t bits, uint32_t value) {
+    const uint8_t packet[] = {kJtagWriteRegister,
+                              5,
+                              reg,
+                              bits,
+                              static_cast<uint8_t>(value),
+                              static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16)};
+    return context.commands->Exchange(packet, sizeof packet);
+}
+
+int32_t ProgramC2(DebugContext& context, uint16_t enableMask) {
+    const uint16_t family = context.record->familyCode;
+    BreakpointTable& table = Target(context).breakpoints;
+    const ControlRegister control = ControlFor(family);
+    const int addressPage = AddressPage(family);
+    int32_t result = 0;
+    if (control.address != kNoControlRegister) {
+        result = WriteRegister(context, control.page, static_cast<uint8_t>(control.address), 0);
+        if (result < 0) return result;
+    } else {
+        for (uint8_t low : table.lowRegisters) {
+            result = WriteRegister(context, addressPage, static_cast<uint8_t>(low + 1), 0);
+            if (result < 0) return result;
+        }
+    }
+    uint8_t controlValue = 0;
+    for (const BreakpointEntry& entry : table.entries) {
+        if ((entry.slotMask & enableMask) == 0) continue;
+        const int slot = entry.slot;
+        if ((family == 32 || family == 42) && slot < 4) {
+            const uint32_t bank = (entry.address >> 15) & 3;
+            if (bank == 2 || bank == 3) controlValue |= static_cast<uint8_t>(0x10 << slot);
+        }
+        const auto low = static_cast<uint8_t>(entry.address);
+        auto high = static_cast<uint8_t>(entry.address >> 8);
+        if (SetsEnableBit(family)) high |= 0x80;
+        if (family == 36) {
+            result = WriteRegister(context, kNoPage, kZeltraSelect, static_cast<uint8_t>(slot));
+            if (result >= 0) result = WriteRegister(context, kNoPage, kZeltraAddressLow, low);
+            if (result >= 0) result = WriteRegister(context, kNoPage, kZeltraAddressHigh, high);
+        } else if (slot < 4) {
+            const uint8_t reg = table.lowRegisters[static_cast<size_t>(slot)];
+            result = WriteRegister(context, addressPage, reg, low);
+            if (result >= 0) {
+                result = WriteRegister(context, addressPage, static_cast<uint8_t>(reg + 1), high);
+            }
+        }
+        if (result < 0) return result;
+        if (control.address != kNoControlRegister) {
+            controlValue |= static_cast<uint8_t>(1u << slot);
+            result = WriteRegister(context, control.page, static_cast<uint8_t>(control.address),
+                                   controlValue);
+            if (result < 0) return result;
+        }
+    }
+    return result;
+}
+
+BreakpointEntry* Find(BreakpointTable& table, uint32_t address) {
+    for (BreakpointEntry& entry : table.entries) {
+        if (entry.address == address) return &entry;
+    }
+    return nullptr;
+}
+
+int LowestFreeSlot(uint16_t freeMask) {
+    for (int slot = 0; slot < kBreakpointSlots; ++slot) {
+        if (freeMask & (1u << slot)) return slot;
+    }
+    return -1;
+}
+
+std::string WithErrorText(const char* text, int32_t code) {
+    return std::string(text) + ErrorMessage(code);
+}
+
+int32_t Enable(DebugContext& context, BreakpointEntry& entry) {
+    BreakpointTable& table = Target(context).breakpoints;
+    table.usedMask |= entry.slotMask;
+    entry.enabled = 1;
+    const int32_t result = ProgramBreakpoints(context, table.usedMask);
+    if (result < 0) {
+        table.usedMask &= static_cast<uint16_t>(~entry.slotMask);
+        entry.enabled = 0;
+        ShowMessage(WithErrorText("Unable to enable breakpoint:\r\n", result));
+        return result;
+    }
+    return 0;
+}
+
+int32_t Set(DebugContext& context, uint32_t address) {
+    BreakpointTable& table = Target(context).breakpoints;
+    if (BreakpointEntry* found = Find(table, address)) {
+        if (found->enabled) return 0;
+        return Enable(context, *found);
+    }
+    const int slot = LowestFreeSlot(table.freeMask);
+    if (table.count >= static_cast<int>(context.record->breakpointCount) || slot < 0) {
+        ShowMessage("Maximum number of breakpoints reached.\r\nNo more may be added.");
+        return ORDWIN_E_BP_LIMIT;
+    }
+    BreakpointEntry entry;
+    entry.address = address;
+    entry.slot = slot;
+    entry.slotMask = static_cast<uint16_t>(1u << slot);
+    table.entries.push_back(entry);
+    ++table.count;
+    table.freeMask &= static_cast<uint16_t>(~entry.slotMask);
+    table.usedMask |= entry.slotMask;
+    BreakpointEntry& added = table.entries.back();
+    if (context.debugProtocol != kProtocolC2) {
+        const int32_t result =
+            WriteJtagRegister(context, static_cast<uint8_t>(kJtagBreakpointAddress + slot),
+                              context.record->addressWidth, address);
+        if (result < 0) {
+            ShowMessage(WithErrorText("Failed Setting BreakPoint Target.\r\n", result));
+            return result;
+        }
+    }
+    return Enable(context, added);
+}
+
+int32_t Clear(DebugContext& context, uint32_t address) {
+    BreakpointTable& table = Target(context).breakpoints;
+    for (auto it = table.entries.begin(); it != table.entries.end(); ++it) {
+        if (it->address != address) continue;
+        table.usedMask &= static_cast<uint16_t>(~it->slotMask);
+        table.freeMask |= it->slotMask;
+        const int32_t result = ProgramBreakpoints(context, table.usedMask);
+        if (result < 0) ShowMessage(WithErrorText("Unable to remove breakpoint:\r\n", result));
+        --table.count;
+        table.entries.erase(it);
+        return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int32_t ProgramBreakpoints(DebugContext& context, uint16_t enableMask) {
+    TargetState& state = Target(context);
+    state.breakpointUpdate = true;
+    int32_t result;
+    if (context.debugProtocol == kProtocolC2) {
+        result = ProgramC2(context, enableMask);
+    } else {
+        result = WriteJtagRegister(context, kJtagBreakpointMask, 16, enableMask);
+    }
+    state.breakpointUpdate = false;
+    return result;
+}
+
+int32_t SetClearBreakpoint(DebugContext& context, bool set, uint32_t address) {
+    return set ? Set(context, address) : Clear(context, address);
+}
+
+void ClearAllBreakpoints(DebugContext& context) {
+    BreakpointTable& table = Target(context).breakpoints;
+    const uint32_t limit = context.record->breakpointCount;
+    for (uint32_t i = 0; i < limit && !table.entries.empty(); ++i) {
+        Clear(context, table.entries.front().address);
+    }
+}
+
+}  // namespace ordwin

@@ -1,0 +1,273 @@
+#include "target/execution.h"
+
+#include <cstring>
+#include <string>
+
+#include "errors/error_codes.h"
+#include "errors/messages.h"
+#include "exports/debug_context.h"
+#include "ordwin.h"
+#include "target/breakpoints.h"
+#include "target/memory_access.h"
+#include "target/sfr_access.h"
+#include "target/target_reset.h"
+#include "target/target_state.h"
+
+namespace ordwin {
+namespace {
+
+constexpr uint8_t kRun = 0x24;
+constexpr uint8_t kHalt = 0x25;
+constexpr uint8_t kStep = 0x26;
+constexpr uint8_t kRunStatus = 0x27;
+
+constexpr int kHaltPolls = 8;
+
+bool IsJtag(const DebugContext& context) {
+    return context.debugProtocol != kProtocolC2;
+}
+
+int32_t BoardState(DebugContext& context, uint8_t state) {
+    const uint8_t packet[] = {0x0B, 2, state, 0};
+    return context.commands->Exchange(packet, sizeof packet);
+}
+
+int32_t ExitHalt(DebugContext& context) {
+    const uint8_t packet[] = {0x09, 0};
+    return context.commands->Exchange(packet, sizeof packet);
+}
+
+int32_t ReadHaltFlag(DebugContext& context, uint8_t* flag) {
+    const uint8_t packet[] = {0x13, 0};
+    return context.commands->Exchange(packet, sizeof packet, flag, 1);
+}
+
+int32_t ClearAfterHalt(DebugContext& context) {
+    const uint8_t packet[] = {0x03, 2, 0, 0};
+    return context.commands->Exchange(packet, sizeof packet);
+}
+
+std::string WithErrorText(const char* text, int32_t code) {
+    return std::string(text) + ErrorMessage(code);
+}
+
+// Reads the halt flag up to eight times; clears the halt condition once set.
+int32_t WaitForJtagHalt(DebugContext& context) {
+    for (int i = 0; i < kHaltPolls; ++i) {
+        uint8_t flag = 0;
+        const int32_t result = ReadHaltFlag(context, &flag);
+        if (result < 0) return result;
+        if (flag & 1) return ClearAfterHalt(context);
+    }
+    return ORDWIN_E_HALT;
+}
+
+int32_t JtagHalt(DebugContext& context) {
+    context.runState = kRunStateHalted;
+    const int32_t result = BoardState(context, 1);
+    if (result < 0) {
+        if ((static_cast<uint32_t>(result) & 0x8000u) == 0) {
+            ShowMessage("Communication failure.\nReset cable and try again.");
+        }
+        context.runState = kRunStateUnknown;
+        return result;
+    }
+    return WaitForJtagHalt(context);
+}
+
+int32_t JtagStep(DebugContext& context) {
+    if (context.runState != kRunStateHalted) {
+        JtagHalt(context);
+        if (context.runState != kRunStateHalted) return 0;
+    }
+    const int32_t result = ExitHalt(context);
+    if (result < 0) {
+        ShowMessage(WithErrorText("Failed exiting Halt state.\n", result));
+        return result;
+    }
+    for (int i = 0; i < kHaltPolls; ++i) {
+        uint8_t flag = 0;
+        const int32_t read = ReadHaltFlag(context, &flag);
+        if (read < 0) return read;
+        if (flag & 1) return 0;
+    }
+    return ORDWIN_E_HALT;
+}
+
+int32_t JtagStatus(DebugContext& context) {
+    uint8_t flag = 0;
+    int32_t result = ReadHaltFlag(context, &flag);
+    if (result < 0 || (flag & 1) == 0) return result;
+    context.runState = kRunStateHalted;
+    DiscardSfrShadow(context);
+    result = BoardState(context, 1);
+    if (result < 0) {
+        ShowMessage(WithErrorText("Failed setting Board State.\n", result));
+        context.runState = kRunStateUnknown;
+        return result;
+    }
+    const uint16_t family = context.record->familyCode;
+    uint8_t value = 0;
+    result = ReadDirect(context, family >= 5 && family <= 7 ? 0xB6 : 0x97, &value);
+    if (result < 0) return result;
+    Target(context).jtagStatusFlag = (value & 0x10) != 0;
+    result = ClearAfterHalt(context);
+    if (result < 0) ShowMessage(WithErrorText("Communication with debugger failed.\n", result));
+    return result;
+}
+
+DebugContext* ConnectedContext() {
+    DebugContext* ctx = Context();
+    return ctx != nullptr && ctx->Ready() && ctx->connected ? ctx : nullptr;
+}
+
+bool InReserved(const DeviceRecord& record, uint32_t address) {
+    return address >= record.reservedStart && address <= record.reservedEnd;
+}
+
+}  // namespace
+
+int32_t HaltTarget(DebugContext& context) {
+    DiscardSfrShadow(context);
+    std::memset(context.haltArea.get(), 0, kHaltAreaSize);
+    const bool usb = context.adapterType == kAdapterUsb;
+    if (usb) context.link->SetUsbTimeout(2000);
+    int32_t result;
+    if (IsJtag(context)) {
+        result = JtagHalt(context);
+    } else {
+        result = context.commands->BareCommand(kHalt);
+        context.runState = kRunStateHalted;
+    }
+    if (usb) context.link->SetUsbTimeout(context.record->familyCode == 36 ? 50000 : 5000);
+    return result;
+}
+
+int32_t RunTarget(DebugContext& context) {
+    int32_t result = WriteBackSfrShadow(context);
+    if (result < 0) return result;
+    DiscardSfrShadow(context);
+    context.runState = kRunStateRunning;
+    if (IsJtag(context)) {
+        result = BoardState(context, 0);
+        if (result < 0) return result;
+        return ExitHalt(context);
+    }
+    return context.commands->BareCommand(kRun);
+}
+
+int32_t StepTarget(DebugContext& context) {
+    const int32_t result = WriteBackSfrShadow(context);
+    if (result < 0) return result;
+    DiscardSfrShadow(context);
+    if (IsJtag(context)) return JtagStep(context);
+    return context.commands->BareCommand(kStep);
+}
+
+int32_t PollTargetStatus(DebugContext& context, int* status) {
+    if (context.runState == kRunStateRunning) {
+        int32_t result;
+        if (IsJtag(context)) {
+            result = JtagStatus(context);
+        } else {
+            uint8_t halted = 0;
+            result = context.commands->BareCommandData(kRunStatus, &halted, 1);
+            if (result >= 0 && halted == 1) {
+                context.runState = kRunStateHalted;
+                DiscardSfrShadow(context);
+            }
+        }
+        if (result < 0) return result;
+    }
+    *status = context.runState;
+    return 0;
+}
+
+int32_t ReadProgramCounter(DebugContext& context, uint32_t* pc) {
+    uint8_t bytes[2] = {};
+    int32_t result;
+    if (IsJtag(context)) {
+        result = ReadDirect(context, kPcRegister, &bytes[0]);
+        if (result >= 0) result = ReadDirect(context, kPcRegister + 1, &bytes[1]);
+    } else {
+        result = ReadDirectBlock(context, kPcRegister, 2, bytes);
+    }
+    if (result == ORDWIN_E_NO_RESPONSE) return ORDWIN_E_NOT_CONNECTED;
+    if (result < 0) return result;
+    *pc = static_cast<uint32_t>(bytes[1]) * 256 + bytes[0];
+    return result;
+}
+
+int32_t WriteProgramCounter(DebugContext& context, uint32_t pc) {
+    const int32_t result = WriteDirect(context, kPcRegister, static_cast<uint8_t>(pc));
+    if (result < 0) return result;
+    return WriteDirect(context, kPcRegister + 1, static_cast<uint8_t>(pc >> 8));
+}
+
+// --- exports ------------------------------------------------------------------
+
+int32_t SetTargetHaltExport() {
+    DebugContext* ctx = ConnectedContext();
+    // Halting a target that is not there is not an error.
+    if (ctx == nullptr) return 0;
+    return HaltTarget(*ctx);
+}
+
+int32_t SetTargetGoExport() {
+    DebugContext* ctx = ConnectedContext();
+    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
+    return RunTarget(*ctx);
+}
+
+int32_t TargetStepExport() {
+    DebugContext* ctx = ConnectedContext();
+    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
+    return StepTarget(*ctx);
+}
+
+int32_t TargetResetExport() {
+    DebugContext* ctx = ConnectedContext();
+    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
+    const int32_t result = ResetTarget(*ctx, 0, 1, 1);
+    if (result < 0) return result;
+    ClearAllBreakpoints(*ctx);
+    return result;
+}
+
+int32_t GetTargetStatusExport(int* status) {
+    if (status == nullptr) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = ConnectedContext();
+    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
+    return PollTargetStatus(*ctx, status);
+}
+
+int32_t ReadPCExport(uint32_t* pc) {
+    if (pc == nullptr) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = ConnectedContext();
+    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
+    if (ctx->runState != kRunStateHalted) return ORDWIN_E_RUN_STATE;
+    return ReadProgramCounter(*ctx, pc);
+}
+
+int32_t WritePCExport(uint32_t pc) {
+    DebugContext* ctx = ConnectedContext();
+    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
+    if (ctx->runState != kRunStateHalted) return ORDWIN_E_RUN_STATE;
+    const DeviceRecord& record = *ctx->record;
+    if (InReserved(record, pc) || pc > record.codeSize) return ORDWIN_E_INVALIDARG;
+    return WriteProgramCounter(*ctx, pc);
+}
+
+int32_t SetClrBPExport(int set, uint32_t address) {
+    DebugContext* ctx = Context();
+    if (ctx != nullptr && ctx->Ready()) {
+        const DeviceRecord& record = *ctx->record;
+        if (InReserved(record, address)) return ORDWIN_E_BP_RESERVED;
+        if (address > record.codeSize) return ORDWIN_E_BP_RANGE;
+    }
+    if (ctx == nullptr || !ctx->Ready() || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
+    if (ctx->runState == kRunStateRunning) return ORDWIN_E_RUN_STATE;
+    return SetClearBreakpoint(*ctx, set != 0, address);
+}
+
+}  // namespace ordwin

@@ -9,6 +9,7 @@
 #include "exports/debug_context.h"
 #include "link/usb_adapters.h"
 #include "ordwin.h"
+#include "target/memory_access.h"
 #include "target/sfr_access.h"
 #include "target/target_reset.h"
 #include "wickport.h"
@@ -198,6 +199,7 @@ int32_t SetConnectionState(DebugContext& context, LinkState state) {
         context.connected = 0;
         link.CloseLink();
         context.runState = kRunStateUnknown;
+        DiscardSfrShadow(context);
         std::memset(context.haltArea.get(), 0, kHaltAreaSize);
         return 0;
     }

@@ -308,6 +308,22 @@ TEST_F(Download, BeyondTheImageIsRefused) {
     EXPECT_TRUE(host.Saw("Address 20000H lies outside the code memory image.\nDownload aborted."));
 }
 
+TEST_F(Download, ReservedAddressEndsTheDownloadSilently) {
+    RecordingHost host;
+    EXPECT_EQ(Load(Write("reserved.hex", ":01FFFF0055AC\n:00000001FF\n"), 0), ORDWIN_E_INVALIDARG);
+    for (const ShownMessage& m : host.messages) {
+        EXPECT_EQ(m.text.find("restricted"), std::string::npos) << m.text;
+    }
+    EXPECT_EQ(Connected(), 0);
+}
+
+TEST_F(Download, RecordRunningPastTheImageIsRefused) {
+    RecordingHost host;
+    EXPECT_EQ(Load(Write("past.hex", ":020000040001F9\n:04FFFE0001020304F8\n:00000001FF\n"), 0),
+              ORDWIN_E_INVALIDARG);
+    EXPECT_TRUE(host.Saw("Address 20000H lies outside the code memory image.\nDownload aborted."));
+}
+
 TEST_F(Download, CancelWhileReading) {
     OrdwinHostUi ui{};
     ui.progressCancelled = [](void*, void*) { return 1; };

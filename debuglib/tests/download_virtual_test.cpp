@@ -332,6 +332,19 @@ TEST_F(Download, CancelWhileReading) {
     OrdwinSetHostUi(nullptr);
 }
 
+TEST_F(Download, OmfWithoutContentIsRefused) {
+    RecordingHost host;
+    std::string file;
+    Record(file, 0x02, {1, 'X'});
+    Record(file, 0x04, {0});
+    EXPECT_EQ(Load(Write("empty.omf", file), 0), ORDWIN_E_READ_FAILED);
+    EXPECT_TRUE(host.Saw("OMF file appears to be corrupt!"));
+}
+
+TEST_F(Download, DirectoryIsNoProgram) {
+    EXPECT_LT(Load(::testing::TempDir()), 0);
+}
+
 TEST_F(Download, CorruptOmfRecordIsRefused) {
     std::string file;
     Record(file, 0x02, {1, 'X'});

@@ -131,7 +131,8 @@ int32_t ReadOmfFile(DebugContext& context, const std::string& content, OmfKind k
     for (const OmfSegment& segment : segments) total += segment.bytes.size();
     if (parsed < 0 || total == 0) {
         ShowMessage("OMF file appears to be corrupt!");
-        return parsed;
+        // Nothing to load is no success: the target would run what it had.
+        return ORDWIN_E_READ_FAILED;
     }
     std::unique_ptr<ProgressDialog> progress;
     if (!quiet) {
@@ -248,7 +249,7 @@ int32_t VerifyFlashDownloadExport(const char* path, int quiet, int bank) {
     if (!IsFlag(quiet)) return ORDWIN_E_INVALIDARG;
     DebugContext* ctx = ReadyContext();
     if (ctx != nullptr) ctx->dialogsDisabled = quiet;
-    if (path == nullptr || bank == 0) return ORDWIN_E_INVALIDARG;
+    if (path == nullptr) return ORDWIN_E_INVALIDARG;
     if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
     DebugContext& context = *ctx;
     const std::optional<std::string> content = ReadFile(path);

@@ -360,6 +360,25 @@ TEST_F(Download, EraseAndResetKeepsBreakpointsWorking) {
     ExpectProgramResults();
 }
 
+TEST_F(Download, PreserveKeepsWhatTheTargetHolds) {
+    ASSERT_EQ(Load(ORDWIN_TEST_PROGRAM), 0);
+    const std::string one = Write("one.hex", ":01010000AA54\n:00000001FF\n");
+    std::vector<char> name(one.begin(), one.end());
+    name.push_back('\0');
+    // The erase leaves the target blank while the image still holds the
+    // program: without preserve the page is written from the image...
+    ASSERT_EQ(::Download(name.data(), 1, 1, 0, -1, 0, 0), 0);
+    uint8_t code[2] = {};
+    ASSERT_EQ(GetCodeMemory(code, 0, 2), 0);
+    EXPECT_EQ(code[0], 0x02) << "the program's ljmp came back from the image";
+    // ...with preserve it is read from the blank target first.
+    ASSERT_EQ(::Download(name.data(), 1, 1, 0, -1, 0, 1), 0);
+    ASSERT_EQ(GetCodeMemory(code, 0, 2), 0);
+    EXPECT_EQ(code[0], 0xFF);
+    ASSERT_EQ(GetCodeMemory(code, 0x100, 1), 0);
+    EXPECT_EQ(code[0], 0xAA);
+}
+
 TEST_F(Download, LockingAZeltraIsReportedAsFailed) {
     std::vector<char> name(ORDWIN_TEST_PROGRAM, ORDWIN_TEST_PROGRAM + sizeof ORDWIN_TEST_PROGRAM);
     EXPECT_EQ(::Download(name.data(), 0, 1, 0, -1, 1, 0), ORDWIN_E_FLASH_LOCK);

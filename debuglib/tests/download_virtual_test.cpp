@@ -2,6 +2,8 @@
 // Intel-HEX program and the same program as OMF files of both kinds, run to
 // the breakpoint and checked against what the program computes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <fstream>
@@ -341,8 +343,13 @@ TEST_F(Download, OmfWithoutContentIsRefused) {
     EXPECT_TRUE(host.Saw("OMF file appears to be corrupt!"));
 }
 
-TEST_F(Download, DirectoryIsNoProgram) {
-    EXPECT_LT(Load(::testing::TempDir()), 0);
+TEST_F(Download, OnlyRegularFilesAreRead) {
+    EXPECT_EQ(Load(::testing::TempDir()), ORDWIN_E_INVALID_PATH);
+    const std::string fifo = ::testing::TempDir() + "ordwin_fifo";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Load(fifo), ORDWIN_E_INVALID_PATH) << "returns instead of waiting for a writer";
+    ::unlink(fifo.c_str());
 }
 
 TEST_F(Download, CorruptOmfRecordIsRefused) {

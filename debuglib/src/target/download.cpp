@@ -1,5 +1,7 @@
 #include "target/download.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -45,8 +47,15 @@ std::string FormatAddress(const char* format, uint32_t address) {
     return buffer;
 }
 
+// Only regular files: opening a FIFO or a device could block for ever.
+bool IsRegularFile(const char* path) {
+    struct stat info {};
+    return ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // The whole file, or nothing when it cannot be opened and read.
 std::optional<std::string> ReadFile(const char* path) {
+    if (!IsRegularFile(path)) return std::nullopt;
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) return std::nullopt;
     std::string content;
@@ -64,6 +73,7 @@ std::optional<std::string> ReadFile(const char* path) {
 }
 
 bool CanOpen(const char* path) {
+    if (!IsRegularFile(path)) return false;
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) return false;
     std::fclose(file);

@@ -18,6 +18,7 @@
 #include "target/crc.h"
 #include "target/memory_access.h"
 #include "target/page_programming.h"
+#include "target/target_reset.h"
 #include "target/target_state.h"
 
 namespace {
@@ -66,6 +67,9 @@ struct ScriptedTarget {
                 break;
             case 0x2C:
                 reply.assign(p[3], 0x42);
+                break;
+            case 0x13:  // JTAG halt flag
+                reply = {0x01};
                 break;
             case 0x31: {
                 const uint16_t crc = ordwin::Crc16Xmodem(code.data() + p[1] * 256, 256);
@@ -265,6 +269,37 @@ TEST_F(Families, SfrShadowWritesBackPageByPage) {
     EXPECT_EQ(target_.Sent(), expected);
     EXPECT_EQ(ordwin::WriteBackSfrShadow(ctx_), 0);
     EXPECT_TRUE(target_.Sent().empty()) << "nothing left to write";
+}
+
+TEST_F(Families, JtagResetLeavesTheTargetHalted) {
+    Family(14);
+    ctx_.debugProtocol = 0;
+    ctx_.jtagChainA = 1;
+    ctx_.jtagChainB = 2;
+    ctx_.jtagChainC = 0x0304;
+    ctx_.jtagChainD = 0x0506;
+    ctx_.runState = 0;
+    ASSERT_EQ(ordwin::ResetTarget(ctx_, 0, 1, 1), 0);
+    EXPECT_EQ(ctx_.runState, 1);
+    const Packets sent = target_.Sent();
+    ASSERT_GE(sent.size(), 10u);
+    EXPECT_EQ(sent[0], "04");
+    EXPECT_EQ(sent[1], "1a 06 01 02 04 03 06 05");
+    EXPECT_EQ(sent[2], "0b 02 02 00");
+    EXPECT_EQ(sent[3], "1e 04 08 00 00 01");
+    EXPECT_EQ(sent[6], "1e 06 10 00 01 00");
+    EXPECT_EQ(sent[7], "38 00");
+    // Halt: board state 1, the halt flag, and the clear after it.
+    EXPECT_EQ(Packets(sent.end() - 3, sent.end()),
+              (Packets{"0b 02 01 00", "13 00", "03 02 00 00"}));
+}
+
+TEST_F(Families, JtagResetWithoutHaltLeavesTheRunState) {
+    Family(14);
+    ctx_.debugProtocol = 0;
+    ctx_.runState = 0;
+    ASSERT_EQ(ordwin::ResetTarget(ctx_, 0, 0, 1), 0);
+    EXPECT_EQ(ctx_.runState, 2) << "the caller sets it";
 }
 
 }  // namespace

@@ -116,6 +116,14 @@ int32_t JtagStatus(DebugContext& context) {
     return result;
 }
 
+}  // namespace
+
+int32_t JtagHaltTarget(DebugContext& context) {
+    return JtagHalt(context);
+}
+
+namespace {
+
 DebugContext* ConnectedContext() {
     DebugContext* ctx = Context();
     return ctx != nullptr && ctx->Ready() && ctx->connected ? ctx : nullptr;

@@ -9,6 +9,8 @@ namespace ordwin {
 struct DebugContext;
 
 int32_t HaltTarget(DebugContext& context);
+// The halt of a JTAG target: board state 1, then the halt flag.
+int32_t JtagHaltTarget(DebugContext& context);
 int32_t RunTarget(DebugContext& context);
 int32_t StepTarget(DebugContext& context);
 int32_t PollTargetStatus(DebugContext& context, int* status);

@@ -1,7 +1,10 @@
 #include "target/target_reset.h"
 
+#include "errors/messages.h"
 #include "exports/debug_context.h"
+#include "link/adapter_link.h"
 #include "ordwin.h"
+#include "target/execution.h"
 #include "target/sfr_access.h"
 #include "target/target_state.h"
 
@@ -26,11 +29,82 @@ int32_t FamilySetup(DebugContext& context) {
     return FamilyRegisterSetup(context);
 }
 
-int32_t ResetTarget(DebugContext& context, int /*pulse*/, int halt, int /*haltOption*/) {
-    if (context.debugProtocol != kProtocolC2) {
-        // The JTAG start-state sequence is not built yet.
-        return ORDWIN_E_NOTIMPL;
+namespace {
+
+constexpr uint8_t kJtagReset = 0x04;
+constexpr uint8_t kJtagDevice = 0x1A;
+constexpr uint8_t kJtagScan = 0x1E;
+constexpr uint8_t kJtagBoardState = 0x0B;
+constexpr uint8_t kRunStateJtagReset = 2;
+
+// One scan through the adapter's scan command; data, when given, follows in a
+// second packet.
+int32_t Scan(DebugContext& context, uint16_t bits, uint8_t flags, uint8_t value,
+             const uint8_t* data = nullptr, int length = 0) {
+    const uint8_t header[] = {kJtagScan,
+                              static_cast<uint8_t>(data != nullptr ? length + 4 : 4),
+                              static_cast<uint8_t>(bits),
+                              static_cast<uint8_t>(bits >> 8),
+                              flags,
+                              value};
+    AdapterLink& link = *context.link;
+    int32_t result = link.PurgeInput();
+    if (result >= 0) result = link.SendPacket(sizeof header, header);
+    if (result >= 0 && data != nullptr) result = link.SendPacket(length, data);
+    if (result < 0) return result;
+    return link.ReadStatusByte();
+}
+
+// Puts the debug logic into its start state: instruction scans 0x01 and 0x81,
+// 0x81 again as an update-only scan, then the two-byte data scan.
+int32_t JtagStartState(DebugContext& context) {
+    constexpr uint8_t kInstructionScan = 0x00;
+    constexpr uint8_t kUpdateOnly = 0x04;
+    constexpr uint8_t kSendsData = 0x01;
+    const uint8_t data[] = {0x38, 0x00};
+    int32_t result = Scan(context, 8, kInstructionScan, 0x01);
+    if (result >= 0) result = Scan(context, 8, kInstructionScan, 0x81);
+    if (result >= 0) result = Scan(context, 8, kUpdateOnly, 0x81);
+    if (result >= 0) result = Scan(context, 16, kSendsData, 0, data, sizeof data);
+    return result;
+}
+
+int32_t ResetJtag(DebugContext& context, int pulse, int halt) {
+    if (pulse && !context.link->ResetAdapter(1)) return ORDWIN_E_FAIL;
+    int32_t result = context.commands->BareCommand(kJtagReset);
+    if (result < 0) return result;
+    const uint8_t device[] = {kJtagDevice,
+                              6,
+                              context.jtagChainA,
+                              context.jtagChainB,
+                              static_cast<uint8_t>(context.jtagChainC),
+                              static_cast<uint8_t>(context.jtagChainC >> 8),
+                              static_cast<uint8_t>(context.jtagChainD),
+                              static_cast<uint8_t>(context.jtagChainD >> 8)};
+    result = context.commands->Exchange(device, sizeof device);
+    if (result < 0) {
+        ShowMessage("Set JTAG Device Command failed.");
+        return result;
     }
+    context.runState = kRunStateJtagReset;
+    result = context.commands->CommandTwoParams(kJtagBoardState, 2, 0);
+    if (result < 0) {
+        context.runState = kRunStateUnknown;
+        return result;
+    }
+    result = JtagStartState(context);
+    if (result < 0) return result;
+    if (halt) {
+        result = JtagHaltTarget(context);
+        if (result < 0) return result;
+    }
+    return FamilyRegisterSetup(context);
+}
+
+}  // namespace
+
+int32_t ResetTarget(DebugContext& context, int pulse, int halt, int /*haltOption*/) {
+    if (context.debugProtocol != kProtocolC2) return ResetJtag(context, pulse, halt);
     if (halt) context.runState = kRunStateHalted;
     int32_t result = 0;
     if (context.adapterType == kAdapterUsb) {

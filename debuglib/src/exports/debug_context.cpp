@@ -44,16 +44,16 @@ bool DebugContext::Setup(const std::function<bool(int buffer)>& failsAt) {
     link = std::make_unique<AdapterLink>(*this);
     commands = std::make_unique<TargetCommands>(*link);
     int index = 0;
-    for (const BufferSpec& spec : kBuffers) {
+    for (const BufferSpec& buf : kBuffers) {
         std::unique_ptr<uint8_t[]> buffer;
-        if (!(failsAt && failsAt(index))) buffer.reset(new (std::nothrow) uint8_t[spec.size]);
+        if (!(failsAt && failsAt(index))) buffer.reset(new (std::nothrow) uint8_t[buf.size]);
         if (!buffer) {
-            ShowMessage(spec.failureMessage);
+            ShowMessage(buf.failureMessage);
             return false;
         }
-        std::memset(buffer.get(), 0, spec.size);
-        std::memset(buffer.get(), spec.fill, spec.fillLength);
-        this->*spec.member = std::move(buffer);
+        std::memset(buffer.get(), 0, buf.size);
+        std::memset(buffer.get(), buf.fill, buf.fillLength);
+        this->*buf.member = std::move(buffer);
         ++index;
     }
     haltArea.reset(new (std::nothrow) uint8_t[kHaltAreaSize]());

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -232,6 +233,32 @@ TEST(OmfReader, ShortOrCutRecordsAreReadFailures) {
               ORDWIN_E_READ_FAILED);
     EXPECT_EQ(ordwin::ParseOmf("", ordwin::OmfKind::kNotOmf, &segments),
               static_cast<int32_t>(0x81000037));
+}
+
+// Mangled files: every outcome is a code, every stored byte came from the
+// text's own digits (the sanitizer builds catch reads past the text).
+TEST(Readers, MangledInputNeverReadsPastTheText) {
+    std::mt19937 random(20261208);
+    const std::string alphabet = ":0123456789ABCDEFabcdef\r\n x\x02\x06\x04\xC4\x94\xC6";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = round % 3 == 0 ? std::string(kProgram) : std::string();
+        const size_t length = random() % 80;
+        for (size_t i = 0; i < length; ++i) {
+            const size_t at = text.empty() ? 0 : random() % (text.size() + 1);
+            text.insert(text.begin() + static_cast<std::ptrdiff_t>(at),
+                        alphabet[random() % alphabet.size()]);
+        }
+        if (!text.empty() && random() % 2) text.resize(random() % text.size());
+        const Loaded loaded = Read(text);
+        EXPECT_LE(loaded.outcome.code, 0);
+        std::vector<ordwin::OmfSegment> segments;
+        const ordwin::OmfKind kind = ordwin::DetectOmf(text);
+        const int32_t parsed = ordwin::ParseOmf(text, kind, &segments);
+        size_t bytes = 0;
+        for (const auto& segment : segments) bytes += segment.bytes.size();
+        EXPECT_LE(bytes, text.size());
+        EXPECT_LE(parsed, 0);
+    }
 }
 
 TEST(PageCrc, KnownValues) {

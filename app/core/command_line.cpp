@@ -8,8 +8,8 @@ int32_t HexFlagOf(std::u16string_view fileName) {
 
 namespace {
 
-void AppendFiles(std::u16string& line, const std::vector<NVMData>& files,
-                 const char16_t* hexSwitch, const char16_t* memSwitch) {
+void AppendFiles(std::u16string& line, const std::vector<NVMData>& files, const char16_t* hexSwitch,
+                 const char16_t* memSwitch) {
     for (const NVMData& f : files) {
         line += f.hexFlag == 1 ? hexSwitch : memSwitch;
         line += f.fullPath;
@@ -27,8 +27,7 @@ bool IsBlank(char16_t c) {
 std::u16string BuildComposeCommandLine(const std::u16string& composerPath,
                                        const std::vector<NVMData>& bootFiles,
                                        const std::vector<NVMData>& appFiles,
-                                       const std::u16string& burnFile,
-                                       const ComposeSwitches& s) {
+                                       const std::u16string& burnFile, const ComposeSwitches& s) {
     std::u16string line = composerPath + u" ";
     AppendFiles(line, bootFiles, u" --boot_hex=", u" --boot_mem=");
     AppendFiles(line, appFiles, u" --app_hex=", u" --app_mem=");

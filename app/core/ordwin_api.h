@@ -1,4 +1,4 @@
-// The 19 Ordwin exports Cindral uses, as one interface so that the pages can be
+// The Ordwin exports Cindral uses, as one interface so that the pages can be
 // driven by the real library in production and by a scripted double in unit tests.
 #pragma once
 
@@ -25,6 +25,10 @@ class IOrdwin {
     virtual const char* GetErrorMsg(int code) = 0;
 
     virtual int GetRAMMemory(uint8_t* buffer, unsigned start, unsigned count) = 0;
+    // Used by the burn engine to clear a burner's result block before it runs.
+    virtual int SetRAMMemory(uint8_t* /*buffer*/, unsigned /*start*/, unsigned /*count*/) {
+        return kNotImplemented;
+    }
     virtual int GetXRAMMemory(uint8_t* buffer, unsigned start, unsigned count) = 0;
     virtual int GetSFRByte(unsigned address, uint8_t* value) = 0;
     virtual int IndGetSFRByte(unsigned address, uint8_t* value) = 0;

@@ -15,6 +15,7 @@ enum Ordinal {
     kSetTargetGo = 5,
     kGetXRAMMemory = 6,
     kGetRAMMemory = 7,
+    kSetRAMMemory = 11,
     kSetTargetHalt = 13,
     kWritePC = 25,
     kSetClrBP = 26,
@@ -47,6 +48,7 @@ OrdwinBinding::OrdwinBinding()
       getDeviceName_(Bind<decltype(getDeviceName_)>(kGetDeviceName)),
       getErrorMsg_(Bind<decltype(getErrorMsg_)>(kGetErrorMsg)),
       getRAMMemory_(Bind<decltype(getRAMMemory_)>(kGetRAMMemory)),
+      setRAMMemory_(Bind<decltype(setRAMMemory_)>(kSetRAMMemory)),
       getXRAMMemory_(Bind<decltype(getXRAMMemory_)>(kGetXRAMMemory)),
       getSFRByte_(Bind<decltype(getSFRByte_)>(kGetSFRByte)),
       indGetSFRByte_(Bind<decltype(indGetSFRByte_)>(kIndGetSFRByte)),
@@ -85,6 +87,9 @@ const char* OrdwinBinding::GetErrorMsg(int code) {
 }
 int OrdwinBinding::GetRAMMemory(uint8_t* b, unsigned s, unsigned n) {
     return ORDWIN_CALL(getRAMMemory_, b, s, n);
+}
+int OrdwinBinding::SetRAMMemory(uint8_t* b, unsigned s, unsigned n) {
+    return ORDWIN_CALL(setRAMMemory_, b, s, n);
 }
 int OrdwinBinding::GetXRAMMemory(uint8_t* b, unsigned s, unsigned n) {
     return ORDWIN_CALL(getXRAMMemory_, b, s, n);

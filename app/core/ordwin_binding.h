@@ -23,6 +23,7 @@ class OrdwinBinding final : public IOrdwin {
     int GetDeviceName(const char** name) override;
     const char* GetErrorMsg(int code) override;
     int GetRAMMemory(uint8_t* buffer, unsigned start, unsigned count) override;
+    int SetRAMMemory(uint8_t* buffer, unsigned start, unsigned count) override;
     int GetXRAMMemory(uint8_t* buffer, unsigned start, unsigned count) override;
     int GetSFRByte(unsigned address, uint8_t* value) override;
     int IndGetSFRByte(unsigned address, uint8_t* value) override;
@@ -48,6 +49,7 @@ class OrdwinBinding final : public IOrdwin {
     int (*getDeviceName_)(const char**);
     const char* (*getErrorMsg_)(int);
     int (*getRAMMemory_)(uint8_t*, unsigned, unsigned);
+    int (*setRAMMemory_)(uint8_t*, unsigned, unsigned);
     int (*getXRAMMemory_)(uint8_t*, unsigned, unsigned);
     int (*getSFRByte_)(unsigned, uint8_t*);
     int (*indGetSFRByte_)(unsigned, uint8_t*);

@@ -1,0 +1,437 @@
+#include "nvm_engine.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <new>
+
+#include "file_helpers.h"
+#include "text.h"
+
+namespace cindral {
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char16_t* kComposerName = u"marlspin.exe";
+#else
+constexpr const char16_t* kComposerName = u"marlspin";
+#endif
+constexpr const char16_t* kOutputName = u"marlspin.log";
+
+const std::u16string kEmpty;
+
+const std::u16string& Or(const std::u16string* s) {
+    return s ? *s : kEmpty;
+}
+
+QString ToQString(const std::u16string& s) {
+    return QString::fromStdU16String(s);
+}
+
+// The system's error number for a program that cannot be started.
+int StartErrorOf(const std::u16string& program) {
+    std::string path = QString::fromStdU16String(program).toLocal8Bit().toStdString();
+    if (::access(path.c_str(), X_OK) != 0) return errno;
+    return ENOEXEC;
+}
+
+// Restores the saved working directory on every way out.
+class WorkingDirectoryScope {
+  public:
+    explicit WorkingDirectoryScope(const std::u16string& enter) : saved_(GetWorkingDirectory()) {
+        SetWorkingDirectory(enter);
+    }
+    ~WorkingDirectoryScope() {
+        if (!saved_.empty()) SetWorkingDirectory(saved_);
+    }
+    WorkingDirectoryScope(const WorkingDirectoryScope&) = delete;
+    WorkingDirectoryScope& operator=(const WorkingDirectoryScope&) = delete;
+
+  private:
+    std::u16string saved_;
+};
+
+class FdCloser {
+  public:
+    explicit FdCloser(int fd) : fd_(fd) {}
+    ~FdCloser() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+NvmEngine::NvmEngine(IOrdwin& ordwin, Ports ports, IEngineHost& host,
+                     std::u16string programDirectory, OperationGate& gate)
+    : ordwin_(ordwin),
+      ports_(ports),
+      host_(host),
+      gate_(gate),
+      programDirectory_(std::move(programDirectory)),
+      composerPath_(programDirectory_ + kComposerName),
+      outputPath_(programDirectory_ + kOutputName) {}
+
+std::u16string NvmEngine::ComposerErrorText(int code) {
+    switch (code) {
+        case 1:
+            return u"Command Line Error";
+        case 2:
+            return u"First Boot File Address Error";
+        case 3:
+            return u"Burner Creation Error";
+        case 4:
+            return u"Output Dir Error";
+        case 5:
+            return u"Boot HEX Input Error";
+        case 6:
+            return u"Boot MEM Input Error";
+        case 7:
+            return u"App HEX Input Error";
+        case 8:
+            return u"App MEM Input Error";
+        case 9:
+            return u"Direct Burn Input Error";
+        case 10:
+            return u"Address Specification Error";
+        case 11:
+            return u"NVM Burn File Error";
+        case 12:
+            return u"Unhandled exception.";
+        default:
+            return u"Undefined Error";
+    }
+}
+
+void NvmEngine::ShowComposerError(int code) {
+    Tell(WidenText(Format("Return code: %d: ", code)) + ComposerErrorText(code));
+}
+
+std::u16string NvmEngine::ComposeCommandLine() const {
+    static const std::vector<NVMData> kNone;
+    ComposeSwitches s;
+    s.strict = strict == 1;
+    s.user = user == 1;
+    s.xoEarlyEnable = xoEarlyEnable == 1;
+    s.exeUserBoot = exeUserBoot == 1;
+    s.run = run == 1;
+    s.nvmDisable = nvmDisable == 1;
+    s.mtpDisable = mtpDisable == 1;
+    s.ramClear = ramClear == 1;
+    s.c2Disable = c2Disable == 1;
+    return BuildComposeCommandLine(composerPath_, bootFiles ? *bootFiles : kNone,
+                                   appFiles ? *appFiles : kNone, Or(burnFile), s);
+}
+
+std::u16string NvmEngine::DirectCommandLine() const {
+    return BuildDirectCommandLine(composerPath_, directFromFile == 1, Or(directBurnFile),
+                                  Or(directText), Or(directNvmBurnFile), directStrict == 1);
+}
+
+int NvmEngine::Compose() {
+    return RunCompose(false);
+}
+
+int NvmEngine::DirectCompose() {
+    return RunCompose(true);
+}
+
+int NvmEngine::RunCompose(bool direct) {
+    OperationGate::Ticket ticket = gate_.TryEnter();
+    if (!ticket) return 0;
+    WorkingDirectoryScope cwd(programDirectory_);
+
+    if (host_.DeviceConnected() == 0) {
+        Tell(u"Please connect to device prior to Compose execution.");
+        return 0;
+    }
+    const std::u16string& target = direct ? Or(directNvmBurnFile) : Or(burnFile);
+    const bool replace = (direct ? directOverwrite : overwrite) != 0;
+    if (FileHasData(target) && !replace) {
+        std::u16string question = u"NVM Burn File " + target +
+                                  u" exists!\nPress OK to overwrite the file and continue.\n";
+        if (ports_.messages.ShowMessage(question, u"", MsgButtons::OkCancel, MsgIcon::Question) ==
+            MsgResult::Cancel)
+            return 0;
+    }
+    if (direct && directFromFile == 1) {
+        if (Or(directBurnFile).empty()) {
+            Tell(u"Direct Burn File Selection Required!\n");
+            return 0;
+        }
+        if (!FileExists(Or(directBurnFile))) {
+            Tell(u"Direct Burn File does not exist!\n");
+            return 0;
+        }
+    }
+    const std::u16string commandLine = direct ? DirectCommandLine() : ComposeCommandLine();
+    const std::string output = NarrowText(outputPath_, kPathBufferSize);
+    host_.WriteOutputLine(u"Invoking Marlspin\n");
+    host_.WriteOutputLine(commandLine);
+    RunResult r = RunHidden(commandLine, output);
+    int result = 1;
+    if (r.ran && r.exitCode != 0) {
+        ShowComposerError(r.exitCode);
+        result = 0;
+    }
+    if (!r.success) result = 0;
+    host_.AppendOutputFile(output);
+    return result;
+}
+
+NvmEngine::RunResult NvmEngine::RunHidden(const std::u16string& commandLine,
+                                          const std::string& outputFile) {
+    RunResult r;
+    // Not inherited by every child: only this one gets it, as its output.
+    const int fd = ::open(outputFile.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int e = errno;
+        Tell(u"Error has occured creating output file: \n" + WidenText(outputFile) + u"\n" +
+             WidenText(std::strerror(e)));
+        return r;
+    }
+    FdCloser closer(fd);
+
+    std::vector<std::u16string> args = SplitCommandLine(commandLine);
+    QProcess process;
+    if (!args.empty()) {
+        process.setProgram(ToQString(args[0]));
+        QStringList rest;
+        for (std::size_t i = 1; i < args.size(); ++i) rest << ToQString(args[i]);
+        process.setArguments(rest);
+    }
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setChildProcessModifier([fd] {
+        ::dup2(fd, STDOUT_FILENO);
+        ::dup2(fd, STDERR_FILENO);
+    });
+    if (!args.empty()) process.start();
+    if (args.empty() || !process.waitForStarted(-1)) {
+        const int code = args.empty() ? ENOENT : StartErrorOf(args[0]);
+        Tell(WidenText(Format("Warning - Could not create process (%d)!!\n\r\r", code)) +
+             commandLine + u"\n\r\rConfirm command path.");
+        return r;
+    }
+    bool ended = false;
+    while (true) {
+        if (process.waitForFinished(composerSliceMs_) || process.state() == QProcess::NotRunning) {
+            ended = true;
+            break;
+        }
+        if (process.error() != QProcess::Timedout) break;
+        ports_.pump.PumpMessages();
+    }
+    if (ended) {
+        r.ran = true;
+        r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.success = true;
+    } else {
+        process.kill();
+        process.waitForFinished(-1);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size == 0) r.success = false;
+    return r;
+}
+
+// --- burning -------------------------------------------------------------------------------
+
+std::u16string BurnResultMessage(const uint8_t b[4], bool direct) {
+    if (b[0] == 0x5C) return u"Burn Succeeded";
+    if (b[0] != 0xFA) return WidenText(Format("Undefined Burn Result!: 0x%02x-0x%02x", b[0], b[1]));
+    switch (b[1]) {
+        case 0x01:
+            return WidenText(Format("XDATA address Overflow\nError Code: 0x%02x", b[1]));
+        case 0x02:
+            return WidenText(
+                Format("Bit Conflict\nError Code: 0x%02x\nBit Failure Address: 0x%02X%02X", b[1],
+                       b[2], b[3]));
+        case 0x03:
+            return WidenText(
+                direct ? Format("Exceeded Burn Threshold\nError Code: 0x%02x\nBit Failure "
+                                "Address: 0x%02X%02X",
+                                b[1], b[2], b[3])
+                       : Format("Burn threshold error - verify 6.5V presence\nError Code: "
+                                "0x%02x\nBit Failure Address: 0x%02X%02X",
+                                b[1], b[2], b[3]));
+        case 0x04:
+            return WidenText(Format("Burn outside valid NVM address\nError Code: 0x%02x", b[1]));
+        default:
+            return WidenText(Format("Undefined Burn Failure: 0x%02x", b[1]));
+    }
+}
+
+int NvmEngine::Burn() {
+    return RunBurn(false);
+}
+
+int NvmEngine::DirectBurn() {
+    return RunBurn(true);
+}
+
+void NvmEngine::WaitPumping(int milliseconds) {
+    for (int waited = 0; waited < milliseconds; waited += kPollSliceMs) {
+        ports_.sleep.Sleep(kPollSliceMs);
+        ports_.pump.PumpMessages();
+    }
+}
+
+int NvmEngine::RunBurn(bool direct) {
+    OperationGate::Ticket ticket = gate_.TryEnter();
+    if (!ticket) return 0;
+    if (host_.DeviceConnected() == 0) {
+        Tell(u"Please connect to device prior to burn execution.");
+        return 0;
+    }
+    Log(direct ? u"Direct burn in progress...\n" : u"Processing burn file...\n");
+
+    const std::u16string& path = direct ? Or(directNvmBurnFile) : Or(burnFile);
+    const std::string narrow = NarrowText(path, kPathBufferSize);
+    std::ifstream in(narrow, std::ios::binary);
+    if (!in.is_open()) {
+        Tell(WidenText(Format("Failed to open NVB file: %s\n", narrow.c_str())));
+        return 0;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size < 0) {
+        Tell(u"Failed to read workspace file into buffer for parsing.\n");
+        return 0;
+    }
+    std::string data;
+    try {
+        data.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        Tell(u"Failed to allocate memory for parsing burn hex files.\n");
+        return 0;
+    } catch (const std::length_error&) {
+        Tell(u"Failed to allocate memory for parsing burn hex files.\n");
+        return 0;
+    }
+    in.read(data.data(), size);
+    if (in.gcount() != size) {
+        Tell(u"Failed to read workspace file into buffer for parsing.\n");
+        return 0;
+    }
+    in.close();
+
+    int keepGoing = 1;
+    for (const BurnSection& section : ParseBurnFile(data)) {
+        if (!direct && section.countGiven && section.count > 99) {
+            Tell(u"Number of files in NBF file exceeds maximun of 99 files.  Burn aborted.\n");
+            return 0;
+        }
+        // Direct burn images are numbered with one digit.
+        if (direct && section.count > 9) {
+            Tell(u"Number of files in NBF file exceeds maximun of 9 files.  Burn aborted.\n");
+            return 0;
+        }
+        // A cut-short file would leave part of a burner's data unloaded, and the
+        // burner would then burn whatever code memory held before.
+        if (!section.Complete()) {
+            Tell(
+                u"NBF file is incomplete: a burner image is missing or cut short.  Burn "
+                u"aborted.\n");
+            return 0;
+        }
+        for (long long i = 1; i <= section.count; ++i) {
+            ImageOutcome outcome = BurnOneImage(section.images[static_cast<std::size_t>(i - 1)], i,
+                                                section.count, direct);
+            if (outcome == ImageOutcome::kReturnZero) return 0;
+            if (outcome == ImageOutcome::kStopFlag) {
+                keepGoing = 0;
+                break;
+            }
+        }
+        if (keepGoing == 0) break;
+    }
+    return direct ? 1 : keepGoing;
+}
+
+NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long long index,
+                                                long long count, bool direct) {
+    const std::string name = Format("Burn%lld.hex", index);
+    {
+        std::ofstream out(name, std::ios::binary | std::ios::trunc);
+        if (out.is_open()) out << image.records;
+        if (!out.is_open() || !out.flush()) {
+            Tell(WidenText(Format("Failed to open hex file: %s\n", name.c_str())));
+            return ImageOutcome::kReturnZero;
+        }
+    }
+    char buffer[kPathBufferSize] = {};
+    std::memcpy(buffer, name.data(), std::min(name.size(), sizeof buffer - 1));
+    if (ordwin_.Download(buffer, 0, 0, 0, -1, 0, 0) < 0) {
+        Log(u"File Download failed!\n");
+        return ImageOutcome::kReturnZero;
+    }
+    RemoveFile(WidenText(name), ports_.messages);
+    if (ordwin_.SetClrBP(1, kBreakAddress) < 0) {
+        Log(u"Setting a breakpoint failed!\n");
+        return ImageOutcome::kReturnZero;
+    }
+    if (ordwin_.WritePC(0x0000) < 0) {
+        Log(u"Writing the PC failed!\n");
+        return ImageOutcome::kReturnZero;
+    }
+    // A burner that never gets to write its block must not be judged by the
+    // block an earlier run left behind.
+    uint8_t cleared[4] = {0, 0, 0, 0};
+    if (ordwin_.SetRAMMemory(cleared, kResultAddress, 4) < 0) {
+        Log(u"Clearing the burn result failed!\n");
+        return ImageOutcome::kReturnZero;
+    }
+    if (ordwin_.SetTargetGo() < 0) {
+        Log(u"Setting the target to run failed!\n");
+        return ImageOutcome::kReturnZero;
+    }
+    bool stopped = false;
+    bool statusFailed = false;
+    for (int poll = 0; poll < kPolls && !stopped && !statusFailed; ++poll) {
+        WaitPumping(kPollIntervalMs);
+        int status = 0;
+        if (ordwin_.GetTargetStatus(&status) < 0) {
+            statusFailed = true;
+        } else if (status != 0) {
+            stopped = true;
+        }
+    }
+    if (!stopped && !statusFailed) {
+        Log(u"Breakpoint was not triggered...hardware in unknown state!\n");
+        if (ordwin_.SetTargetHalt() < 0) {
+            Log(u"Halting the target failed!\n");
+            return ImageOutcome::kReturnZero;
+        }
+        // Whatever the block holds now, this burner did not finish.
+        Tell(
+            WidenText(Format("Burn timed out: image %lld did not finish within %d seconds.\n"
+                             "Burn aborted.",
+                             index, kPolls * kPollIntervalMs / 1000)));
+        return ImageOutcome::kReturnZero;
+    }
+    uint8_t block[4] = {};
+    if (ordwin_.GetRAMMemory(block, kResultAddress, 4) < 0) {
+        Log(u"Error reading result from RAM!\n");
+        return direct ? ImageOutcome::kReturnZero : ImageOutcome::kStopFlag;
+    }
+    const bool success = block[0] == 0x5C;
+    if (!success || direct || index == count) Tell(BurnResultMessage(block, direct));
+    if (!success && !direct) return ImageOutcome::kStopFlag;
+    return ImageOutcome::kNext;
+}
+
+}  // namespace cindral

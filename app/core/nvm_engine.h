@@ -1,0 +1,119 @@
+// The compose-and-burn engine of the Main and Direct Burn pages: runs the
+// composer hidden with its output captured, and burns an NVM burn file by
+// downloading and running each burner image and judging its result block.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "burn_file.h"
+#include "command_line.h"
+#include "operation_gate.h"
+#include "ordwin_api.h"
+#include "ports.h"
+
+namespace cindral {
+
+// What the engine needs of the window: the Device page's connection flag and
+// its output log.
+class IEngineHost {
+  public:
+    virtual ~IEngineHost() = default;
+    virtual int DeviceConnected() = 0;
+    virtual void WriteOutputLine(const std::u16string& text) = 0;
+    virtual void AppendOutputFile(const std::string& path) = 0;
+};
+
+class NvmEngine {
+  public:
+    static constexpr std::size_t kPathBufferSize = 2048;
+    static constexpr unsigned kResultAddress = 0x64;
+    static constexpr unsigned kBreakAddress = 0x0006;
+    static constexpr int kPolls = 25;
+    static constexpr int kPollIntervalMs = 1000;
+    // The poll interval is slept in slices with the events run between them.
+    static constexpr int kPollSliceMs = 100;
+    static constexpr int kComposerSliceMs = 200;
+
+    // programDirectory ends in a separator; the composer and its log live there.
+    NvmEngine(IOrdwin& ordwin, Ports ports, IEngineHost& host, std::u16string programDirectory,
+              OperationGate& gate = OperationGate::Shared());
+
+    // Main page side.
+    uint8_t strict = 0;
+    uint8_t overwrite = 0;
+    uint8_t user = 0;
+    uint8_t xoEarlyEnable = 0;
+    uint8_t exeUserBoot = 0;
+    uint8_t run = 0;
+    uint8_t nvmDisable = 0;
+    uint8_t mtpDisable = 0;
+    uint8_t ramClear = 0;
+    uint8_t c2Disable = 0;
+    const std::vector<NVMData>* bootFiles = nullptr;
+    const std::vector<NVMData>* appFiles = nullptr;
+    const std::u16string* burnFile = nullptr;
+    // Direct Burn page side.
+    uint8_t directFromFile = 0;
+    uint8_t directStrict = 0;
+    const std::u16string* directBurnFile = nullptr;
+    const std::u16string* directText = nullptr;
+    const std::u16string* directNvmBurnFile = nullptr;
+    uint8_t directOverwrite = 0;
+
+    const std::u16string& ComposerPath() const { return composerPath_; }
+    const std::u16string& ProgramDirectory() const { return programDirectory_; }
+    const std::u16string& OutputPath() const { return outputPath_; }
+    OperationGate& Gate() { return gate_; }
+
+    // 1 on success, 0 on failure; the operator has seen why.
+    int Compose();
+    int DirectCompose();
+    // 1 when the call ran to its end (Burn: and every image succeeded), else 0.
+    int Burn();
+    int DirectBurn();
+
+    struct RunResult {
+        bool success = false;
+        bool ran = false;  // the process started and ended; exitCode is valid
+        int exitCode = 0;
+    };
+    // Runs a command line hidden, standard output and error into outputFile,
+    // running the window's events while it waits.
+    RunResult RunHidden(const std::u16string& commandLine, const std::string& outputFile);
+    void ShowComposerError(int exitCode);
+    static std::u16string ComposerErrorText(int exitCode);
+
+    // The command lines Compose and DirectCompose would run with the current fields.
+    std::u16string ComposeCommandLine() const;
+    std::u16string DirectCommandLine() const;
+
+    // Tests use short slices to see the events run while a child runs.
+    void SetComposerSliceMs(int ms) { composerSliceMs_ = ms; }
+
+  private:
+    enum class ImageOutcome { kNext, kStopFlag, kReturnZero };
+
+    int RunCompose(bool direct);
+    int RunBurn(bool direct);
+    ImageOutcome BurnOneImage(const BurnImage& image, long long index, long long count,
+                              bool direct);
+    void WaitPumping(int milliseconds);
+    void Log(const char16_t* text) { host_.WriteOutputLine(text); }
+    void Tell(const std::u16string& text) { ports_.messages.Ok(text); }
+
+    IOrdwin& ordwin_;
+    Ports ports_;
+    IEngineHost& host_;
+    OperationGate& gate_;
+    std::u16string programDirectory_;
+    std::u16string composerPath_;
+    std::u16string outputPath_;
+    int composerSliceMs_ = kComposerSliceMs;
+};
+
+// The message of a burner's result block.
+std::u16string BurnResultMessage(const uint8_t block[4], bool direct);
+
+}  // namespace cindral

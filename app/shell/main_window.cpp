@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/operation_gate.h"
 #include "core/text.h"
 #include "resources/app_icon.h"
 #include "shell/about_dlg.h"
@@ -31,13 +33,17 @@ CZeltra_NVM_BurnerDlg::CZeltra_NVM_BurnerDlg(IOrdwin& ordwin, Ports ports, QWidg
       m_ordwin(ordwin),
       m_ports(ports),
       m_connection(ordwin, ports.messages),
+      m_mainPage(ordwin, ports, m_devicePage),
+      m_directBurnPage(ordwin, ports, m_devicePage),
       m_devicePage(ordwin, ports.messages),
       m_crcPage(ordwin, ports.messages),
       m_runModal([](QDialog& d) { return d.exec(); }) {
     InitDialog();
 }
 
-CZeltra_NVM_BurnerDlg::~CZeltra_NVM_BurnerDlg() = default;
+CZeltra_NVM_BurnerDlg::~CZeltra_NVM_BurnerDlg() {
+    OperationGate::Shared().RemoveListener(m_gateListener);
+}
 
 void CZeltra_NVM_BurnerDlg::InitDialog() {
     setObjectName(QString::number(kTemplate));
@@ -98,6 +104,21 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
             &CZeltra_NVM_BurnerDlg::RefreshAdapterList, Qt::QueuedConnection);
     connect(&m_tabs, &CDlgTabCtrl::selectionChanging, this,
             [this](int oldIndex, int) { OnTabChanging(oldIndex); });
+
+    // While a compose, burn or MTP write runs nothing else may start, and the
+    // window shows that it is busy.
+    m_gateListener = OperationGate::Shared().AddListener([this](bool busy) {
+        m_connectButton->setEnabled(!busy);
+        m_resetButton->setEnabled(!busy && m_bConnected == 1);
+        m_exitButton->setEnabled(!busy);
+        m_adapterCombo.setEnabled(!busy);
+        m_mtpPage.setEnabled(!busy);
+        if (busy) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QApplication::restoreOverrideCursor();
+        }
+    });
 
     m_bConnected = 0;
     m_resetButton->setEnabled(false);
@@ -179,6 +200,7 @@ void CZeltra_NVM_BurnerDlg::ToggleConnection() {
 }
 
 void CZeltra_NVM_BurnerDlg::OnConnect() {
+    if (OperationGate::Shared().Busy()) return;
     ToggleConnection();
     m_connectButton->setText(m_bConnected ? QStringLiteral("Disconnect")
                                           : QStringLiteral("Connect"));
@@ -191,6 +213,7 @@ void CZeltra_NVM_BurnerDlg::OnConnect() {
 }
 
 void CZeltra_NVM_BurnerDlg::OnSystemReset() {
+    if (OperationGate::Shared().Busy()) return;
     if (m_bConnected == 1) ToggleConnection();
     ToggleConnection();
     m_resetButton->setEnabled(m_bConnected == 1);
@@ -219,6 +242,7 @@ void CZeltra_NVM_BurnerDlg::DisconnectOnLeaving() {
 }
 
 void CZeltra_NVM_BurnerDlg::OnExit() {
+    if (OperationGate::Shared().Busy()) return;
     DisconnectOnLeaving();
     m_leaving = true;
     done(QDialog::Accepted);
@@ -233,6 +257,10 @@ void CZeltra_NVM_BurnerDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CZeltra_NVM_BurnerDlg::closeEvent(QCloseEvent* event) {
+    if (OperationGate::Shared().Busy()) {
+        event->ignore();
+        return;
+    }
     if (!m_leaving) {
         DisconnectOnLeaving();
         m_leaving = true;

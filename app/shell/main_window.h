@@ -100,6 +100,7 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     QPushButton* m_exitButton = nullptr;
     QMenuBar* m_menuBar = nullptr;
     bool m_leaving = false;
+    int m_gateListener = 0;
     std::function<int(QDialog&)> m_runModal;
 };
 

@@ -1,0 +1,509 @@
+#include "compose/main_page.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QVBoxLayout>
+#include <fstream>
+#include <iterator>
+
+#include "burn/device_page.h"
+#include "compose/nvm_address_dlg.h"
+#include "core/text.h"
+#include "shell/qt_text.h"
+
+namespace cindral {
+
+namespace {
+
+constexpr int kUser = 1023, kRun = 1024, kXoEarlyEnable = 1025, kExeUserBoot = 1026,
+              kNvmDisable = 1027, kMtpDisable = 1028, kRamClear = 1029, kC2Disable = 1030;
+
+const char16_t* const kBurnFileFilter = u"NVM Burn File (*.nbf)|*.nbf|All Files (*.*)|*.*||";
+const char16_t* const kSpaces = u"Spaces are not allowed in the file name or file path.";
+
+QPushButton* MakeButton(const char* text, int id) {
+    auto* b = new QPushButton(QString::fromLatin1(text));
+    b->setObjectName(QString::number(id));
+    b->setAutoDefault(false);
+    return b;
+}
+
+std::u16string FileNameOf(const std::u16string& path) {
+    std::size_t cut = path.find_last_of(u"/\\");
+    return cut == std::u16string::npos ? path : path.substr(cut + 1);
+}
+
+// The file can be opened for reading and writing (and is closed again at once).
+bool OpensForReadWrite(const std::u16string& path) {
+    if (path.empty()) return false;
+    int fd = ::open(ToPath(path).c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+std::u16string ProgramDirectory() {
+    QString dir = QCoreApplication::applicationDirPath();
+    if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
+    return FromQ(dir);
+}
+
+CMainDlg::CMainDlg(IOrdwin& ordwin, Ports ports, CDeviceInformation& device,
+                   std::u16string programDirectory, QWidget* parent)
+    : CPageDlg(kTemplate, parent),
+      m_burnButton(QStringLiteral("Burn")),
+      m_host(device),
+      m_engine(ordwin, ports, m_host,
+               programDirectory.empty() ? ProgramDirectory() : std::move(programDirectory)),
+      m_ports(ports),
+      m_runModal([](QDialog& d) { return d.exec(); }),
+      m_runMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); }) {
+    BuildControls();
+    m_gateListener = m_engine.Gate().AddListener([this](bool busy) { setEnabled(!busy); });
+}
+
+CMainDlg::~CMainDlg() {
+    m_engine.Gate().RemoveListener(m_gateListener);
+}
+
+QCheckBox& CMainDlg::Box(int id) {
+    return *m_boxes[id - kUser];
+}
+
+void CMainDlg::BuildControls() {
+    auto* layout = new QVBoxLayout(this);
+
+    // One file list with its label and its three buttons.
+    auto fileList = [this](CListCtrlStyled& list, int id, const char* label, const char* extra,
+                           int labelId, int addId, int clearId, int addrId, bool boot) {
+        auto* w = new QWidget;
+        auto* box = new QVBoxLayout(w);
+        box->setContentsMargins(0, 0, 0, 0);
+        auto* head = new QHBoxLayout;
+        auto* l = new QLabel(QString::fromLatin1(label));
+        l->setObjectName(QString::number(labelId));
+        head->addWidget(l);
+        if (extra) {
+            auto* e = new QLabel(QString::fromLatin1(extra));
+            e->setObjectName(QString::number(labelId + 1));
+            head->addWidget(e);
+        }
+        head->addStretch(1);
+        box->addLayout(head);
+        list.setObjectName(QString::number(id));
+        list.InsertColumn(0, QStringLiteral("File Name"), CListCtrlStyled::kLeft, 227);
+        list.InsertColumn(1, QStringLiteral("NVM Address"), CListCtrlStyled::kLeft, 99);
+        list.setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(&list, &QWidget::customContextMenuRequested, this,
+                [this, &list, boot](const QPoint& at) {
+                    OnListContextMenu(boot, list.viewport()->mapToGlobal(at));
+                });
+        box->addWidget(&list, 1);
+        auto* buttons = new QHBoxLayout;
+        QPushButton* add = MakeButton("Add...", addId);
+        QPushButton* clear = MakeButton("Clear All", clearId);
+        QPushButton* addr = MakeButton("NVM Addr...", addrId);
+        buttons->addWidget(add);
+        buttons->addWidget(clear);
+        buttons->addWidget(addr);
+        buttons->addStretch(1);
+        box->addLayout(buttons);
+        connect(add, &QPushButton::clicked, this, [this, boot] { AddFile(boot); });
+        connect(clear, &QPushButton::clicked, this, [this, boot] { ClearList(boot); });
+        connect(addr, &QPushButton::clicked, this, [this, boot] { EditAddress(boot); });
+        return w;
+    };
+    auto* files = new QHBoxLayout;
+    files->addWidget(
+        fileList(m_bootList, 1003, "User Boot Files", nullptr, 1066, 1004, 1005, 1006, true), 1);
+    files->addWidget(
+        fileList(m_appList, 1007, "User App Files", "(Overlay)", 1067, 1008, 1009, 1010, false), 1);
+    layout->addLayout(files, 1);
+
+    static const char* const kBoxTexts[8] = {"User",          "Run",         "XO Early Enable",
+                                             "Exe User Boot", "NVM Disable", "MTP Disable",
+                                             "RAM Clear",     "C2 Disable"};
+    for (int i = 0; i < 8; ++i) {
+        m_boxes[i] = new QCheckBox(QString::fromLatin1(kBoxTexts[i]));
+        m_boxes[i]->setObjectName(QString::number(kUser + i));
+    }
+    auto* options = new QHBoxLayout;
+    auto* userGroup = new QGroupBox(QStringLiteral("User"));
+    userGroup->setObjectName(QStringLiteral("1063"));
+    auto* userLayout = new QVBoxLayout(userGroup);
+    for (int id : {kUser, kXoEarlyEnable, kExeUserBoot}) userLayout->addWidget(&Box(id));
+    auto* runGroup = new QGroupBox(QStringLiteral("Run"));
+    runGroup->setObjectName(QStringLiteral("1064"));
+    auto* runLayout = new QGridLayout(runGroup);
+    runLayout->addWidget(&Box(kRun), 0, 0);
+    runLayout->addWidget(&Box(kNvmDisable), 1, 0);
+    runLayout->addWidget(&Box(kMtpDisable), 2, 0);
+    runLayout->addWidget(&Box(kRamClear), 1, 1);
+    runLayout->addWidget(&Box(kC2Disable), 2, 1);
+    auto* modeGroup = new QGroupBox(QStringLiteral("Compose Mode"));
+    modeGroup->setObjectName(QStringLiteral("1065"));
+    auto* modeLayout = new QVBoxLayout(modeGroup);
+    m_strict = new QRadioButton(QStringLiteral("Strict"));
+    m_strict->setObjectName(QStringLiteral("1021"));
+    m_logicOr = new QRadioButton(QStringLiteral("Logic OR"));
+    m_logicOr->setObjectName(QStringLiteral("1022"));
+    modeLayout->addWidget(m_strict);
+    modeLayout->addWidget(m_logicOr);
+    options->addWidget(userGroup);
+    options->addWidget(runGroup);
+    options->addWidget(modeGroup);
+    auto* actions = new QVBoxLayout;
+    QPushButton* compose = MakeButton("Compose", 1011);
+    m_burnButton.setObjectName(QStringLiteral("1012"));
+    m_burnButton.setAutoDefault(false);
+    actions->addWidget(compose);
+    actions->addWidget(&m_burnButton);
+    actions->addStretch(1);
+    options->addLayout(actions);
+    options->addStretch(1);
+    layout->addLayout(options);
+
+    auto* burnRow = new QHBoxLayout;
+    burnRow->addWidget(new QLabel(QStringLiteral("NVM Burn File")));
+    m_burnFileEdit = new QLineEdit;
+    m_burnFileEdit->setObjectName(QStringLiteral("1045"));
+    burnRow->addWidget(m_burnFileEdit, 1);
+    QPushButton* newFile = MakeButton("New...", 1015);
+    QPushButton* openFile = MakeButton("Open...", 1016);
+    burnRow->addWidget(newFile);
+    burnRow->addWidget(openFile);
+    m_overwrite = new QCheckBox(QStringLiteral("Overwrite"));
+    m_overwrite->setObjectName(QStringLiteral("1018"));
+    burnRow->addWidget(m_overwrite);
+    layout->addLayout(burnRow);
+
+    layout->addWidget(new QLabel(QStringLiteral("NVM Map (Composer Report)")));
+    m_mapList.setObjectName(QStringLiteral("1020"));
+    m_mapList.InsertColumn(0, QStringLiteral("File Name"), CListCtrlStyled::kLeft, 300);
+    m_mapList.InsertColumn(1, QStringLiteral("NVM Range"), CListCtrlStyled::kLeft, 130);
+    m_mapList.InsertColumn(2, QStringLiteral("Length"), CListCtrlStyled::kLeft, 99);
+    m_mapList.InsertColumn(3, QStringLiteral("Conflict"), CListCtrlStyled::kLeft, 85);
+    layout->addWidget(&m_mapList, 1);
+
+    // Kept from the original layout: never shown.
+    auto* countLabel = new QLabel(QStringLiteral("Successful burn count:"), this);
+    countLabel->setObjectName(QStringLiteral("1069"));
+    countLabel->hide();
+    auto* countEdit = new QLineEdit(QStringLiteral("0"), this);
+    countEdit->setObjectName(QStringLiteral("1014"));
+    countEdit->hide();
+
+    m_clearAction =
+        m_contextMenu.addMenu(QStringLiteral("Clear List"))->addAction(QStringLiteral("Clear"));
+    m_clearAction->setObjectName(QString::number(kClearCommand));
+
+    connect(compose, &QPushButton::clicked, this, &CMainDlg::OnCompose);
+    connect(&m_burnButton, &QPushButton::clicked, this, &CMainDlg::OnBurn);
+    connect(newFile, &QPushButton::clicked, this, &CMainDlg::OnNewBurnFile);
+    connect(openFile, &QPushButton::clicked, this, &CMainDlg::OnOpenBurnFile);
+    connect(m_burnFileEdit, &QLineEdit::textChanged, this, &CMainDlg::OnBurnFileChanged);
+    connect(&Box(kUser), &QCheckBox::clicked, this, &CMainDlg::OnUserClicked);
+    connect(&Box(kRun), &QCheckBox::clicked, this, &CMainDlg::OnRunClicked);
+
+    m_strict->setChecked(true);
+    for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(false);
+    Box(kC2Disable).setChecked(false);
+}
+
+void CMainDlg::SetBox(int id, bool checked, bool enabled) {
+    Box(id).setChecked(checked);
+    Box(id).setEnabled(enabled);
+}
+
+void CMainDlg::UpdateData(bool save) {
+    if (save) {
+        m_burnFilePath = FromQ(m_burnFileEdit->text());
+    } else if (FromQ(m_burnFileEdit->text()) != m_burnFilePath) {
+        m_burnFileEdit->setText(ToQ(m_burnFilePath));
+    }
+}
+
+bool CMainDlg::RefuseSpaces(const std::u16string& path) {
+    if (path.find(u' ') == std::u16string::npos) return false;
+    m_ports.messages.ShowMessage(kSpaces, u"Error!", MsgButtons::Ok, MsgIcon::None);
+    return true;
+}
+
+int CMainDlg::SelectionMark(CListCtrlStyled& list) {
+    const QList<QTreeWidgetItem*> selected = list.selectedItems();
+    if (selected.isEmpty()) return -1;
+    return list.indexOfTopLevelItem(selected.first());
+}
+
+void CMainDlg::SetConnected(int flag) {
+    m_bConnected = flag;
+    if (flag != 0) return;
+    for (int id : {kUser, kRun, kXoEarlyEnable}) SetBox(id, false, true);
+    m_strict->setChecked(true);
+    for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(false);
+    Box(kC2Disable).setChecked(false);
+}
+
+void CMainDlg::SetBootStatus(uint8_t value) {
+    m_bootStatus = value;
+    const int low = value & 7;
+    if (low == 3 || low == 5 || low == 7) {
+        SetBox(kUser, true, false);
+        Box(kExeUserBoot).setEnabled(true);
+    }
+    if (low == 7) {
+        SetBox(kRun, true, false);
+        for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(true);
+    }
+    if (value & 0x40) SetBox(kC2Disable, true, false);
+    UpdateData(false);
+}
+
+void CMainDlg::SetFirstBootAddress(const std::u16string& text) {
+    if (!text.empty()) m_firstBootAddress = text;
+    if (m_bootCount > 0) {
+        m_bootList.SetItemText(0, 1, ToQ(m_firstBootAddress));
+        m_bootEntries[0].nvmAddress = m_firstBootAddress;
+    }
+    UpdateData(false);
+}
+
+void CMainDlg::OnUserClicked() {
+    if (Box(kUser).isChecked()) {
+        Box(kExeUserBoot).setEnabled(true);
+    } else if (!Box(kRun).isChecked()) {
+        SetBox(kExeUserBoot, false, false);
+    }
+}
+
+void CMainDlg::OnRunClicked() {
+    if (Box(kRun).isChecked()) {
+        for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(true);
+    } else {
+        if (!Box(kUser).isChecked()) SetBox(kExeUserBoot, false, false);
+        for (int id = kNvmDisable; id <= kC2Disable; ++id) SetBox(id, false, false);
+    }
+    if (m_bootStatus & 0x40) SetBox(kC2Disable, true, false);
+    UpdateData(false);
+}
+
+void CMainDlg::AddFile(bool boot) {
+    if (m_engine.Gate().Busy()) return;
+    FileDialogRequest request;
+    request.filter = u"Hex Files (*.hex)|*.hex|Mem Files (*.mem)|*.mem|All Files (*.*)|*.*||";
+    request.defaultExtension = u"txt";
+    request.confirmOverwrite = true;
+    std::optional<std::u16string> chosen = m_ports.files.OpenFile(request);
+    if (!chosen) return;
+    const std::u16string& path = *chosen;
+    if (RefuseSpaces(path)) return;
+    CListCtrlStyled& list = boot ? m_bootList : m_appList;
+    int& count = boot ? m_bootCount : m_appCount;
+    std::vector<NVMData>& entries = boot ? m_bootEntries : m_appEntries;
+    NVMData entry;
+    entry.fullPath = path;
+    entry.fileName = FileNameOf(path);
+    entry.nvmAddress = boot && count == 0 ? m_firstBootAddress : u"0";
+    entry.hexFlag = HexFlagOf(entry.fileName);
+    list.InsertItem(count, ToQ(entry.fileName));
+    list.SetItemText(count, 1, ToQ(entry.nvmAddress));
+    ++count;
+    entries.push_back(std::move(entry));
+}
+
+void CMainDlg::ClearList(bool boot) {
+    if (m_engine.Gate().Busy()) return;
+    (boot ? m_bootCount : m_appCount) = 0;
+    (boot ? m_bootList : m_appList).DeleteAllItems();
+    (boot ? m_bootEntries : m_appEntries).clear();
+}
+
+void CMainDlg::EditAddress(bool boot) {
+    if (m_engine.Gate().Busy()) return;
+    CListCtrlStyled& list = boot ? m_bootList : m_appList;
+    const int mark = SelectionMark(list);
+    if (mark < 0) {
+        m_ports.messages.Ok(boot ? u"Make a selection from the User Boot list."
+                                 : u"Make a selection from the App Files list.");
+        return;
+    }
+    if (boot && mark == 0) {
+        m_ports.messages.Ok(u"This address is not editable.");
+        return;
+    }
+    CNVMAddressDlg dialog(this);
+    if (m_runModal(dialog) != QDialog::Accepted) return;
+    std::vector<NVMData>& entries = boot ? m_bootEntries : m_appEntries;
+    if (static_cast<std::size_t>(mark) >= entries.size()) return;
+    list.SetItemText(mark, 1, ToQ(dialog.m_address));
+    entries[static_cast<std::size_t>(mark)].nvmAddress = dialog.m_address;
+}
+
+void CMainDlg::OnListContextMenu(bool bootList, const QPoint& globalPos) {
+    CListCtrlStyled& list = bootList ? m_bootList : m_appList;
+    if (list.GetItemCount() == 0) return;
+    m_bBootMenu = bootList ? 1 : 0;
+    m_bAppMenu = bootList ? 0 : 1;
+    if (m_runMenu(m_contextMenu, globalPos) == m_clearAction) OnClearListItem();
+}
+
+void CMainDlg::OnClearListItem() {
+    if (m_engine.Gate().Busy()) return;
+    const bool boot = m_bBootMenu == 1;
+    if (boot || m_bAppMenu == 1) {
+        CListCtrlStyled& list = boot ? m_bootList : m_appList;
+        std::vector<NVMData>& entries = boot ? m_bootEntries : m_appEntries;
+        const int mark = SelectionMark(list);
+        if (mark >= 0 && static_cast<std::size_t>(mark) < entries.size()) {
+            list.DeleteItem(mark);
+            entries.erase(entries.begin() + mark);
+            --(boot ? m_bootCount : m_appCount);
+            if (boot && mark == 0) SetFirstBootAddress(m_firstBootAddress);
+        }
+    }
+    m_bBootMenu = 0;
+    m_bAppMenu = 0;
+}
+
+void CMainDlg::OnNewBurnFile() {
+    if (m_engine.Gate().Busy()) return;
+    UpdateData(true);
+    FileDialogRequest request;
+    request.filter = kBurnFileFilter;
+    request.defaultExtension = u"nbf";
+    request.proposedName = u"NVM_Burn";
+    request.confirmOverwrite = true;
+    std::optional<std::u16string> chosen = m_ports.files.SaveFile(request);
+    if (!chosen || RefuseSpaces(*chosen)) return;
+    std::ofstream created(ToPath(*chosen), std::ios::binary | std::ios::trunc);
+    if (!created.is_open()) return;
+    created.close();
+    m_burnFilePath = *chosen;
+    UpdateData(false);
+}
+
+void CMainDlg::OnOpenBurnFile() {
+    if (m_engine.Gate().Busy()) return;
+    UpdateData(true);
+    FileDialogRequest request;
+    request.filter = kBurnFileFilter;
+    request.defaultExtension = u"nbf";
+    request.mustExist = true;
+    std::optional<std::u16string> chosen = m_ports.files.OpenFile(request);
+    if (!chosen || RefuseSpaces(*chosen)) return;
+    m_burnFilePath = *chosen;
+    ReloadMap(m_burnFilePath);
+    UpdateData(false);
+}
+
+void CMainDlg::OnBurnFileChanged() {
+    UpdateData(true);
+    if (!OpensForReadWrite(m_burnFilePath)) return;
+    ReloadMap(m_burnFilePath);
+    UpdateData(false);
+}
+
+void CMainDlg::ReloadMap(const std::u16string& path) {
+    m_mapList.DeleteAllItems();
+    m_mapEntries.clear();
+    m_mapCount = 0;
+    ReadComposeMap(path);
+}
+
+void CMainDlg::ReadComposeMap(const std::u16string& path) {
+    std::ifstream in(ToPath(path), std::ios::binary);
+    if (!in.is_open()) return;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    for (ComposeMapRow& row : ParseComposeMap(WidenText(bytes))) {
+        const int at = m_mapCount;
+        m_mapList.InsertItem(at, ToQ(row.map.fileName));
+        m_mapList.SetItemText(at, 1, ToQ(row.map.nvmRange));
+        m_mapList.SetItemText(at, 2, ToQ(row.map.length));
+        m_mapList.SetItemText(at, 3, ToQ(row.map.status));
+        if (row.conflict || row.error) {
+            m_mapList.SetRowTxtColor(at, kRed, false);
+            m_mapList.SetRowStyle(at, kStyleTextColour, true);
+        }
+        if (row.conflict) m_bConflict = 1;
+        if (row.error) m_bError = 1;
+        m_mapEntries.push_back(std::move(row.map));
+        ++m_mapCount;
+    }
+    UpdateData(false);
+}
+
+void CMainDlg::FillEngine() {
+    m_engine.strict = m_strict->isChecked() ? 1 : 0;
+    m_engine.overwrite = m_overwrite->isChecked() ? 1 : 0;
+    m_engine.user = Box(kUser).isChecked() ? 1 : 0;
+    m_engine.xoEarlyEnable = Box(kXoEarlyEnable).isChecked() ? 1 : 0;
+    m_engine.exeUserBoot = Box(kExeUserBoot).isChecked() ? 1 : 0;
+    m_engine.run = Box(kRun).isChecked() ? 1 : 0;
+    m_engine.nvmDisable = Box(kNvmDisable).isChecked() ? 1 : 0;
+    m_engine.mtpDisable = Box(kMtpDisable).isChecked() ? 1 : 0;
+    m_engine.ramClear = Box(kRamClear).isChecked() ? 1 : 0;
+    m_engine.c2Disable = Box(kC2Disable).isChecked() ? 1 : 0;
+    m_engine.bootFiles = &m_bootEntries;
+    m_engine.appFiles = &m_appEntries;
+    m_engine.burnFile = &m_burnFilePath;
+}
+
+void CMainDlg::OnCompose() {
+    if (m_engine.Gate().Busy()) return;
+    UpdateData(true);
+    if (m_burnFilePath.empty()) {
+        m_ports.messages.ShowMessage(u"An NVM Burn File is required.", u"Warning!", MsgButtons::Ok,
+                                     MsgIcon::None);
+        return;
+    }
+    if (m_burnFilePath.find(u".nbf") == std::u16string::npos) {
+        m_burnFilePath += u".nbf";
+        UpdateData(false);
+        ReloadMap(m_burnFilePath);
+    }
+    FillEngine();
+    m_bConflict = 0;
+    m_bError = 0;
+    if (m_engine.Compose() == 0) {
+        UpdateData(false);
+        return;
+    }
+    if (!m_burnFilePath.empty()) ReloadMap(m_burnFilePath);
+    if (m_bConflict && m_bError) {
+        m_ports.messages.ShowMessage(
+            u"Compose run complete.\nAddress Conflicts and Errors detected!", u"Warning!",
+            MsgButtons::Ok, MsgIcon::None);
+    } else if (m_bConflict) {
+        m_ports.messages.ShowMessage(u"Compose run complete.\nAddress Conflict detected!",
+                                     u"Warning!", MsgButtons::Ok, MsgIcon::None);
+    } else if (m_bError) {
+        m_ports.messages.ShowMessage(u"Compose run complete.\nAddress Error detected!", u"Warning!",
+                                     MsgButtons::Ok, MsgIcon::None);
+    } else {
+        m_ports.messages.Ok(u"Compose run completed successfully.");
+    }
+    UpdateData(false);
+}
+
+void CMainDlg::OnBurn() {
+    if (m_engine.Gate().Busy()) return;
+    UpdateData(true);
+    if (m_burnFilePath.empty()) {
+        m_ports.messages.ShowMessage(u"An NVM Burn File is required.", u"Warning!", MsgButtons::Ok,
+                                     MsgIcon::None);
+        return;
+    }
+    FillEngine();
+    m_engine.Burn();
+}
+
+}  // namespace cindral

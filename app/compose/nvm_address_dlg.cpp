@@ -1,0 +1,36 @@
+#include "compose/nvm_address_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "shell/qt_text.h"
+
+namespace cindral {
+
+CNVMAddressDlg::CNVMAddressDlg(QWidget* parent) : QDialog(parent), edit_(new QLineEdit) {
+    setObjectName(QString::number(kTemplate));
+    setWindowTitle(QStringLiteral("NVM Address"));
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("NVM Address:")));
+    edit_->setObjectName(QStringLiteral("1034"));
+    edit_->setText(ToQ(m_address));
+    row->addWidget(edit_, 1);
+    layout->addLayout(row);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("1"));
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("2"));
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CNVMAddressDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CNVMAddressDlg::reject);
+}
+
+void CNVMAddressDlg::accept() {
+    m_address = FromQ(edit_->text());
+    QDialog::accept();
+}
+
+}  // namespace cindral

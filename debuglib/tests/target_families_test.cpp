@@ -212,6 +212,50 @@ TEST_F(Families, FlashPagesAreErasedAndCheckedByCrc) {
     EXPECT_EQ(ordwin::ProgramFlaggedPages(ctx_, true), ORDWIN_E_CRC);
 }
 
+TEST_F(Families, LockBytesAreReadIntoTheCodeImage) {
+    Family(22);
+    ctx_.record->writeLockAddress = 0x3FFE;
+    ctx_.record->readLockAddress = 0x3FFF;
+    target_.code[0x3FFE] = 0x12;
+    target_.code[0x3FFF] = 0x34;
+    ASSERT_EQ(ordwin::ReadLockBytes(ctx_), 0);
+    EXPECT_EQ(target_.Sent(), (Packets{"34 fe 3f 01", "34 ff 3f 01"})) << "write lock first";
+    EXPECT_EQ(ctx_.codeImage[0x3FFE], 0x12);
+    EXPECT_EQ(ctx_.codeImage[0x3FFF], 0x34);
+    // One shared lock byte is read once.
+    ctx_.record->writeLockAddress = 0x3FFF;
+    ASSERT_EQ(ordwin::ReadLockBytes(ctx_), 0);
+    EXPECT_EQ(target_.Sent(), (Packets{"34 ff 3f 01"}));
+    // The Zeltra has none to read: they count as erased.
+    ordwin::DeviceDatabase::FillDefaults(*ctx_.record);
+    ctx_.record->familyCode = 36;
+    ctx_.record->readLockAddress = 0x1000;
+    ctx_.codeImage[0x1000] = 0x00;
+    ASSERT_EQ(ordwin::ReadLockBytes(ctx_), 0);
+    EXPECT_TRUE(target_.Sent().empty());
+    EXPECT_EQ(ctx_.codeImage[0x1000], 0xFF);
+}
+
+TEST_F(Families, ProtectedFlashAsksBeforeTheUserCodeErase) {
+    Family(22);
+    ctx_.record->writeLockAddress = 0x3FFE;
+    ctx_.record->readLockAddress = 0x3FFF;
+    target_.code[0x3FFF] = 0x00;  // read-protected
+    ctx_.dialogsDisabled = 0;
+    RecordingHost host;
+    host.answer = ORDWIN_ID_CANCEL;
+    EXPECT_EQ(ordwin::EraseUserCode(ctx_), 0);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].style, ORDWIN_MB_OKCANCEL_ICON);
+    for (const std::string& packet : target_.Sent()) EXPECT_NE(packet, "3c") << "cancelled";
+    // Unprotected flash is erased without a question.
+    target_.code[0x3FFF] = 0xFF;
+    host.messages.clear();
+    EXPECT_EQ(ordwin::EraseUserCode(ctx_), 0);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(target_.Sent().back(), "3c");
+}
+
 TEST_F(Families, PagedBreakpointRegisters) {
     Family(22);  // control register 0xF4 on page 1, page register 0xA7
     target_.direct[0xA7] = 0x00;

@@ -10,6 +10,7 @@
 #include "link/usb_adapters.h"
 #include "ordwin.h"
 #include "target/memory_access.h"
+#include "target/page_programming.h"
 #include "target/sfr_access.h"
 #include "target/target_reset.h"
 #include "wickport.h"
@@ -114,20 +115,6 @@ int32_t IdentifyJtag(DebugContext& context) {
     context.derivativeId = static_cast<uint8_t>(v >> 10);
     context.debugLogicVersion = static_cast<uint8_t>(v >> 2);
     return result;
-}
-
-// The lock bytes land in the code image; the Zeltra has none to read, so
-// they count as erased.
-int32_t ReadLockBytes(DebugContext& context) {
-    const DeviceRecord& record = *context.record;
-    if (record.familyCode == kZeltraFamily) {
-        for (uint32_t address : {record.writeLockAddress, record.readLockAddress}) {
-            if (address < kCodeImageSize) context.codeImage[address] = 0xFF;
-        }
-        return 0;
-    }
-    // Other families read them with the page-programming engine.
-    return ORDWIN_E_NOTIMPL;
 }
 
 // Breakpoint hardware of the Zeltra family reports its slot count.
@@ -305,9 +292,9 @@ int32_t ConnectTarget(DebugContext& context) {
         return result;
     }
     result = FamilySetup(context);
-    if (context.readExtendedId) {
-        result = ReadLockBytes(context);
-    }
+    if (result >= 0 && context.readExtendedId) result = ReadLockBytes(context);
+    // A connect that reports a failure must not leave the target connected.
+    if (result < 0) SetConnectionState(context, LinkState::kClose);
     return result;
 }
 

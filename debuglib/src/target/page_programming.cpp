@@ -168,6 +168,11 @@ void Cancelled() {
     ShowMessage("Flash Download Cancelled!\r\nFlash state is now unknown!");
 }
 
+// A lock byte as the last lock-byte read left it in the code image.
+uint8_t LockByte(const DebugContext& context, uint32_t address) {
+    return address < kCodeImageSize ? context.codeImage[address] : 0xFF;
+}
+
 }  // namespace
 
 int32_t ReadCodePage(DebugContext& context, uint32_t page) {
@@ -326,17 +331,12 @@ int32_t WriteScratchImage(DebugContext& context) {
 
 int32_t EraseUserCode(DebugContext& context) {
     if (IsWriteOnce(context)) return ORDWIN_E_NOT_SUPPORTED;
-    uint8_t locks[2] = {0xFF, 0xFF};
     const DeviceRecord& record = *context.record;
-    if (!IsZeltra(context)) {
-        const uint32_t addresses[2] = {record.readLockAddress, record.writeLockAddress};
-        for (int i = 0; i < 2; ++i) {
-            if (addresses[i] >= record.codeSize) continue;
-            const int32_t result = ReadCode(context, &locks[i], addresses[i], 1);
-            if (result < 0) return result;
-        }
-    }
-    if ((locks[0] != 0xFF || locks[1] != 0xFF) && !context.dialogsDisabled &&
+    const int32_t read = ReadLockBytes(context);
+    if (read < 0) return read;
+    if ((LockByte(context, record.readLockAddress) != 0xFF ||
+         LockByte(context, record.writeLockAddress) != 0xFF) &&
+        !context.dialogsDisabled &&
         ShowMessage("Part or all of program memory is protected.  This operation will erase the "
                     "entire program memory space, including protected sectors.  Are you sure you "
                     "want to continue?\n",
@@ -350,6 +350,24 @@ int32_t EraseUserCode(DebugContext& context) {
     if (result < 0) return result;
     ClearPageFlags(context);
     return 0;
+}
+
+int32_t ReadLockBytes(DebugContext& context) {
+    const DeviceRecord& record = *context.record;
+    const uint32_t order[2] = {record.writeLockAddress, record.readLockAddress};
+    int32_t result = 0;
+    for (int i = 0; i < 2; ++i) {
+        const uint32_t address = order[i];
+        if (i == 0 && address == record.readLockAddress) continue;
+        if (address >= kCodeImageSize) continue;
+        if (IsZeltra(context) || address >= record.codeSize) {
+            context.codeImage[address] = 0xFF;
+            continue;
+        }
+        result = ReadCode(context, context.codeImage.get() + address, address, 1);
+        if (result < 0) return result;
+    }
+    return result;
 }
 
 int32_t WriteLockBytes(DebugContext& context) {

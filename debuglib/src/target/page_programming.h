@@ -34,5 +34,9 @@ int32_t WriteScratchImage(DebugContext& context);
 int32_t EraseUserCode(DebugContext& context);
 // Writes 0 into the read-lock and write-lock bytes.
 int32_t WriteLockBytes(DebugContext& context);
+// Reads the write-lock byte (when it has an address of its own) and then the
+// read-lock byte from the target into the code image. Lock bytes outside the
+// code memory, and those of the Zeltra, count as 0xFF without being read.
+int32_t ReadLockBytes(DebugContext& context);
 
 }  // namespace ordwin

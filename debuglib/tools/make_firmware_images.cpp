@@ -27,8 +27,8 @@ const ImageRow kImages[] = {
 
 std::vector<uint8_t> BuildImage(const ImageRow& row) {
     std::vector<uint8_t> image;
-    uint32_t x = 0x6A09E667u ^ (static_cast<uint32_t>(row.version) << 16) ^
-                 static_cast<uint32_t>(row.pages);
+    uint32_t x =
+        0x6A09E667u ^ (static_cast<uint32_t>(row.version) << 16) ^ static_cast<uint32_t>(row.pages);
     for (int page = 0; page < row.pages; ++page) {
         uint8_t plain[ordwin::kFirmwarePageSize];
         for (uint8_t& b : plain) {

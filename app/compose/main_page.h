@@ -62,6 +62,8 @@ class CMainDlg : public CPageDlg {
     void OnBurn();
     void OnUserClicked();
     void OnRunClicked();
+    // The engine's fields from the controls, as Compose and Burn do first.
+    void FillEngine();
 
     int Connected() const { return m_bConnected; }
     uint8_t BootStatus() const { return m_bootStatus; }
@@ -97,7 +99,6 @@ class CMainDlg : public CPageDlg {
     void AddFile(bool boot);
     void ClearList(bool boot);
     void EditAddress(bool boot);
-    void FillEngine();
     void UpdateData(bool save);
     bool RefuseSpaces(const std::u16string& path);
     void SetBox(int id, bool checked, bool enabled);

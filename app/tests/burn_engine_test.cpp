@@ -1,0 +1,346 @@
+// The burn engine against a scripted library: calls and their order, the
+// result messages, the variants of the two entry points, time-outs, the burn
+// file's limits and re-entry.
+#include <unistd.h>
+
+#include <functional>
+
+#include "burn_test_support.h"
+
+namespace cindral {
+namespace {
+
+using test::Narrow;
+using test::RecordingHost;
+using test::TestPorts;
+
+// Each downloaded image runs as a scripted burner: it leaves `blocks[n]` in the
+// result block (success by default) and stops after `pollsToStop` polls.
+class ScriptedBurner : public test::FakeOrdwin {
+  public:
+    std::vector<std::array<uint8_t, 4>> blocks;
+    int pollsToStop = 1;
+    bool neverStops = false;
+    int downloadResult = 0, haltResult = 0, statusResult = 0, bpResult = 0, readResult = 0;
+    int downloads = 0, polls = 0;
+    std::vector<std::string> downloadedFiles;  // content at download time
+    std::vector<std::string> downloadNames;
+    std::vector<std::string> downloadArgs;
+    std::function<void()> onPoll;
+
+    int Download(char* name, int erase, int quiet, int scratch, int bank, int lock,
+                 int preserve) override {
+        calls.push_back("Download");
+        downloadNames.push_back(name);
+        downloadedFiles.push_back(test::ReadAll(name));
+        downloadArgs.push_back(
+            Format("%d %d %d %d %d %d", erase, quiet, scratch, bank, lock, preserve));
+        if (downloadResult < 0) return downloadResult;
+        ++downloads;
+        polls = 0;
+        return 0;
+    }
+    int SetClrBP(int set, unsigned address) override {
+        calls.push_back(Format("SetClrBP %d 0x%04X", set, address));
+        return bpResult;
+    }
+    int WritePC(unsigned address) override {
+        calls.push_back(Format("WritePC 0x%04X", address));
+        return 0;
+    }
+    int SetRAMMemory(uint8_t* b, unsigned start, unsigned n) override {
+        calls.push_back(Format("SetRAMMemory 0x%02X %u", start, n));
+        std::memcpy(ram.data() + start, b, n);
+        return 0;
+    }
+    int SetTargetGo() override {
+        calls.push_back("SetTargetGo");
+        return 0;
+    }
+    int GetTargetStatus(int* status) override {
+        calls.push_back("GetTargetStatus");
+        if (onPoll) onPoll();
+        if (statusResult < 0) return statusResult;
+        *status = !neverStops && ++polls >= pollsToStop ? 1 : 0;
+        if (*status) {
+            std::size_t i = static_cast<std::size_t>(downloads - 1);
+            std::array<uint8_t, 4> b =
+                i < blocks.size() ? blocks[i] : std::array<uint8_t, 4>{0x5C, 0, 0, 0};
+            std::memcpy(ram.data() + 0x64, b.data(), 4);
+        }
+        return 0;
+    }
+    int SetTargetHalt() override {
+        calls.push_back("SetTargetHalt");
+        return haltResult;
+    }
+    int GetRAMMemory(uint8_t* b, unsigned start, unsigned n) override {
+        calls.push_back(Format("GetRAMMemory 0x%02X %u", start, n));
+        if (readResult < 0) return readResult;
+        std::memcpy(b, ram.data() + start, n);
+        return 0;
+    }
+};
+
+std::string Nbf(int count, int images) {
+    std::string s =
+        "; x\r\n[Compose Map]\r\n;\r\n[Burn]\r\nCount=" + std::to_string(count) + "\r\n;\r\n";
+    for (int i = 1; i <= images; ++i)
+        s += Format("Image %d t\r\n:01000000%02X%02X\r\n:00000001FF\r\n", i, i,
+                    static_cast<uint8_t>(-(1 + i)));
+    return s + ";\r\n";
+}
+
+class BurnEngine : public ::testing::Test {
+  protected:
+    BurnEngine() : host(ports.messages), engine(ordwin, ports.ports(), host, u"/nowhere/") {
+        saved = GetCwd();
+        chdir(dir.path().toLocal8Bit().constData());
+        path = WidenText(dir.path().toStdString() + "/b.nbf");
+        engine.burnFile = &path;
+        engine.directNvmBurnFile = &path;
+    }
+    ~BurnEngine() override { chdir(saved.c_str()); }
+    static std::string GetCwd() {
+        char b[4096];
+        return getcwd(b, sizeof b) ? b : "/";
+    }
+    void Write(const std::string& text) { test::WriteAll(Narrow(path), text); }
+    std::vector<std::string> Boxes() {
+        std::vector<std::string> out;
+        for (const auto& s : ports.messages.shown) out.push_back(Narrow(s.text));
+        return out;
+    }
+    std::vector<std::string> CallsFrom(const std::string& first) {
+        std::vector<std::string> out;
+        bool on = false;
+        for (const std::string& c : ordwin.calls) {
+            on = on || c == first;
+            if (on && c != "GetTargetStatus") out.push_back(c);
+        }
+        return out;
+    }
+
+    QTemporaryDir dir;
+    std::string saved;
+    ScriptedBurner ordwin;
+    TestPorts ports;
+    RecordingHost host;
+    NvmEngine engine;
+    std::u16string path;
+};
+
+using V = std::vector<std::string>;
+
+TEST_F(BurnEngine, CallsInOrderForEachImageAndTheTemporaryFiles) {
+    Write(Nbf(2, 2));
+    ordwin.pollsToStop = 3;
+    EXPECT_EQ(engine.Burn(), 1);
+    const V perImage = {"SetClrBP 1 0x0006", "WritePC 0x0000", "SetRAMMemory 0x64 4", "SetTargetGo",
+                        "GetRAMMemory 0x64 4"};
+    V expected{"Download"};
+    expected.insert(expected.end(), perImage.begin(), perImage.end());
+    expected.push_back("Download");
+    expected.insert(expected.end(), perImage.begin(), perImage.end());
+    EXPECT_EQ(CallsFrom("Download"), expected);
+    EXPECT_EQ(ordwin.Count("GetTargetStatus"), 6);
+    EXPECT_EQ(ordwin.downloadNames, (V{"Burn1.hex", "Burn2.hex"}));
+    EXPECT_EQ(ordwin.downloadArgs, (V{"0 0 0 -1 0 0", "0 0 0 -1 0 0"}));
+    EXPECT_EQ(ordwin.downloadedFiles[1], ":0100000002FD\r:00000001FF\r");
+    EXPECT_FALSE(QFile::exists(dir.path() + "/Burn1.hex"));
+    EXPECT_FALSE(QFile::exists(dir.path() + "/Burn2.hex"));
+    EXPECT_EQ(Boxes(), V{"Burn Succeeded"}) << "Burn shows success after the last image only";
+    EXPECT_EQ(host.lines, V{"Processing burn file...\n"});
+    EXPECT_EQ(ports.sleep.total, 3 * 2 * 1000) << "one second per poll, slept in slices";
+    EXPECT_EQ(ports.pump.count, 3 * 2 * 10) << "events run between the slices";
+}
+
+TEST_F(BurnEngine, ConflictOnTheSecondOfThree) {
+    Write(Nbf(3, 3));
+    ordwin.blocks = {{0x5C, 0, 0, 0}, {0xFA, 0x02, 0x12, 0x34}, {0x5C, 0, 0, 0}};
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(Boxes(), V{"Bit Conflict\nError Code: 0x02\nBit Failure Address: 0x1234"});
+    EXPECT_EQ(ordwin.downloads, 2) << "image 3 is never downloaded";
+
+    ports.messages.shown.clear();
+    ordwin.downloads = 0;
+    EXPECT_EQ(engine.DirectBurn(), 1);
+    EXPECT_EQ(Boxes(), (V{"Burn Succeeded",
+                          "Bit Conflict\nError Code: 0x02\nBit Failure Address: "
+                          "0x1234",
+                          "Burn Succeeded"}));
+    EXPECT_EQ(host.lines.back(), "Direct burn in progress...\n");
+}
+
+TEST_F(BurnEngine, ResultMessages) {
+    auto msg = [](std::array<uint8_t, 4> b, bool direct) {
+        return Narrow(BurnResultMessage(b.data(), direct));
+    };
+    EXPECT_EQ(msg({0x5C, 7, 7, 7}, false), "Burn Succeeded");
+    EXPECT_EQ(msg({0xFA, 1, 0, 0}, false), "XDATA address Overflow\nError Code: 0x01");
+    EXPECT_EQ(msg({0xFA, 3, 0x1F, 0xA0}, false),
+              "Burn threshold error - verify 6.5V presence\nError Code: 0x03\nBit Failure "
+              "Address: 0x1FA0");
+    EXPECT_EQ(msg({0xFA, 3, 0x1F, 0xA0}, true),
+              "Exceeded Burn Threshold\nError Code: 0x03\nBit Failure Address: 0x1FA0");
+    EXPECT_EQ(msg({0xFA, 4, 0, 0}, true), "Burn outside valid NVM address\nError Code: 0x04");
+    EXPECT_EQ(msg({0xFA, 0xAB, 0, 0}, true), "Undefined Burn Failure: 0xab");
+    EXPECT_EQ(msg({0x12, 0xCD, 0, 0}, true), "Undefined Burn Result!: 0x12-0xcd");
+}
+
+TEST_F(BurnEngine, NothingToBurn) {
+    for (const std::string& text :
+         {std::string("[Compose Map]\r\n;\r\n"), Nbf(0, 1), Nbf(-2, 1),
+          std::string("[Burn]\r\nCount=\r\n;\r\nI\r\n:00000001FF\r\n"),
+          std::string(" [Burn]\r\nCount=1\r\n;\r\nI\r\n:00000001FF\r\n"), std::string()}) {
+        Write(text);
+        EXPECT_EQ(engine.Burn(), 1) << text;
+        EXPECT_EQ(engine.DirectBurn(), 1) << text;
+    }
+    EXPECT_EQ(ordwin.downloads, 0);
+    EXPECT_TRUE(ports.messages.shown.empty()) << test::Texts(ports.messages);
+}
+
+TEST_F(BurnEngine, ImageCountLimits) {
+    Write(Nbf(100, 100));
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(Boxes(),
+              V{"Number of files in NBF file exceeds maximun of 99 files.  Burn aborted.\n"});
+    Write(Nbf(99, 99));
+    EXPECT_EQ(engine.Burn(), 1);
+    EXPECT_EQ(ordwin.downloads, 99);
+    EXPECT_EQ(ordwin.downloadNames.back(), "Burn99.hex");
+
+    ports.messages.shown.clear();
+    Write(Nbf(10, 10));
+    EXPECT_EQ(engine.DirectBurn(), 0);
+    EXPECT_EQ(Boxes(),
+              V{"Number of files in NBF file exceeds maximun of 9 files.  Burn aborted.\n"});
+    EXPECT_EQ(ordwin.downloads, 99);
+    Write(Nbf(9, 9));
+    EXPECT_EQ(engine.DirectBurn(), 1);
+    EXPECT_EQ(ordwin.downloadNames.back(), "Burn9.hex");
+}
+
+TEST_F(BurnEngine, CutShortFileBurnsNothing) {
+    std::string text = Nbf(2, 2);
+    Write(text.substr(0, text.find(":00000001FF", text.find("Image 2"))));
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(ordwin.downloads, 0);
+    ASSERT_EQ(ports.messages.shown.size(), 1u);
+    EXPECT_NE(ports.messages.LastText().find("incomplete"), std::string::npos);
+    Write(Nbf(3, 2));
+    EXPECT_EQ(engine.DirectBurn(), 0);
+    EXPECT_EQ(ordwin.downloads, 0);
+}
+
+TEST_F(BurnEngine, LastLineWithoutLineEnd) {
+    std::string text = Nbf(1, 1);
+    Write(text.substr(0, text.rfind("\r\n;\r\n")));
+    EXPECT_EQ(engine.Burn(), 1);
+    EXPECT_EQ(ordwin.downloadedFiles.at(0), ":0100000001FE\r:00000001FF\r");
+    EXPECT_EQ(Boxes(), V{"Burn Succeeded"});
+}
+
+TEST_F(BurnEngine, BurnerThatNeverStopsIsHaltedAndNotASuccess) {
+    Write(Nbf(2, 2));
+    ordwin.neverStops = true;
+    ordwin.ram[0x64] = 0x5C;  // an earlier run's success
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(ordwin.Count("GetTargetStatus"), 25);
+    EXPECT_EQ(ports.sleep.total, 25000);
+    EXPECT_EQ(CallsFrom("SetRAMMemory 0x64 4"),
+              (V{"SetRAMMemory 0x64 4", "SetTargetGo", "SetTargetHalt"}));
+    EXPECT_TRUE(host.Logged("Breakpoint was not triggered...hardware in unknown state!\n"));
+    EXPECT_EQ(ordwin.ram[0x64], 0) << "the stale block was cleared before the run";
+    ASSERT_EQ(ports.messages.shown.size(), 1u);
+    EXPECT_EQ(ports.messages.LastText().find("Burn Succeeded"), std::string::npos);
+    EXPECT_NE(ports.messages.LastText().find("timed out"), std::string::npos);
+    EXPECT_EQ(ordwin.downloads, 1) << "nothing more is burned on a chip in an unknown state";
+
+    ports.messages.shown.clear();
+    EXPECT_EQ(engine.DirectBurn(), 0);
+    EXPECT_EQ(ordwin.downloads, 2);
+
+    ordwin.haltResult = kNotConnected;
+    ports.messages.shown.clear();
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_TRUE(host.Logged("Halting the target failed!\n"));
+    EXPECT_TRUE(ports.messages.shown.empty());
+}
+
+TEST_F(BurnEngine, FailingCallsAreLoggedAndEndTheCall) {
+    Write(Nbf(2, 2));
+    ordwin.downloadResult = kNotConnected;
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_TRUE(host.Logged("File Download failed!\n"));
+    EXPECT_TRUE(QFile::exists(dir.path() + "/Burn1.hex")) << "a failed download leaves its file";
+    EXPECT_EQ(ordwin.Count("SetTargetGo"), 0);
+
+    ordwin.downloadResult = 0;
+    ordwin.bpResult = kNotConnected;
+    EXPECT_EQ(engine.DirectBurn(), 0);
+    EXPECT_TRUE(host.Logged("Setting a breakpoint failed!\n"));
+    EXPECT_FALSE(QFile::exists(dir.path() + "/Burn1.hex"));
+
+    ordwin.bpResult = 0;
+    ordwin.readResult = kNotConnected;
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_TRUE(host.Logged("Error reading result from RAM!\n"));
+    EXPECT_EQ(ordwin.downloads, 2) << "Burn stops after the failed read";
+    EXPECT_EQ(engine.DirectBurn(), 0);
+    EXPECT_EQ(ordwin.downloads, 3) << "DirectBurn returns at once";
+
+    // A failing status call ends the polling silently; the block is then judged.
+    ordwin.readResult = 0;
+    ordwin.statusResult = kNotConnected;
+    ordwin.ram[0x64] = 0x5C;
+    ports.messages.shown.clear();
+    EXPECT_EQ(engine.DirectBurn(), 1);
+    EXPECT_EQ(Boxes(),
+              (V{"Undefined Burn Result!: 0x00-0x00", "Undefined Burn Result!: 0x00-0x00"}));
+    EXPECT_EQ(ordwin.Count("SetTargetHalt"), 0);
+    EXPECT_TRUE(ports.messages.shown.size() == 2);
+}
+
+TEST_F(BurnEngine, EngineOwnRefusals) {
+    host.connected = 0;
+    Write(Nbf(1, 1));
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(Boxes(), V{"Please connect to device prior to burn execution."});
+    EXPECT_TRUE(host.lines.empty());
+    host.connected = 1;
+    path = WidenText(dir.path().toStdString() + "/missing.nbf");
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(ports.messages.LastText(), "Failed to open NVB file: " + Narrow(path) + "\n");
+    EXPECT_EQ(host.lines, V{"Processing burn file...\n"});
+    // A directory where the temporary file should go.
+    path = WidenText(dir.path().toStdString() + "/b.nbf");
+    QDir(dir.path()).mkdir(QStringLiteral("Burn1.hex"));
+    EXPECT_EQ(engine.DirectBurn(), 0);
+    EXPECT_EQ(ports.messages.LastText(), "Failed to open hex file: Burn1.hex\n");
+    EXPECT_EQ(ordwin.downloads, 0);
+}
+
+TEST_F(BurnEngine, NoSecondOperationWhileOneRuns) {
+    Write(Nbf(1, 1));
+    ordwin.pollsToStop = 2;
+    int nested = -1, nestedCompose = -1;
+    bool busySeen = false;
+    ordwin.onPoll = [&] {
+        if (nested != -1) return;
+        busySeen = engine.Gate().Busy();
+        nested = engine.Burn();
+        nestedCompose = engine.Compose();
+    };
+    EXPECT_EQ(engine.Burn(), 1);
+    EXPECT_TRUE(busySeen);
+    EXPECT_EQ(nested, 0);
+    EXPECT_EQ(nestedCompose, 0);
+    EXPECT_EQ(ordwin.downloads, 1);
+    EXPECT_EQ(Boxes(), V{"Burn Succeeded"});
+    EXPECT_FALSE(engine.Gate().Busy());
+}
+
+}  // namespace
+}  // namespace cindral

@@ -1,0 +1,157 @@
+// The Direct Burn page offscreen: its defaults, refusals, file choosers, the
+// line-break replacement and Compose and Burn through its engine.
+#include <QTest>
+
+#include "burn/device_page.h"
+#include "burn/direct_burn_page.h"
+#include "burn_test_support.h"
+
+namespace cindral {
+namespace {
+
+using test::Narrow;
+using test::ProgramDir;
+using test::TestPorts;
+
+class DirectBurnPage : public ::testing::Test {
+  protected:
+    DirectBurnPage()
+        : device(ordwin, ports.messages), page(ordwin, ports.ports(), device, dir.Wide()) {
+        device.SetConnected(1);
+    }
+    void Warned(const std::string& text) {
+        EXPECT_EQ(ports.messages.LastText(), text);
+        EXPECT_EQ(Narrow(ports.messages.shown.back().caption), "Warning!");
+    }
+
+    test::FakeOrdwin ordwin;
+    TestPorts ports;
+    ProgramDir dir;
+    CDeviceInformation device;
+    CDirectBurnDlg page;
+};
+
+TEST_F(DirectBurnPage, DefaultsAndRefusals) {
+    EXPECT_TRUE(page.FileRadio().isChecked());
+    EXPECT_TRUE(page.LogicOrRadio().isChecked());
+    EXPECT_FALSE(page.StrictRadio().isChecked());
+    EXPECT_EQ(page.BurnButton().objectName(), QStringLiteral("1032"));
+
+    page.OnCompose();
+    Warned("An NVM Burn File is required.");
+    page.OnBurn();
+    Warned("An NVM Burn File is required.");
+    page.NvmBurnFileEdit().setText(QString::fromStdString(dir / "o.nbf"));
+    page.OnCompose();
+    Warned("A Direct Burn File is required.");
+    page.DirectRadio().setChecked(true);
+    page.OnCompose();
+    Warned("Text is required for Composing.");
+    test::WriteAll(dir / "o.nbf", "[Burn]\r\nCount=1\r\n");
+    page.OnBurn();
+    Warned("Text is required to execute the Burn.");
+    EXPECT_EQ(ordwin.Count("Download"), 0);
+    EXPECT_TRUE(device.OutputBox().toPlainText().isEmpty());
+}
+
+TEST_F(DirectBurnPage, TypedLinesReachTheComposerAsOneLine) {
+    dir.ScriptComposer("for a in \"$@\"; do echo \"[$a]\"; done");
+    page.DirectRadio().setChecked(true);
+    page.TextEdit().setPlainText(QStringLiteral("@0300 01\n02\n@0310 03"));
+    page.NvmBurnFileEdit().setText(QString::fromStdString(dir / "o.nbf"));
+    page.StrictRadio().setChecked(true);
+    page.OnCompose();
+    EXPECT_EQ(Narrow(page.Engine().DirectCommandLine()),
+              dir.Path() + "marlspin  --dir_burn_str=\"@0300 01 02 @0310 03\" --nvm_burn_file=" +
+                  (dir / "o.nbf") + " --mode_strict ");
+    EXPECT_EQ(ports.messages.LastText(), "Direct Compose run completed successfully.");
+    EXPECT_EQ(page.TextEdit().toPlainText(), QStringLiteral("@0300 01\n02\n@0310 03"))
+        << "the box keeps its line breaks";
+    const QString log = device.OutputBox().toPlainText();
+    EXPECT_TRUE(log.contains(QStringLiteral("[--dir_burn_str=@0300 01 02 @0310 03]")))
+        << log.toStdString();
+    EXPECT_EQ(ReplaceLineBreaks(u"a\r\nb\rc\nd"), u"a  b c d");
+}
+
+TEST_F(DirectBurnPage, ComposesADirectFileWithTheRealComposer) {
+    test::WriteAll(dir / "in.mem", "@1F00 01 02 // two bytes\n");
+    ports.files.answers = {WidenText(dir / "in.mem")};
+    page.OnOpenDirectBurnFile();
+    EXPECT_EQ(page.DirectBurnFileEdit().text().toStdString(), dir / "in.mem");
+    test::WriteAll(dir / "o.nbf", "old");
+    ports.files.answers = {WidenText(dir / "o.nbf")};
+    page.OnNewNvmBurnFile();
+    EXPECT_EQ(test::ReadAll(dir / "o.nbf"), "") << "New... empties an existing file";
+    page.OnCompose();
+    EXPECT_EQ(ports.messages.LastText(), "Direct Compose run completed successfully.");
+    EXPECT_NE(test::ReadAll(dir / "o.nbf").find("in.mem 0x1F00 0x1F01 0x0002 2 OK\r\n"),
+              std::string::npos);
+
+    // Composing again over it asks first.
+    ports.messages.answers = {MsgResult::Cancel};
+    page.OnCompose();
+    EXPECT_NE(ports.messages.LastText().find("exists!"), std::string::npos);
+    page.OverwriteBox().setChecked(true);
+    page.OnCompose();
+    EXPECT_EQ(ports.messages.LastText(), "Direct Compose run completed successfully.");
+}
+
+TEST_F(DirectBurnPage, SpacesInChosenPathsAreRefused) {
+    ports.files.answers = {u"/a dir/x.mem", u"/b/y z.nbf", u"/c d/n.nbf"};
+    page.OnOpenDirectBurnFile();
+    page.OnOpenNvmBurnFile();
+    page.OnNewNvmBurnFile();
+    EXPECT_EQ(ports.messages.shown.size(), 3u);
+    for (const auto& s : ports.messages.shown) {
+        EXPECT_EQ(Narrow(s.text), "Spaces are not allowed in the file name or file path.");
+        EXPECT_EQ(Narrow(s.caption), "Error!");
+    }
+    EXPECT_TRUE(page.DirectBurnFileEdit().text().isEmpty());
+    EXPECT_TRUE(page.NvmBurnFileEdit().text().isEmpty());
+}
+
+// The window is busy while a burn runs: a second Burn press starts nothing.
+class BusyBurner : public test::FakeOrdwin {
+  public:
+    std::function<void()> onPoll;
+    int downloads = 0;
+    int Download(char*, int, int, int, int, int, int) override { return ++downloads, 0; }
+    int SetRAMMemory(uint8_t*, unsigned, unsigned) override { return 0; }
+    int GetTargetStatus(int* s) override {
+        if (onPoll) onPoll();
+        *s = 1;
+        ram[0x64] = 0x5C;
+        return 0;
+    }
+};
+
+TEST(DirectBurnBusy, SecondBurnPressDuringABurnStartsNothing) {
+    BusyBurner ordwin;
+    TestPorts ports;
+    ProgramDir dir;
+    CDeviceInformation device(ordwin, ports.messages);
+    device.SetConnected(1);
+    CDirectBurnDlg page(ordwin, ports.ports(), device, dir.Wide());
+    QTemporaryDir work;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    test::WriteAll(dir / "o.nbf", "[Burn]\r\nCount=1\r\n;\r\nI\r\n:00000001FF\r\n");
+    page.DirectRadio().setChecked(true);
+    page.TextEdit().setPlainText(QStringLiteral("@1F00 01"));
+    page.NvmBurnFileEdit().setText(QString::fromStdString(dir / "o.nbf"));
+    bool disabledDuring = false;
+    ordwin.onPoll = [&] {
+        disabledDuring = !page.BurnButton().isEnabled();
+        page.BurnButton().click();
+        page.OnBurn();
+    };
+    page.BurnButton().click();
+    QDir::setCurrent(before);
+    EXPECT_EQ(ordwin.downloads, 1);
+    EXPECT_TRUE(disabledDuring);
+    EXPECT_TRUE(page.isEnabled()) << "enabled again afterwards";
+    EXPECT_EQ(test::Texts(ports.messages), "Burn Succeeded|");
+}
+
+}  // namespace
+}  // namespace cindral

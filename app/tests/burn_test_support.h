@@ -1,0 +1,97 @@
+// Shared pieces of the compose and burn tests: a recording engine host, a
+// program directory holding the real composer, and file helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/nvm_engine.h"
+#include "core/text.h"
+#include "fake_ordwin.h"
+
+namespace cindral::test {
+
+inline std::string Narrow(const std::u16string& s) {
+    return NarrowText(s, s.size() + 1);
+}
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void WriteAll(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The Device page as the engine sees it. Appended files are read at once, and
+// each append remembers how many message boxes had been shown by then.
+class RecordingHost : public IEngineHost {
+  public:
+    explicit RecordingHost(ScriptedMessages& messages) : messages_(messages) {}
+    int connected = 1;
+    std::vector<std::string> lines;
+    std::string appended;
+    std::vector<std::size_t> boxesBeforeAppend;
+
+    int DeviceConnected() override { return connected; }
+    void WriteOutputLine(const std::u16string& text) override { lines.push_back(Narrow(text)); }
+    void AppendOutputFile(const std::string& path) override {
+        boxesBeforeAppend.push_back(messages_.shown.size());
+        appended += ReadAll(path);
+    }
+    bool Logged(const std::string& line) const {
+        for (const std::string& l : lines)
+            if (l == line) return true;
+        return false;
+    }
+
+  private:
+    ScriptedMessages& messages_;
+};
+
+// A program directory of its own per test, with the real composer linked in, so
+// that "marlspin.log" of parallel tests never collide.
+class ProgramDir {
+  public:
+    ProgramDir() {
+        path_ = dir_.path().toStdString() + "/";
+        std::error_code ec;
+        std::filesystem::create_symlink(std::string(CINDRAL_TEST_BIN_DIR) + "marlspin",
+                                        path_ + "marlspin", ec);
+    }
+    // Replaces the composer by a shell script.
+    void ScriptComposer(const std::string& body) {
+        std::filesystem::remove(path_ + "marlspin");
+        WriteAll(path_ + "marlspin", "#!/bin/sh\n" + body + "\n");
+        std::filesystem::permissions(path_ + "marlspin", std::filesystem::perms::owner_all);
+    }
+    const std::string& Path() const { return path_; }
+    std::u16string Wide() const { return WidenText(path_); }
+    std::string operator/(const std::string& name) const { return path_ + name; }
+
+  private:
+    QTemporaryDir dir_;
+    std::string path_;
+};
+
+inline const char* kBootHex =  // 16 bytes at 0x0000 and one at 0x0020
+    ":10000000000102030405060708090A0B0C0D0E0F78\r\n:01002000558A\r\n:00000001FF\r\n";
+
+inline std::string Texts(const ScriptedMessages& m) {
+    std::string out;
+    for (const auto& s : m.shown) out += Narrow(s.text) + "|";
+    return out;
+}
+
+}  // namespace cindral::test

@@ -1,0 +1,268 @@
+// The Main page offscreen: file lists, first boot address, option enabling,
+// burn file choice, the map list and Compose with the real composer.
+#include <QTest>
+
+#include "burn/device_page.h"
+#include "burn_test_support.h"
+#include "compose/main_page.h"
+#include "compose/nvm_address_dlg.h"
+
+namespace cindral {
+namespace {
+
+using test::Narrow;
+using test::ProgramDir;
+using test::TestPorts;
+
+class MainPage : public ::testing::Test {
+  protected:
+    MainPage() : device(ordwin, ports.messages), page(ordwin, ports.ports(), device, dir.Wide()) {
+        device.SetConnected(1);
+    }
+    void Add(bool boot, const std::string& path) {
+        ports.files.answers.push_back(WidenText(path));
+        boot ? page.OnAddBootFile() : page.OnAddAppFile();
+    }
+    void Select(CListCtrlStyled& list, int row) {
+        list.clearSelection();
+        list.topLevelItem(row)->setSelected(true);
+    }
+    std::string Cell(CListCtrlStyled& list, int row, int col) {
+        return list.GetItemText(row, col).toStdString();
+    }
+    QPushButton* Button(int id) { return page.findChild<QPushButton*>(QString::number(id)); }
+    std::string State() {
+        // Ticked/enabled of 1023..1030 as "Te" letters: upper = ticked, '-' = disabled.
+        std::string s;
+        for (int id = 1023; id <= 1030; ++id) {
+            QCheckBox& b = page.Box(id);
+            s += b.isChecked() ? 'T' : 't';
+            s += b.isEnabled() ? 'e' : '-';
+            s += ' ';
+        }
+        return s + (page.StrictRadio().isChecked() ? "S" : "s");
+    }
+    std::string Line() {
+        page.FillEngine();
+        return Narrow(page.Engine().ComposeCommandLine());
+    }
+
+    test::FakeOrdwin ordwin;
+    TestPorts ports;
+    ProgramDir dir;
+    CDeviceInformation device;
+    CMainDlg page;
+};
+
+TEST_F(MainPage, ControlsAtCreation) {
+    EXPECT_EQ(page.TemplateId(), 130);
+    EXPECT_EQ(page.BootList().objectName(), QStringLiteral("1003"));
+    EXPECT_EQ(page.MapList().columnCount(), 4);
+    EXPECT_EQ(page.MapList().headerItem()->text(3), QStringLiteral("Conflict"));
+    EXPECT_EQ(page.MapList().columnWidth(0), 300);
+    EXPECT_EQ(page.BootList().columnWidth(0), 227);
+    EXPECT_EQ(page.BurnButton().text(), QStringLiteral("Burn"));
+    EXPECT_FALSE(page.findChild<QLineEdit*>(QStringLiteral("1014"))->isVisibleTo(&page));
+    EXPECT_EQ(page.findChild<QLineEdit*>(QStringLiteral("1014"))->text(), QStringLiteral("0"));
+    EXPECT_EQ(State(), "te te te t- t- t- t- t- S");
+}
+
+TEST_F(MainPage, FirstBootFileGetsTheFirstBootAddress) {
+    Add(true, "/p/boot1.hex");
+    EXPECT_EQ(Cell(page.BootList(), 0, 1), "0");
+    page.SetFirstBootAddress(u"0x0200");
+    EXPECT_EQ(Cell(page.BootList(), 0, 1), "0x0200");
+    Add(true, "/p/boot2.mem");
+    Add(false, "/p/app.hex");
+    EXPECT_EQ(Cell(page.BootList(), 1, 1), "0");
+    EXPECT_EQ(Cell(page.AppList(), 0, 1), "0");
+    EXPECT_EQ(page.BootEntries()[1].hexFlag, 0);
+    EXPECT_EQ(page.AppEntries()[0].fileName, u"app.hex");
+    EXPECT_EQ(page.AppEntries()[0].hexFlag, 1);
+
+    // Removing row 0 through the context menu: the new row 0 takes the address.
+    Select(page.BootList(), 0);
+    page.SetMenuRunner(
+        [](QMenu& menu, const QPoint&) { return menu.actions().at(0)->menu()->actions().at(0); });
+    page.OnListContextMenu(true, QPoint());
+    ASSERT_EQ(page.BootCount(), 1);
+    EXPECT_EQ(Cell(page.BootList(), 0, 0), "boot2.mem");
+    EXPECT_EQ(Cell(page.BootList(), 0, 1), "0x0200");
+    EXPECT_EQ(page.BootEntries()[0].nvmAddress, u"0x0200");
+
+    page.SetFirstBootAddress(u"");
+    EXPECT_EQ(page.FirstBootAddress(), u"0x0200");
+    page.OnClearBootFiles();
+    EXPECT_EQ(page.BootCount(), 0);
+    EXPECT_TRUE(page.BootEntries().empty());
+    Add(true, "/p/again.hex");
+    EXPECT_EQ(Cell(page.BootList(), 0, 1), "0x0200") << "Clear All keeps the first address";
+}
+
+TEST_F(MainPage, NvmAddressDialogAndItsRefusals) {
+    page.OnAppNvmAddress();
+    EXPECT_EQ(ports.messages.LastText(), "Make a selection from the App Files list.");
+    page.OnBootNvmAddress();
+    EXPECT_EQ(ports.messages.LastText(), "Make a selection from the User Boot list.");
+    Add(true, "/p/b0.hex");
+    Add(true, "/p/b1.hex");
+    Add(false, "/p/a0.mem");
+    Select(page.BootList(), 0);
+    page.OnBootNvmAddress();
+    EXPECT_EQ(ports.messages.LastText(), "This address is not editable.");
+    EXPECT_EQ(Cell(page.BootList(), 0, 1), "0");
+
+    std::string shownText;
+    page.SetModalRunner([&](QDialog& d) {
+        auto& dlg = static_cast<CNVMAddressDlg&>(d);
+        shownText = dlg.Edit().text().toStdString();
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("NVM Address"));
+        dlg.Edit().setText(QStringLiteral("not checked"));
+        dlg.accept();
+        return static_cast<int>(QDialog::Accepted);
+    });
+    Select(page.BootList(), 1);
+    page.OnBootNvmAddress();
+    EXPECT_EQ(shownText, "0x0000");
+    EXPECT_EQ(Cell(page.BootList(), 1, 1), "not checked");
+    EXPECT_EQ(page.BootEntries()[1].nvmAddress, u"not checked");
+    page.SetModalRunner([](QDialog&) { return static_cast<int>(QDialog::Rejected); });
+    Select(page.AppList(), 0);
+    page.OnAppNvmAddress();
+    EXPECT_EQ(page.AppEntries()[0].nvmAddress, u"0");
+}
+
+TEST_F(MainPage, PathsWithSpacesAreRefused) {
+    Add(true, "/my files/b.hex");
+    EXPECT_EQ(page.BootCount(), 0);
+    EXPECT_EQ(ports.messages.LastText(), "Spaces are not allowed in the file name or file path.");
+    EXPECT_EQ(Narrow(ports.messages.shown.back().caption), "Error!");
+    ports.files.answers.push_back(WidenText(dir / "a b.nbf"));
+    page.OnNewBurnFile();
+    EXPECT_TRUE(page.BurnFilePath().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "a b.nbf"));
+}
+
+TEST_F(MainPage, BootStatusLocksWhatTheChipMadePermanent) {
+    page.SetBootStatus(0x45);
+    EXPECT_EQ(State(), "T- te te te t- t- t- T- S");
+    page.Box(1024).click();  // Run ticked
+    EXPECT_EQ(State(), "T- Te te te te te te T- S");
+    page.Box(1027).setChecked(true);
+    page.Box(1024).click();  // Run unticked: C2 Disable stays locked ticked
+    EXPECT_EQ(State(), "T- te te te t- t- t- T- S");
+
+    page.SetConnected(0);
+    EXPECT_EQ(State(), "te te te t- t- t- t- t- S");
+    page.SetBootStatus(0x07);
+    EXPECT_EQ(State(), "T- T- te te te te te te S");
+    page.Box(1027).setChecked(true);
+    page.Box(1030).setChecked(true);
+    page.LogicOrRadio().setChecked(true);
+    page.SetConnected(0);
+    EXPECT_EQ(State(), "te te te t- T- t- t- t- S") << "NVM Disable keeps its tick";
+
+    // User alone switches Exe User Boot.
+    page.Box(1023).click();
+    EXPECT_EQ(State(), "Te te te te T- t- t- t- S");
+    page.Box(1026).setChecked(true);
+    page.Box(1023).click();
+    EXPECT_EQ(State(), "te te te t- T- t- t- t- S");
+}
+
+TEST_F(MainPage, DisabledTickedOptionsStillReachTheComposer) {
+    page.SetBootStatus(0x47);
+    Add(true, "/p/PROG.HEX");
+    EXPECT_EQ(Line(), dir.Path() +
+                          "marlspin  --boot_mem=/p/PROG.HEX 0 --nvm_burn_file= --state=run "
+                          " --bf_c2_dis  --mode_strict ");
+    page.OnBurn();
+    EXPECT_EQ(ports.messages.LastText(), "An NVM Burn File is required.");
+    EXPECT_EQ(Narrow(ports.messages.shown.back().caption), "Warning!");
+}
+
+TEST_F(MainPage, ComposeAppendsTheExtensionAndShowsTheMap) {
+    test::WriteAll(dir / "boot.hex", test::kBootHex);
+    test::WriteAll(dir / "app.mem", "@1F C0 C1\n");
+    page.SetFirstBootAddress(u"0x0200");
+    Add(true, dir / "boot.hex");
+    Add(false, dir / "app.mem");
+    Select(page.AppList(), 0);
+    page.SetModalRunner([](QDialog& d) {
+        static_cast<CNVMAddressDlg&>(d).Edit().setText(QStringLiteral("0x0201"));
+        static_cast<CNVMAddressDlg&>(d).accept();
+        return static_cast<int>(QDialog::Accepted);
+    });
+    page.OnAppNvmAddress();
+
+    page.OnCompose();
+    EXPECT_EQ(ports.messages.LastText(), "An NVM Burn File is required.");
+    page.BurnFileEdit().setText(QString::fromStdString(dir / "out"));
+    Button(1011)->click();
+    EXPECT_EQ(page.BurnFileEdit().text().toStdString(), dir / "out.nbf");
+    ASSERT_EQ(page.MapCount(), 2) << test::Texts(ports.messages);
+    EXPECT_EQ(Cell(page.MapList(), 0, 0), "boot.hex");
+    EXPECT_EQ(Cell(page.MapList(), 0, 1), "0x0200 .. 0x0220");
+    EXPECT_EQ(Cell(page.MapList(), 0, 2), "0x0021 (33)");
+    EXPECT_EQ(Cell(page.MapList(), 1, 1), "0x0220 .. 0x0221");
+    EXPECT_EQ(Cell(page.MapList(), 0, 3), "Conflict");
+    EXPECT_EQ(Cell(page.MapList(), 1, 3), "Conflict");
+    for (int col = 0; col < 4; ++col)
+        EXPECT_EQ(page.MapList().TextColourOf(1, col), QColor(255, 0, 0));
+    EXPECT_EQ(page.ConflictFlag(), 1);
+    EXPECT_EQ(page.ErrorFlag(), 0);
+    EXPECT_EQ(ports.messages.LastText(), "Compose run complete.\nAddress Conflict detected!");
+    EXPECT_EQ(Narrow(device.OutputBox().toPlainText().toStdU16String()).find("Invoking Marlspin"),
+              9u);
+
+    // Composing again over the existing file asks first; Cancel keeps everything.
+    ports.messages.answers = {MsgResult::Cancel};
+    page.OnCompose();
+    EXPECT_NE(ports.messages.LastText().find("exists!"), std::string::npos);
+    EXPECT_EQ(page.MapCount(), 2);
+
+    // Logic OR: the overlap is an overlay and the run is clean.
+    page.LogicOrRadio().setChecked(true);
+    page.findChild<QCheckBox*>(QStringLiteral("1018"))->setChecked(true);
+    page.OnCompose();
+    EXPECT_EQ(ports.messages.LastText(), "Compose run completed successfully.");
+    EXPECT_EQ(Cell(page.MapList(), 1, 3), "Overlay");
+    EXPECT_NE(page.MapList().TextColourOf(1, 2), QColor(255, 0, 0)) << "new rows, normal colour";
+}
+
+TEST_F(MainPage, NameThatMentionsTheExtensionIsLeftAlone) {
+    page.BurnFileEdit().setText(QString::fromStdString(dir / "a.nbf.txt"));
+    device.SetConnected(0);
+    page.OnCompose();
+    EXPECT_EQ(page.BurnFilePath(), WidenText(dir / "a.nbf.txt"));
+    EXPECT_EQ(ports.messages.LastText(), "Please connect to device prior to Compose execution.");
+}
+
+TEST_F(MainPage, BurnFileChoiceReloadsTheMap) {
+    const std::string map = "[Compose Map]\r\nx.hex 0x0200 0x0201 0x0002 2 Error: outside\r\n;\r\n";
+    test::WriteAll(dir / "typed.nbf", map);
+    page.BurnFileEdit().setText(QString::fromStdString(dir / "typed.nbf"));
+    ASSERT_EQ(page.MapCount(), 1);
+    EXPECT_EQ(page.ErrorFlag(), 1);
+    page.BurnFileEdit().setText(QString::fromStdString(dir / "nothing-here.nbf"));
+    EXPECT_EQ(page.MapCount(), 1) << "a file that does not open leaves the map";
+
+    ports.files.answers.push_back(WidenText(dir / "typed.nbf"));
+    page.OnNewBurnFile();
+    EXPECT_EQ(test::ReadAll(dir / "typed.nbf"), "") << "New... empties an existing file";
+    EXPECT_EQ(page.MapCount(), 0);
+
+    test::WriteAll(dir / "other.nbf", map + map);
+    ports.files.answers.push_back(WidenText(dir / "other.nbf"));
+    page.OnOpenBurnFile();
+    EXPECT_EQ(page.BurnFileEdit().text().toStdString(), dir / "other.nbf");
+    EXPECT_EQ(page.MapCount(), 1) << "exactly one file's report, up to its ';' line";
+}
+
+TEST_F(MainPage, EnterDoesNothing) {
+    QTest::keyClick(&page, Qt::Key_Return);
+    EXPECT_TRUE(ports.messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace cindral

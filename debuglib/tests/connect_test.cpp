@@ -124,7 +124,8 @@ TEST_F(Connection, SiblingNeedsTheZeltraConnectionState) {
 }
 
 TEST_F(Connection, UnknownFamilyIsRefused) {
-    Use("VZ0001:target=20/01");
+    // Family 0x31 (49) lies past the last family the database knows.
+    Use("VZ0001:target=31/01");
     EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 1), ORDWIN_E_UNKNOWN_DEVICE);
     EXPECT_EQ(Connected(), 0);
 }

@@ -49,7 +49,7 @@ TEST(DeviceDatabase, NamesWithinTheFamily) {
 
 TEST(DeviceDatabase, KnownFamiliesOnly) {
     EXPECT_TRUE(DeviceDatabase::IsKnownDevice(36, 1, 0xD0));
-    EXPECT_FALSE(DeviceDatabase::IsKnownDevice(32, 1, 0x01));
+    EXPECT_FALSE(DeviceDatabase::IsKnownDevice(60, 1, 0x01));
     DeviceRecord record{};
     DeviceTraits traits;
     EXPECT_EQ(DeviceDatabase::BuildRecord(record, traits, 60, 0, 0, 0), ORDWIN_E_STORE_MISSING);

@@ -136,6 +136,40 @@ void CDirectBurnDlg::UpdateData(bool save) {
     }
     m_directFileEdit->setText(ToQ(m_directBurnFile));
     m_nvmFileEdit->setText(ToQ(m_nvmBurnFile));
+    if (FromQ(m_textEdit->toPlainText()) != m_directText)
+        m_textEdit->setPlainText(ToQ(m_directText));
+}
+
+void CDirectBurnDlg::StoreDirectBurnSettings(SettingsWriter& out) {
+    UpdateData(true);
+    for (QAbstractButton* b :
+         {static_cast<QAbstractButton*>(m_fromFile), static_cast<QAbstractButton*>(m_fromText),
+          static_cast<QAbstractButton*>(m_strict), static_cast<QAbstractButton*>(m_logicOr),
+          static_cast<QAbstractButton*>(m_overwrite)})
+        out.WriteInt(b->isChecked() ? 1 : 0);
+    out.WriteString(m_directBurnFile);
+    out.WriteString(m_nvmBurnFile);
+    out.WriteString(m_directText);
+}
+
+void CDirectBurnDlg::LoadDirectBurnSettings(SettingsReader& in) {
+    auto read = [&] {
+        for (QAbstractButton* b :
+             {static_cast<QAbstractButton*>(m_fromFile), static_cast<QAbstractButton*>(m_fromText),
+              static_cast<QAbstractButton*>(m_strict), static_cast<QAbstractButton*>(m_logicOr),
+              static_cast<QAbstractButton*>(m_overwrite)}) {
+            int32_t state = 0;
+            if (!in.ReadInt(state)) return;
+            if (state != 0 || b == m_overwrite) b->setChecked(state != 0);
+        }
+        for (std::u16string* field : {&m_directBurnFile, &m_nvmBurnFile, &m_directText}) {
+            std::u16string value;
+            if (!in.ReadString(value)) return;
+            *field = std::move(value);
+        }
+    };
+    read();
+    UpdateData(false);
 }
 
 bool CDirectBurnDlg::RefuseSpaces(const std::u16string& path) {

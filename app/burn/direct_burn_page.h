@@ -10,6 +10,7 @@
 
 #include "compose/engine_host.h"
 #include "core/nvm_engine.h"
+#include "core/settings_archive.h"
 #include "shell/my_button.h"
 #include "shell/page_base.h"
 
@@ -33,6 +34,10 @@ class CDirectBurnDlg : public CPageDlg {
     // The page keeps the flag; the engine checks the Device page's own.
     void SetConnected(int flag) { m_bConnected = flag; }
     int Connected() const { return m_bConnected; }
+
+    // The page's part of a settings file; a stream error keeps what was read.
+    void StoreDirectBurnSettings(SettingsWriter& out);
+    void LoadDirectBurnSettings(SettingsReader& in);
 
     void OnOpenDirectBurnFile();
     void OnOpenNvmBurnFile();

@@ -305,18 +305,74 @@ void CMainDlg::AddFile(bool boot) {
     if (!chosen) return;
     const std::u16string& path = *chosen;
     if (RefuseSpaces(path)) return;
-    CListCtrlStyled& list = boot ? m_bootList : m_appList;
-    int& count = boot ? m_bootCount : m_appCount;
-    std::vector<NVMData>& entries = boot ? m_bootEntries : m_appEntries;
     NVMData entry;
     entry.fullPath = path;
     entry.fileName = FileNameOf(path);
-    entry.nvmAddress = boot && count == 0 ? m_firstBootAddress : u"0";
+    entry.nvmAddress = boot && m_bootCount == 0 ? m_firstBootAddress : u"0";
     entry.hexFlag = HexFlagOf(entry.fileName);
+    AppendEntry(boot, std::move(entry));
+}
+
+void CMainDlg::AppendEntry(bool boot, NVMData entry) {
+    CListCtrlStyled& list = boot ? m_bootList : m_appList;
+    int& count = boot ? m_bootCount : m_appCount;
     list.InsertItem(count, ToQ(entry.fileName));
     list.SetItemText(count, 1, ToQ(entry.nvmAddress));
     ++count;
-    entries.push_back(std::move(entry));
+    (boot ? m_bootEntries : m_appEntries).push_back(std::move(entry));
+}
+
+void CMainDlg::StoreMainSettings(SettingsWriter& out) {
+    UpdateData(true);
+    for (const std::vector<NVMData>* list : {&m_bootEntries, &m_appEntries}) {
+        out.WriteInt(static_cast<int32_t>(list->size()));
+        for (const NVMData& e : *list) {
+            out.WriteInt(e.hexFlag);
+            out.WriteString(e.fileName);
+            out.WriteString(e.fullPath);
+            out.WriteString(e.nvmAddress);
+        }
+    }
+    out.WriteString(m_burnFilePath);
+    out.WriteInt(m_overwrite->isChecked() ? 1 : 0);
+    for (int id = kUser; id <= kC2Disable; ++id) out.WriteInt(Box(id).isChecked() ? 1 : 0);
+    out.WriteInt(m_strict->isChecked() ? 1 : 0);
+    out.WriteInt(m_logicOr->isChecked() ? 1 : 0);
+}
+
+void CMainDlg::LoadMainSettings(SettingsReader& in) {
+    auto read = [&] {
+        for (bool boot : {true, false}) {
+            int32_t count = 0;
+            if (!in.ReadInt(count)) return;
+            for (int32_t i = 0; i < count; ++i) {
+                NVMData e;
+                if (!in.ReadInt(e.hexFlag) || !in.ReadString(e.fileName) ||
+                    !in.ReadString(e.fullPath) || !in.ReadString(e.nvmAddress))
+                    return;
+                AppendEntry(boot, std::move(e));
+            }
+        }
+        std::u16string path;
+        if (!in.ReadString(path)) return;
+        m_burnFilePath = path;
+        int32_t state = 0;
+        if (!in.ReadInt(state)) return;
+        m_overwrite->setChecked(state != 0);
+        for (int id = kUser; id <= kC2Disable; ++id) {
+            if (!in.ReadInt(state)) return;
+            Box(id).setChecked(state != 0);
+        }
+        if (!in.ReadInt(state)) return;
+        m_strict->setChecked(state != 0);
+        if (!in.ReadInt(state)) return;
+        m_logicOr->setChecked(state != 0);
+    };
+    read();
+    if (!m_burnFilePath.empty()) ReloadMap(m_burnFilePath);
+    if (Box(kUser).isChecked()) OnUserClicked();
+    if (Box(kRun).isChecked()) OnRunClicked();
+    UpdateData(false);
 }
 
 void CMainDlg::ClearList(bool boot) {

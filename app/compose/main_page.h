@@ -20,6 +20,7 @@
 #include "core/command_line.h"
 #include "core/compose_map.h"
 #include "core/nvm_engine.h"
+#include "core/settings_archive.h"
 #include "shell/list_ctrl_styled.h"
 #include "shell/my_button.h"
 #include "shell/page_base.h"
@@ -42,6 +43,11 @@ class CMainDlg : public CPageDlg {
     void SetConnected(int flag);
     void SetBootStatus(uint8_t value);
     void SetFirstBootAddress(const std::u16string& text);
+
+    // The page's part of a settings file. Loading appends the stored entries to
+    // those listed; a stream error keeps what was read until then.
+    void StoreMainSettings(SettingsWriter& out);
+    void LoadMainSettings(SettingsReader& in);
 
     void ReadComposeMap(const std::u16string& path);
     void ReloadMap(const std::u16string& path);
@@ -97,6 +103,7 @@ class CMainDlg : public CPageDlg {
   private:
     void BuildControls();
     void AddFile(bool boot);
+    void AppendEntry(bool boot, NVMData entry);
     void ClearList(bool boot);
     void EditAddress(bool boot);
     void UpdateData(bool save);

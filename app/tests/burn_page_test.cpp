@@ -110,6 +110,40 @@ TEST_F(DirectBurnPage, SpacesInChosenPathsAreRefused) {
     EXPECT_TRUE(page.NvmBurnFileEdit().text().isEmpty());
 }
 
+TEST_F(DirectBurnPage, SettingsRoundTrip) {
+    SettingsWriter empty;
+    page.StoreDirectBurnSettings(empty);
+    EXPECT_EQ(empty.Bytes().size(), 32u) << "five states and three empty strings";
+    page.DirectRadio().setChecked(true);
+    page.StrictRadio().setChecked(true);
+    page.OverwriteBox().setChecked(true);
+    page.DirectBurnFileEdit().setText(QStringLiteral("/d/in.mem"));
+    page.NvmBurnFileEdit().setText(QStringLiteral("/d/o.nbf"));
+    page.TextEdit().setPlainText(QStringLiteral("@0300 01\n02"));
+    SettingsWriter out;
+    page.StoreDirectBurnSettings(out);
+
+    CDirectBurnDlg other(ordwin, ports.ports(), device, dir.Wide());
+    SettingsReader in(out.Bytes());
+    other.LoadDirectBurnSettings(in);
+    EXPECT_TRUE(other.DirectRadio().isChecked());
+    EXPECT_TRUE(other.StrictRadio().isChecked());
+    EXPECT_TRUE(other.OverwriteBox().isChecked());
+    EXPECT_EQ(other.DirectBurnFileEdit().text(), QStringLiteral("/d/in.mem"));
+    EXPECT_EQ(other.NvmBurnFileEdit().text(), QStringLiteral("/d/o.nbf"));
+    EXPECT_EQ(other.TextEdit().toPlainText(), QStringLiteral("@0300 01\n02"));
+
+    // Cut inside the first path: the states are kept, no path is.
+    std::vector<uint8_t> bytes = out.Bytes();
+    bytes.resize(5 * 4 + 4 + 2);
+    CDirectBurnDlg cut(ordwin, ports.ports(), device, dir.Wide());
+    SettingsReader cutIn(bytes);
+    cut.LoadDirectBurnSettings(cutIn);
+    EXPECT_TRUE(cut.DirectRadio().isChecked());
+    EXPECT_TRUE(cut.DirectBurnFileEdit().text().isEmpty());
+    EXPECT_TRUE(cut.NvmBurnFileEdit().text().isEmpty());
+}
+
 // The window is busy while a burn runs: a second Burn press starts nothing.
 class BusyBurner : public test::FakeOrdwin {
   public:

@@ -259,6 +259,63 @@ TEST_F(MainPage, BurnFileChoiceReloadsTheMap) {
     EXPECT_EQ(page.MapCount(), 1) << "exactly one file's report, up to its ';' line";
 }
 
+TEST_F(MainPage, SettingsRoundTripAndShortFiles) {
+    SettingsWriter empty;
+    page.StoreMainSettings(empty);
+    EXPECT_EQ(empty.Bytes().size(), 56u) << "two counts, one empty string, eleven states";
+
+    test::WriteAll(dir / "m.nbf", "[Compose Map]\r\nb.hex 0x0200 0x0201 0x0002 2 OK\r\n;\r\n");
+    Add(true, "/p/b.hex");
+    Add(true, "/p/c.mem");
+    Add(false, "/p/a.mem");
+    page.BurnFileEdit().setText(QString::fromStdString(dir / "m.nbf"));
+    page.findChild<QCheckBox*>(QStringLiteral("1018"))->setChecked(true);
+    page.Box(1024).click();
+    page.Box(1029).setChecked(true);
+    page.LogicOrRadio().setChecked(true);
+    SettingsWriter out;
+    page.StoreMainSettings(out);
+
+    CMainDlg other(ordwin, ports.ports(), device, dir.Wide());
+    SettingsReader in(out.Bytes());
+    other.LoadMainSettings(in);
+    EXPECT_TRUE(in.AtEnd());
+    ASSERT_EQ(other.BootCount(), 2);
+    EXPECT_EQ(other.BootEntries()[1].fullPath, u"/p/c.mem");
+    EXPECT_EQ(other.BootEntries()[0].hexFlag, 1);
+    EXPECT_EQ(other.AppEntries().at(0).fileName, u"a.mem");
+    EXPECT_EQ(other.BootList().GetItemText(1, 0), QStringLiteral("c.mem"));
+    EXPECT_EQ(other.BurnFileEdit().text().toStdString(), dir / "m.nbf");
+    EXPECT_EQ(other.MapCount(), 1) << "the map is read from the named file";
+    EXPECT_TRUE(other.findChild<QCheckBox*>(QStringLiteral("1018"))->isChecked());
+    std::string loaded;
+    for (int id = 1023; id <= 1030; ++id) loaded += other.Box(id).isChecked() ? 'T' : 't';
+    EXPECT_EQ(loaded, "tTttttTt");
+    EXPECT_TRUE(other.Box(1029).isEnabled()) << "the Run rule enabled the options";
+    EXPECT_TRUE(other.LogicOrRadio().isChecked());
+
+    // A file that ends after the burn file path: lists and path only, boxes untouched.
+    std::vector<uint8_t> bytes = out.Bytes();
+    bytes.resize(bytes.size() - 11 * 4);
+    CMainDlg cut(ordwin, ports.ports(), device, dir.Wide());
+    cut.Box(1025).setChecked(true);
+    SettingsReader shortIn(bytes);
+    cut.LoadMainSettings(shortIn);
+    EXPECT_EQ(cut.BootCount(), 2);
+    EXPECT_EQ(cut.BurnFilePath(), WidenText(dir / "m.nbf"));
+    EXPECT_TRUE(cut.Box(1025).isChecked());
+    EXPECT_TRUE(cut.StrictRadio().isChecked());
+
+    // A foreign file with a huge count reads what is there and stops.
+    SettingsWriter foreign;
+    foreign.WriteInt(0x7FFFFFFF);
+    foreign.WriteInt(1);
+    SettingsReader foreignIn(foreign.Bytes());
+    CMainDlg third(ordwin, ports.ports(), device, dir.Wide());
+    third.LoadMainSettings(foreignIn);
+    EXPECT_EQ(third.BootCount(), 0);
+}
+
 TEST_F(MainPage, EnterDoesNothing) {
     QTest::keyClick(&page, Qt::Key_Return);
     EXPECT_TRUE(ports.messages.shown.empty());

@@ -231,7 +231,6 @@ int DeviceDatabase::BuildRecord(DeviceRecord& record, DeviceTraits& traits, uint
     record.addressWidth = row->addressWidth;
     record.flashScale = row->flashScale;
     record.bankCount = row->bankCount;
-    traits.writeOnce = IsWriteOnceFamily(familyCode);
 
     // 5, 6. Erase scale and RAM sizes.
     traits.massEraseScale = MassEraseScale(familyCode);

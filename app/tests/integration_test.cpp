@@ -54,33 +54,13 @@ class RealLibrary : public ::testing::Test {
     }
     QString Value(int row) { return window->DevicePage().List().GetItemText(row, 1); }
 
-    // Connects through the window. Skips while the library cannot connect yet.
-    void ConnectOrSkip() {
+    // Connects through the window; a refused connect fails the test with its message.
+    void ConnectOrFail() {
         std::size_t before = ports.messages.shown.size();
         Band("1032")->click();
         if (window->Connected() == 1) return;
         std::string text = ports.messages.shown.size() > before ? ports.messages.LastText() : "";
-        for (const char* pending : {"not implemented", "Not implemented", "Not connected to target",
-                                    "Unspecified error"}) {
-            if (text.find(pending) != std::string::npos)
-                GTEST_SKIP() << "the library cannot connect yet: " << text;
-        }
         FAIL() << "connect failed: " << text;
-    }
-
-    // Skips while the library's memory exports are still placeholders.
-    void RequireReadsOrSkip() {
-        uint8_t b[2] = {};
-        if (ordwin.GetXRAMMemory(b, 0x11F5, 2) == kNotImplemented ||
-            ordwin.GetSFRByte(0xDA, b) == kNotImplemented)
-            GTEST_SKIP() << "the library's memory reads are not built yet";
-    }
-    void RequireCrcOrSkip() {
-        uint8_t b[2] = {};
-        if (ordwin.GetPageCRC(0xF9, b) == kNotImplemented ||
-            ordwin.IndGetSFRByte(0xB4, b) == kNotImplemented ||
-            ordwin.GetRAMMemory(b, 0x70, 2) == kNotImplemented)
-            GTEST_SKIP() << "the library's CRC and RAM exports are not built yet";
     }
 
     TestPorts ports;
@@ -145,10 +125,6 @@ TEST_F(OtherFamily, RefusedWithItsNameAndLeftDisconnected) {
     Band("1032")->click();
     ASSERT_FALSE(ports.messages.shown.empty());
     std::string text = ports.messages.LastText();
-    if (text.rfind("Connect Failure:", 0) == 0 &&
-        (text.find("mplemented") != std::string::npos ||
-         text.find("Unknown device") != std::string::npos))
-        GTEST_SKIP() << "the library does not know this family yet: " << text;
     EXPECT_EQ(text.rfind("Connection failure:\nInvalid target: ", 0), 0u) << text;
     EXPECT_GT(text.size(), std::string("Connection failure:\nInvalid target: ").size());
     EXPECT_EQ(ports.messages.shown.back().icon, MsgIcon::Exclamation);
@@ -161,15 +137,13 @@ TEST_F(OtherFamily, RefusedWithItsNameAndLeftDisconnected) {
 
 TEST_F(Zeltra, ConnectShowsAFactoryFreshChipAndDisconnectClears) {
     Make();
-    ConnectOrSkip();
-    if (IsSkipped() || HasFatalFailure()) return;
+    ConnectOrFail();
+    if (HasFatalFailure()) return;
     EXPECT_EQ(Band("1032")->text(), QStringLiteral("Disconnect"));
     EXPECT_TRUE(Band("1033")->isEnabled());
     EXPECT_EQ(window->MainPage().Connected(), 1);
     EXPECT_EQ(window->DevicePage().Connected(), 1);
     EXPECT_EQ(window->CrcPage().Connected(), 1);
-    RequireReadsOrSkip();
-    if (IsSkipped()) return;
     EXPECT_EQ(Value(0), QStringLiteral("0x1100"));
     EXPECT_EQ(Value(1), QStringLiteral("0x0200"));
     EXPECT_EQ(Value(2), QStringLiteral("0x0000"));
@@ -190,10 +164,8 @@ TEST_F(Zeltra, ConnectShowsAFactoryFreshChipAndDisconnectClears) {
 
 TEST_F(Zeltra, SystemResetReconnectsToTheOtherAdapter) {
     Make();
-    ConnectOrSkip();
-    if (IsSkipped() || HasFatalFailure()) return;
-    RequireReadsOrSkip();
-    if (IsSkipped()) return;
+    ConnectOrFail();
+    if (HasFatalFailure()) return;
     window->AdapterCombo().setCurrentIndex(1);
     Band("1033")->click();
     EXPECT_EQ(window->Connected(), 1);
@@ -205,8 +177,8 @@ TEST_F(Zeltra, SystemResetReconnectsToTheOtherAdapter) {
 TEST_F(Zeltra, ExitWhileConnectedDisconnects) {
     Make();
     window->show();
-    ConnectOrSkip();
-    if (IsSkipped() || HasFatalFailure()) return;
+    ConnectOrFail();
+    if (HasFatalFailure()) return;
     Band("1")->click();
     EXPECT_FALSE(window->isVisible());
     uint16_t id = 0;
@@ -228,10 +200,8 @@ QStringList CrcLines(CZeltra_NVM_BurnerDlg& w) {
 
 TEST_F(Crc, FactoryFreshChipTrimOkUserDiff) {
     Make();
-    ConnectOrSkip();
-    if (IsSkipped() || HasFatalFailure()) return;
-    RequireCrcOrSkip();
-    if (IsSkipped()) return;
+    ConnectOrFail();
+    if (HasFatalFailure()) return;
     window->CrcPage().findChild<QPushButton*>(QStringLiteral("1033"))->click();
     QStringList lines = CrcLines(*window);
     ASSERT_GE(lines.size(), 20) << lines.join('|').toStdString();
@@ -261,10 +231,8 @@ TEST_F(Crc, UserRegionMatchingItsReferenceIsOk) {
     // First power-up writes the factory-fresh memories into the state directory.
     setenv("WICKPORT_VIRTUAL", ("VZ0011:speed=max,state=" + state).toStdString().c_str(), 1);
     Make();
-    ConnectOrSkip();
-    if (IsSkipped() || HasFatalFailure()) return;
-    RequireCrcOrSkip();
-    if (IsSkipped()) return;
+    ConnectOrFail();
+    if (HasFatalFailure()) return;
     Band("1032")->click();
     ASSERT_EQ(window->Connected(), 0);
     const std::string nvmPath = (state + QStringLiteral("/nvm.bin")).toStdString();
@@ -283,8 +251,8 @@ TEST_F(Crc, UserRegionMatchingItsReferenceIsOk) {
     setenv("WICKPORT_VIRTUAL",
            ("VZ0011:speed=max,latency_us=0,state=" + state).toStdString().c_str(), 1);
     emit window->AdapterCombo().droppedDown();
-    ConnectOrSkip();
-    if (IsSkipped() || HasFatalFailure()) return;
+    ConnectOrFail();
+    if (HasFatalFailure()) return;
     window->CrcPage().findChild<QPushButton*>(QStringLiteral("1033"))->click();
     QStringList lines = CrcLines(*window);
     ASSERT_GE(lines.size(), 20);

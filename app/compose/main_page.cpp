@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QVBoxLayout>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -475,6 +476,11 @@ void CMainDlg::ReloadMap(const std::u16string& path) {
 }
 
 void CMainDlg::ReadComposeMap(const std::u16string& path) {
+    // Burn files are small text files; anything else is not read.
+    constexpr std::uintmax_t kMaxBurnFileSize = 64u << 20;
+    std::error_code ec;
+    if (!IsRegularFile(path) || std::filesystem::file_size(ToPath(path), ec) > kMaxBurnFileSize)
+        return;
     std::ifstream in(ToPath(path), std::ios::binary);
     if (!in.is_open()) return;
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

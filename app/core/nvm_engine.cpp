@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 
@@ -73,6 +74,11 @@ class FdCloser {
 };
 
 }  // namespace
+
+bool IsRegularFile(const std::u16string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(ToPath(path), ec);
+}
 
 NvmEngine::NvmEngine(IOrdwin& ordwin, Ports ports, IEngineHost& host,
                      std::u16string programDirectory, OperationGate& gate)
@@ -159,7 +165,7 @@ int NvmEngine::RunCompose(bool direct) {
     }
     const std::u16string& target = direct ? Or(directNvmBurnFile) : Or(burnFile);
     const bool replace = (direct ? directOverwrite : overwrite) != 0;
-    if (FileHasData(target) && !replace) {
+    if (IsRegularFile(target) && FileHasData(target) && !replace) {
         std::u16string question = u"NVM Burn File " + target +
                                   u" exists!\nPress OK to overwrite the file and continue.\n";
         if (ports_.messages.ShowMessage(question, u"", MsgButtons::OkCancel, MsgIcon::Question) ==
@@ -171,7 +177,7 @@ int NvmEngine::RunCompose(bool direct) {
             Tell(u"Direct Burn File Selection Required!\n");
             return 0;
         }
-        if (!FileExists(Or(directBurnFile))) {
+        if (!IsRegularFile(Or(directBurnFile)) || !FileExists(Or(directBurnFile))) {
             Tell(u"Direct Burn File does not exist!\n");
             return 0;
         }
@@ -300,7 +306,8 @@ int NvmEngine::RunBurn(bool direct) {
 
     const std::u16string& path = direct ? Or(directNvmBurnFile) : Or(burnFile);
     const std::string narrow = NarrowText(path, kPathBufferSize);
-    std::ifstream in(narrow, std::ios::binary);
+    std::ifstream in;
+    if (IsRegularFile(WidenText(narrow))) in.open(narrow, std::ios::binary);
     if (!in.is_open()) {
         Tell(WidenText(Format("Failed to open NVB file: %s\n", narrow.c_str())));
         return 0;

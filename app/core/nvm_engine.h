@@ -113,6 +113,10 @@ class NvmEngine {
     int composerSliceMs_ = kComposerSliceMs;
 };
 
+// Only regular files are read as burn files: a device or a pipe named by the
+// operator would never end or never open.
+bool IsRegularFile(const std::u16string& path);
+
 // The message of a burner's result block.
 std::u16string BurnResultMessage(const uint8_t block[4], bool direct);
 

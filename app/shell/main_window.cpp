@@ -113,6 +113,7 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
         m_exitButton->setEnabled(!busy);
         m_adapterCombo.setEnabled(!busy);
         m_mtpPage.setEnabled(!busy);
+        m_crcPage.setEnabled(!busy);
         if (busy) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         } else {

@@ -1,6 +1,7 @@
 // The burn engine against a scripted library: calls and their order, the
 // result messages, the variants of the two entry points, time-outs, the burn
 // file's limits and re-entry.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -314,6 +315,11 @@ TEST_F(BurnEngine, EngineOwnRefusals) {
     EXPECT_EQ(engine.Burn(), 0);
     EXPECT_EQ(ports.messages.LastText(), "Failed to open NVB file: " + Narrow(path) + "\n");
     EXPECT_EQ(host.lines, V{"Processing burn file...\n"});
+    // A pipe never ends: it is refused like a missing file instead of read.
+    path = WidenText(dir.path().toStdString() + "/pipe.nbf");
+    ASSERT_EQ(mkfifo(Narrow(path).c_str(), 0600), 0);
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(ports.messages.LastText(), "Failed to open NVB file: " + Narrow(path) + "\n");
     // A directory where the temporary file should go.
     path = WidenText(dir.path().toStdString() + "/b.nbf");
     QDir(dir.path()).mkdir(QStringLiteral("Burn1.hex"));

@@ -1,5 +1,7 @@
 // The Main page offscreen: file lists, first boot address, option enabling,
 // burn file choice, the map list and Compose with the real composer.
+#include <sys/stat.h>
+
 #include <QTest>
 
 #include "burn/device_page.h"
@@ -246,6 +248,9 @@ TEST_F(MainPage, BurnFileChoiceReloadsTheMap) {
     EXPECT_EQ(page.ErrorFlag(), 1);
     page.BurnFileEdit().setText(QString::fromStdString(dir / "nothing-here.nbf"));
     EXPECT_EQ(page.MapCount(), 1) << "a file that does not open leaves the map";
+    ASSERT_EQ(mkfifo((dir / "pipe.nbf").c_str(), 0600), 0);
+    page.BurnFileEdit().setText(QString::fromStdString(dir / "pipe.nbf"));
+    EXPECT_EQ(page.MapCount(), 0) << "a pipe is no burn file: the map is emptied, not read";
 
     ports.files.answers.push_back(WidenText(dir / "typed.nbf"));
     page.OnNewBurnFile();

@@ -210,7 +210,15 @@ NvmEngine::RunResult NvmEngine::RunHidden(const std::u16string& commandLine,
     }
     FdCloser closer(fd);
 
-    std::vector<std::u16string> args = SplitCommandLine(commandLine);
+    // The composer's own path is taken whole, so that an installation directory
+    // with a space in it still starts; the rest is split as the runtime would.
+    std::vector<std::u16string> args;
+    if (commandLine.compare(0, composerPath_.size() + 1, composerPath_ + u" ") == 0) {
+        args = SplitCommandLine(u"x" + commandLine.substr(composerPath_.size()));
+        args[0] = composerPath_;
+    } else {
+        args = SplitCommandLine(commandLine);
+    }
     QProcess process;
     if (!args.empty()) {
         process.setProgram(ToQString(args[0]));

@@ -199,6 +199,20 @@ TEST_F(ComposeEngine, StandardErrorAndOutputBothLandInTheLog) {
               cwd + "\nto-error\n2:--dir_burn_str=@1F00 01  02:--nvm_burn_file=o.nbf\n");
 }
 
+TEST_F(ComposeEngine, InstallationDirectoryWithASpace) {
+    const std::string spaced = dir / "my tools/";
+    std::filesystem::create_directory(spaced);
+    test::WriteAll(spaced + "marlspin", "#!/bin/sh\necho \"$#\"\n");
+    std::filesystem::permissions(spaced + "marlspin", std::filesystem::perms::owner_all);
+    NvmEngine other(ordwin, ports.ports(), host, WidenText(spaced));
+    other.directText = &directText;
+    other.directNvmBurnFile = &burnFile;
+    directText = u"@1F00 01";
+    burnFile = u"o.nbf";
+    EXPECT_EQ(other.DirectCompose(), 1) << test::Texts(ports.messages);
+    EXPECT_EQ(host.appended, "2\n");
+}
+
 TEST_F(ComposeEngine, EventsRunWhileTheComposerRuns) {
     dir.ScriptComposer("sleep 0.1; echo done");
     engine.SetComposerSliceMs(5);

@@ -1,10 +1,12 @@
 // The Direct Burn page offscreen: its defaults, refusals, file choosers, the
 // line-break replacement and Compose and Burn through its engine.
+#include <QApplication>
 #include <QTest>
 
 #include "burn/device_page.h"
 #include "burn/direct_burn_page.h"
 #include "burn_test_support.h"
+#include "shell/main_window.h"
 
 namespace cindral {
 namespace {
@@ -185,6 +187,38 @@ TEST(DirectBurnBusy, SecondBurnPressDuringABurnStartsNothing) {
     EXPECT_TRUE(disabledDuring);
     EXPECT_TRUE(page.isEnabled()) << "enabled again afterwards";
     EXPECT_EQ(test::Texts(ports.messages), "Burn Succeeded|");
+}
+
+TEST(DirectBurnBusy, TheWindowOffersNothingElseWhileABurnRuns) {
+    BusyBurner ordwin;
+    TestPorts ports;
+    CZeltra_NVM_BurnerDlg window(ordwin, ports.ports());
+    window.DevicePage().SetConnected(1);
+    QTemporaryDir work;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    test::WriteAll("o.nbf", "[Burn]\r\nCount=1\r\n;\r\nI\r\n:00000001FF\r\n");
+    CDirectBurnDlg& page = window.DirectBurnPage();
+    page.DirectRadio().setChecked(true);
+    page.TextEdit().setPlainText(QStringLiteral("@1F00 01"));
+    page.NvmBurnFileEdit().setText(QStringLiteral("o.nbf"));
+    std::string during;
+    ordwin.onPoll = [&] {
+        during =
+            Format("%d%d%d%d%d%d", window.ConnectButton().isEnabled(), window.MtpPage().isEnabled(),
+                   window.CrcPage().isEnabled(), window.MainPage().isEnabled(), page.isEnabled(),
+                   QApplication::overrideCursor() != nullptr);
+        window.OnConnect();
+        window.MainPage().OnBurn();
+    };
+    page.BurnButton().click();
+    QDir::setCurrent(before);
+    EXPECT_EQ(during, "000001");
+    EXPECT_EQ(ordwin.Count("ConnectUSB"), 0);
+    EXPECT_EQ(ordwin.downloads, 1);
+    EXPECT_TRUE(window.ConnectButton().isEnabled());
+    EXPECT_TRUE(window.CrcPage().isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

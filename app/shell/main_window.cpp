@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/operation_gate.h"
+#include "core/settings_archive.h"
 #include "core/text.h"
 #include "resources/app_icon.h"
 #include "shell/about_dlg.h"
@@ -137,17 +138,71 @@ void CZeltra_NVM_BurnerDlg::BuildMenu() {
         a->setObjectName(QString::number(id));
         return a;
     };
-    // Settings files are handled by the settings work; the items are in place.
-    add(file, QStringLiteral("&Open..."), 57601);
+    QAction* open = add(file, QStringLiteral("&Open..."), 57601);
+    connect(open, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnFileOpen);
     file->addSeparator();
-    add(file, QStringLiteral("&Save"), 57603);
-    add(file, QStringLiteral("Save &As..."), 32772);
+    QAction* save = add(file, QStringLiteral("&Save"), 57603);
+    connect(save, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnFileSave);
+    QAction* saveAs = add(file, QStringLiteral("Save &As..."), 32772);
+    connect(saveAs, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnFileSaveAs);
     file->addSeparator();
     QAction* exit = add(file, QStringLiteral("E&xit"), 32773);
     connect(exit, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnExit);
     QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
     QAction* about = add(help, QStringLiteral("&About..."), 32774);
     connect(about, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnAbout);
+}
+
+namespace {
+FileDialogRequest SettingsDialog() {
+    FileDialogRequest r;
+    r.filter = u"NVM Burner Settings (*.set)|*.set|All Files (*.*)|*.*||";
+    r.defaultExtension = u"set";
+    return r;
+}
+}  // namespace
+
+void CZeltra_NVM_BurnerDlg::OnFileOpen() {
+    // Loading rewrites the pages, which a running compose or burn still reads.
+    if (OperationGate::Shared().Busy()) return;
+    FileDialogRequest r = SettingsDialog();
+    r.mustExist = true;
+    if (auto path = m_ports.files.OpenFile(r)) LoadSettings(*path);
+}
+
+void CZeltra_NVM_BurnerDlg::OnFileSave() {
+    if (m_settingsPath.empty()) {
+        OnFileSaveAs();
+        return;
+    }
+    SaveSettings(m_settingsPath);
+}
+
+void CZeltra_NVM_BurnerDlg::OnFileSaveAs() {
+    FileDialogRequest r = SettingsDialog();
+    r.proposedName = u"Presets";
+    r.confirmOverwrite = true;
+    auto path = m_ports.files.SaveFile(r);
+    if (!path) return;
+    m_settingsPath = *path;
+    SaveSettings(m_settingsPath);
+}
+
+void CZeltra_NVM_BurnerDlg::SaveSettings(const std::u16string& path) {
+    SettingsWriter out;
+    m_mainPage.StoreMainSettings(out);
+    m_directBurnPage.StoreDirectBurnSettings(out);
+    // A file that cannot be written is not reported; the pages keep their state.
+    out.SaveTo(path);
+}
+
+void CZeltra_NVM_BurnerDlg::LoadSettings(const std::u16string& path) {
+    std::optional<SettingsReader> in = SettingsReader::Open(path);
+    if (!in) return;
+    // Each page applies what it could read; a short or foreign file stops the
+    // reading, not the program.
+    m_mainPage.LoadMainSettings(*in);
+    m_directBurnPage.LoadDirectBurnSettings(*in);
 }
 
 void CZeltra_NVM_BurnerDlg::RefreshAdapterList() {

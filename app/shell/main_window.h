@@ -52,6 +52,14 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     void OnAbout();
     void OnExit();
 
+    // File menu: settings files of the Main and Direct Burn pages.
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    void SaveSettings(const std::u16string& path);
+    void LoadSettings(const std::u16string& path);
+    const std::u16string& SettingsPath() const { return m_settingsPath; }
+
     int Connected() const { return m_bConnected; }
     const char* SelectedSerial() const { return m_serial; }
 

@@ -1,11 +1,14 @@
 // The main window and its pages driven through their controls, against the
 // scripted library double.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTest>
+#include <cstdio>
+#include <fstream>
 
 #include "core/text.h"
 #include "fake_ordwin.h"
@@ -308,6 +311,44 @@ TEST_F(WindowTest, CloseBoxAndMenuExitDisconnectOnlyWhenConnected) {
     window->MenuBar().actions()[0]->menu()->actions().last()->trigger();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(ordwin.Count("DisconnectUSB"), 2);
+}
+
+TEST_F(WindowTest, SaveAsksForANameOnceThenWritesToIt) {
+    Make();
+    QMenu* file = window->MenuBar().actions()[0]->menu();
+    auto action = [&](const char* id) {
+        for (QAction* a : file->actions())
+            if (a->objectName() == QLatin1String(id)) return a;
+        return static_cast<QAction*>(nullptr);
+    };
+    const std::string path = "/tmp/cindral-window-" + std::to_string(getpid()) + ".set";
+    std::remove(path.c_str());
+    ports.files.answers = {WidenText(path)};
+    action("57603")->trigger();  // Save with no current path: asks like Save As
+    EXPECT_TRUE(ports.files.answers.empty());
+    EXPECT_EQ(window->SettingsPath(), WidenText(path));
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    ASSERT_TRUE(in.is_open());
+    EXPECT_EQ(static_cast<long>(in.tellg()), 88) << "empty pages: counts, strings and states";
+
+    // The second Save writes without asking; a cancelled Save As keeps the path.
+    std::remove(path.c_str());
+    action("57603")->trigger();
+    EXPECT_TRUE(std::ifstream(path).is_open());
+    action("32772")->trigger();
+    EXPECT_EQ(window->SettingsPath(), WidenText(path));
+
+    // Opening loads without changing the path that Save writes to.
+    ports.files.answers = {WidenText(path)};
+    action("57601")->trigger();
+    EXPECT_EQ(window->SettingsPath(), WidenText(path));
+    // Missing, empty and foreign files load silently.
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << "garbage";
+    ports.files.answers = {WidenText(path), u"/nonexistent/x.set"};
+    action("57601")->trigger();
+    action("57601")->trigger();
+    EXPECT_TRUE(ports.messages.shown.empty());
+    std::remove(path.c_str());
 }
 
 TEST_F(WindowTest, AboutShowsTheVersionLine) {

@@ -189,8 +189,15 @@ class ScriptedMessages : public IMessagePort {
 class ScriptedFiles : public IFileDialogPort {
   public:
     std::vector<std::optional<std::u16string>> answers;
-    std::optional<std::u16string> OpenFile(const FileDialogRequest&) override { return Next(); }
-    std::optional<std::u16string> SaveFile(const FileDialogRequest&) override { return Next(); }
+    std::vector<FileDialogRequest> requests;  // every dialog asked for, in order
+    std::optional<std::u16string> OpenFile(const FileDialogRequest& r) override {
+        requests.push_back(r);
+        return Next();
+    }
+    std::optional<std::u16string> SaveFile(const FileDialogRequest& r) override {
+        requests.push_back(r);
+        return Next();
+    }
 
   private:
     std::optional<std::u16string> Next() {

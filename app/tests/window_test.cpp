@@ -325,7 +325,12 @@ TEST_F(WindowTest, SaveAsksForANameOnceThenWritesToIt) {
     std::remove(path.c_str());
     ports.files.answers = {WidenText(path)};
     action("57603")->trigger();  // Save with no current path: asks like Save As
-    EXPECT_TRUE(ports.files.answers.empty());
+    ASSERT_EQ(ports.files.requests.size(), 1u);
+    EXPECT_EQ(ports.files.requests[0].proposedName, u"Presets");
+    EXPECT_EQ(ports.files.requests[0].defaultExtension, u"set");
+    EXPECT_TRUE(ports.files.requests[0].confirmOverwrite);
+    EXPECT_EQ(ports.files.requests[0].filter,
+              u"NVM Burner Settings (*.set)|*.set|All Files (*.*)|*.*||");
     EXPECT_EQ(window->SettingsPath(), WidenText(path));
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     ASSERT_TRUE(in.is_open());
@@ -335,6 +340,7 @@ TEST_F(WindowTest, SaveAsksForANameOnceThenWritesToIt) {
     std::remove(path.c_str());
     action("57603")->trigger();
     EXPECT_TRUE(std::ifstream(path).is_open());
+    EXPECT_EQ(ports.files.requests.size(), 1u);
     action("32772")->trigger();
     EXPECT_EQ(window->SettingsPath(), WidenText(path));
 

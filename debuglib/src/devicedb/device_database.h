@@ -13,7 +13,9 @@ inline constexpr uint8_t kZeltraDerivative = 0xD0;
 inline constexpr uint8_t kZeltraPristineDerivative = 0xFF;
 
 // Values of the context that are set with the record but live outside its
-// 128 bytes. A register the build does not set for a family keeps its value.
+// 128 bytes; the target operations take them from here and nowhere else. A
+// register the build does not set for a family keeps its value, which before
+// the first connection is the common one of the newer families.
 struct DeviceTraits {
     bool writeOnce = false;
     int massEraseScale = 6;
@@ -22,11 +24,11 @@ struct DeviceTraits {
     uint8_t pcRegister = 0x20;
     uint8_t haltedRegisters[3] = {0x24, 0x25, 0x26};
     // Low-address register of breakpoint slots 0 to 3 (the high one is next).
-    uint8_t breakpointRegisters[4] = {};
+    uint8_t breakpointRegisters[4] = {0x85, 0xAB, 0xCE, 0xD2};
     // XDATA access registers.
-    uint8_t xadrh = 0;
-    uint8_t xadrl = 0;
-    uint8_t xdata = 0;
+    uint8_t xadrh = 0xC7;
+    uint8_t xadrl = 0xAD;
+    uint8_t xdata = 0x84;
 };
 
 class DeviceDatabase {

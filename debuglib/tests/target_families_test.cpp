@@ -125,11 +125,13 @@ class Families : public ::testing::Test {
     }
     void TearDown() override { ordwin::SetWickportApi(nullptr); }
 
-    void Family(uint16_t family, bool writeOnce = false) {
+    // The record and traits of the family's first listed derivative, as a
+    // connection builds them, then the per-connection start.
+    void Family(uint16_t family) {
         ordwin::DeviceDatabase::FillDefaults(*ctx_.record);
-        ctx_.record->familyCode = family;
+        ASSERT_EQ(
+            ordwin::DeviceDatabase::BuildRecord(*ctx_.record, ctx_.traits, family, 1, 0x01, 1), 0);
         ctx_.record->codeSize = 0x4000;
-        ctx_.traits.writeOnce = writeOnce;
         ordwin::StartConnectionState(ctx_);
     }
 
@@ -147,7 +149,7 @@ class Families : public ::testing::Test {
 };
 
 TEST_F(Families, WriteOncePagesAreWrittenInWriteModeWithStatus) {
-    Family(16, true);
+    Family(16);
     Store(0x0200, {0x11, 0x22, 0x33});
     ASSERT_EQ(ordwin::ProgramFlaggedPages(ctx_, true), 0);
     const Packets sent = target_.Sent();
@@ -168,7 +170,7 @@ TEST_F(Families, WriteOncePagesAreWrittenInWriteModeWithStatus) {
 }
 
 TEST_F(Families, WriteStatusFailureStopsProgramming) {
-    Family(16, true);
+    Family(16);
     target_.c2[0xB7] = 0x01;
     ctx_.dialogsDisabled = 0;
     RecordingHost host;
@@ -181,7 +183,7 @@ TEST_F(Families, WriteStatusFailureStopsProgramming) {
 }
 
 TEST_F(Families, StatusBehindTheSelectRegister) {
-    Family(24, true);
+    Family(24);
     target_.c2[0xBF] = 0x05;
     Store(0x0000, {0x01});
     ASSERT_EQ(ordwin::ProgramFlaggedPages(ctx_, true), 0);
@@ -276,6 +278,29 @@ TEST_F(Families, BreakpointsWithoutControlRegister) {
     const Packets expected = {"29 d3 01 00", "29 d5 01 00", "29 d7 01 00",
                               "29 de 01 00", "29 d2 01 00", "29 d3 01 81"};
     EXPECT_EQ(target_.Sent(), expected);
+}
+
+TEST_F(Families, DescribedFamiliesUseTheRegistersOfTheirList) {
+    // These families' breakpoint registers come from their description list
+    // (slot 0 low register 0x8A, 0x8B, 0x8C; slots 1 to 3 at 0xAB, 0xCE, 0xD2).
+    for (uint16_t family : {5, 6, 7}) {
+        Family(family);
+        const auto slot0 = static_cast<unsigned>(0x85 + family);
+        char low[16];
+        char high[16];
+        char disable[16];
+        std::snprintf(low, sizeof low, "29 %02x 01 00", slot0);
+        std::snprintf(high, sizeof high, "29 %02x 01 81", slot0 + 1);
+        std::snprintf(disable, sizeof disable, "29 %02x 01 00", slot0 + 1);
+        ASSERT_EQ(ordwin::SetClearBreakpoint(ctx_, true, 0x0100), 0) << family;
+        const Packets expected = {disable, "29 ac 01 00", "29 cf 01 00", "29 d3 01 00", low, high};
+        EXPECT_EQ(target_.Sent(), expected) << family;
+    }
+    // A second breakpoint takes slot 1 of the list and reprograms both.
+    ASSERT_EQ(ordwin::SetClearBreakpoint(ctx_, true, 0x0234), 0);
+    const Packets sent = target_.Sent();
+    ASSERT_EQ(sent.size(), 8u);
+    EXPECT_EQ(Packets(sent.end() - 2, sent.end()), (Packets{"29 ab 01 34", "29 ac 01 82"}));
 }
 
 TEST_F(Families, PagedC2RegisterBreakpoints) {

@@ -85,7 +85,8 @@ int32_t WriteJtagRegister(DebugContext& context, uint8_t reg, uint8_t bits, uint
 
 int32_t ProgramC2(DebugContext& context, uint16_t enableMask) {
     const uint16_t family = context.record->familyCode;
-    BreakpointTable& table = Target(context).breakpoints;
+    const BreakpointTable& table = Target(context).breakpoints;
+    const uint8_t* lowRegisters = context.traits.breakpointRegisters;
     const ControlRegister control = ControlFor(family);
     const int addressPage = AddressPage(family);
     int32_t result = 0;
@@ -93,8 +94,9 @@ int32_t ProgramC2(DebugContext& context, uint16_t enableMask) {
         result = WriteRegister(context, control.page, static_cast<uint8_t>(control.address), 0);
         if (result < 0) return result;
     } else {
-        for (uint8_t low : table.lowRegisters) {
-            result = WriteRegister(context, addressPage, static_cast<uint8_t>(low + 1), 0);
+        for (int slot = 0; slot < 4; ++slot) {
+            const auto high = static_cast<uint8_t>(lowRegisters[slot] + 1);
+            result = WriteRegister(context, addressPage, high, 0);
             if (result < 0) return result;
         }
     }
@@ -114,7 +116,7 @@ int32_t ProgramC2(DebugContext& context, uint16_t enableMask) {
             if (result >= 0) result = WriteRegister(context, kNoPage, kZeltraAddressLow, low);
             if (result >= 0) result = WriteRegister(context, kNoPage, kZeltraAddressHigh, high);
         } else if (slot < 4) {
-            const uint8_t reg = table.lowRegisters[static_cast<size_t>(slot)];
+            const uint8_t reg = lowRegisters[slot];
             result = WriteRegister(context, addressPage, reg, low);
             if (result >= 0) {
                 result = WriteRegister(context, addressPage, static_cast<uint8_t>(reg + 1), high);

@@ -195,10 +195,10 @@ int32_t ReadProgramCounter(DebugContext& context, uint32_t* pc) {
     uint8_t bytes[2] = {};
     int32_t result;
     if (IsJtag(context)) {
-        result = ReadDirect(context, kPcRegister, &bytes[0]);
-        if (result >= 0) result = ReadDirect(context, kPcRegister + 1, &bytes[1]);
+        result = ReadDirect(context, context.traits.pcRegister, &bytes[0]);
+        if (result >= 0) result = ReadDirect(context, context.traits.pcRegister + 1, &bytes[1]);
     } else {
-        result = ReadDirectBlock(context, kPcRegister, 2, bytes);
+        result = ReadDirectBlock(context, context.traits.pcRegister, 2, bytes);
     }
     if (result == ORDWIN_E_NO_RESPONSE) return ORDWIN_E_NOT_CONNECTED;
     if (result < 0) return result;
@@ -207,9 +207,10 @@ int32_t ReadProgramCounter(DebugContext& context, uint32_t* pc) {
 }
 
 int32_t WriteProgramCounter(DebugContext& context, uint32_t pc) {
-    const int32_t result = WriteDirect(context, kPcRegister, static_cast<uint8_t>(pc));
+    const int32_t result =
+        WriteDirect(context, context.traits.pcRegister, static_cast<uint8_t>(pc));
     if (result < 0) return result;
-    return WriteDirect(context, kPcRegister + 1, static_cast<uint8_t>(pc >> 8));
+    return WriteDirect(context, context.traits.pcRegister + 1, static_cast<uint8_t>(pc >> 8));
 }
 
 // --- exports ------------------------------------------------------------------

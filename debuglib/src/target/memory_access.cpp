@@ -86,11 +86,12 @@ int32_t OnPage(DebugContext& context, int page, Body body) {
 }
 
 int32_t SetXadr(DebugContext& context, uint32_t start) {
-    const TargetState& state = Target(context);
+    const DeviceTraits& traits = context.traits;
     const int page = XadrPage(context.record->familyCode);
-    int32_t result = WriteSfrOnPage(context, page, state.xadrl, static_cast<uint8_t>(start & 0xFF));
+    int32_t result =
+        WriteSfrOnPage(context, page, traits.xadrl, static_cast<uint8_t>(start & 0xFF));
     if (result < 0) return result;
-    return WriteSfrOnPage(context, page, state.xadrh, static_cast<uint8_t>((start >> 8) & 0xFF));
+    return WriteSfrOnPage(context, page, traits.xadrh, static_cast<uint8_t>((start >> 8) & 0xFF));
 }
 
 int32_t ReadRamBytes(DebugContext& context, uint32_t start, uint32_t count, uint8_t* out) {
@@ -146,9 +147,9 @@ int32_t ReadRam(DebugContext& context, uint8_t* buffer, uint32_t start, uint32_t
     if (result >= 0 && start <= 2) {
         // While halted the debug core keeps R0..R2 in its own registers.
         uint8_t shadow[4] = {};
-        result = ReadDirectBlock(context, ShadowRegister(context, 0), 2, shadow);
+        result = ReadDirectBlock(context, context.traits.haltedRegisters[0], 2, shadow);
         if (result >= 0)
-            result = ReadDirectBlock(context, ShadowRegister(context, 2), 2, shadow + 2);
+            result = ReadDirectBlock(context, context.traits.haltedRegisters[2], 2, shadow + 2);
         if (result >= 0) {
             for (uint32_t address = start; address < 3 && address < start + count; ++address) {
                 buffer[address - start] = shadow[address];
@@ -178,8 +179,8 @@ int32_t WriteRam(DebugContext& context, const uint8_t* buffer, uint32_t start, u
     uint32_t address = start;
     const uint32_t end = start + count;
     for (; address < 3 && address < end && result >= 0; ++address) {
-        result = WriteDirect(context, ShadowRegister(context, static_cast<int>(address)),
-                             buffer[address - start]);
+        result =
+            WriteDirect(context, context.traits.haltedRegisters[address], buffer[address - start]);
     }
     // Two bytes a packet; an odd last byte goes alone so that nothing outside
     // the range is touched.
@@ -224,12 +225,11 @@ int32_t ReadXram(DebugContext& context, uint8_t* buffer, uint32_t start, uint32_
         if (result >= 0 && context.link->IsUsb()) {
             result = OnPage(context, XadrPage(family), [&] {
                 return ReadPieces(context, kXdataRegisterRead, AddressShape::kDataRegister,
-                                  Target(context).xdata, count, buffer);
+                                  context.traits.xdata, count, buffer);
             });
         } else if (result >= 0) {
             for (uint32_t i = 0; i < count && result >= 0; ++i) {
-                result =
-                    ReadSfrOnPage(context, XadrPage(family), Target(context).xdata, buffer + i);
+                result = ReadSfrOnPage(context, XadrPage(family), context.traits.xdata, buffer + i);
             }
         }
         if (result == ORDWIN_E_STATUS_FLASH) {
@@ -288,12 +288,11 @@ int32_t WriteXram(DebugContext& context, const uint8_t* buffer, uint32_t start, 
     int32_t result = SetXadr(context, start);
     if (result >= 0 && context.link->IsUsb()) {
         result = OnPage(context, XadrPage(family), [&] {
-            return writeAll(kXdataRegisterWrite, AddressShape::kDataRegister,
-                            Target(context).xdata);
+            return writeAll(kXdataRegisterWrite, AddressShape::kDataRegister, context.traits.xdata);
         });
     } else if (result >= 0) {
         for (uint32_t i = 0; i < count && result >= 0; ++i) {
-            result = WriteSfrOnPage(context, XadrPage(family), Target(context).xdata, buffer[i]);
+            result = WriteSfrOnPage(context, XadrPage(family), context.traits.xdata, buffer[i]);
         }
     }
     if (result < 0) ShowFailure("Failed writing Onboard XRAM.\n", result);

@@ -5,6 +5,7 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <initializer_list>
 #include <list>
 #include <string>
 
@@ -30,8 +31,6 @@ struct BreakpointTable {
     std::list<BreakpointEntry> entries;  // in the order of creation
     uint16_t usedMask = 0;
     uint16_t freeMask = 0xFF;
-    // Low-address registers of slots 0..3; the high byte goes to the next one.
-    std::array<uint8_t, 4> lowRegisters = {0x85, 0xAB, 0xCE, 0xD2};
 };
 
 // SFR values 0x80..0xFF of every page, plus the unpaged view (page 256).
@@ -62,10 +61,6 @@ struct TargetState {
     bool downloadComplete = false;
     std::string lastDownload;
     bool lockByteFlag = false;
-    // XDATA access registers of the families that reach XDATA through SFRs.
-    uint8_t xadrh = 0xC7;
-    uint8_t xadrl = 0xAD;
-    uint8_t xdata = 0x84;
     // Set by the JTAG status path when the target reports its flag bit.
     bool jtagStatusFlag = false;
 };
@@ -74,12 +69,9 @@ struct TargetState {
 TargetState& Target(DebugContext& context);
 
 // A fresh state for a new connection: empty breakpoint table, shadow
-// discarded, per-family register addresses for the identified target.
+// discarded. The family's register addresses are the ones the device
+// database set in the context's traits with the record.
 void StartConnectionState(DebugContext& context);
-
-// Register addresses of the family's debug core.
-uint8_t ShadowRegister(const DebugContext& context, int index);  // R0..R2
-inline constexpr uint8_t kPcRegister = 0x20;
 
 bool FamilyIn(uint16_t family, std::initializer_list<uint16_t> codes);
 

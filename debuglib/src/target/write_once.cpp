@@ -44,12 +44,8 @@ int32_t Run(DebugContext& context, const Step (&steps)[N]) {
 
 }  // namespace
 
-bool IsWriteOnceFamily(uint16_t family) {
-    return FamilyIn(family, {16, 19, 23, 24, 25, 26, 27, 38, 39, 44, 45});
-}
-
 bool IsWriteOnce(const DebugContext& context) {
-    return context.traits.writeOnce || IsWriteOnceFamily(context.record->familyCode);
+    return context.traits.writeOnce;
 }
 
 int32_t EnterWriteMode(DebugContext& context) {

@@ -9,9 +9,7 @@ namespace ordwin {
 
 struct DebugContext;
 
-// The families whose code memory can be written once only.
-bool IsWriteOnceFamily(uint16_t family);
-// The connected device's write-once flag.
+// The connected device's write-once flag, as the device database set it.
 bool IsWriteOnce(const DebugContext& context);
 
 int32_t EnterWriteMode(DebugContext& context);

@@ -130,6 +130,27 @@ TEST_F(Connection, UnknownFamilyIsRefused) {
     EXPECT_EQ(Connected(), 0);
 }
 
+TEST_F(Connection, DescribedFamilyGetsItsOwnRegisters) {
+    // Family 7 takes its breakpoint registers from its description list.
+    Use("VZ0001:target=07/86,speed=max");
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    const Packets connect = Sent();
+    uint16_t hardwareId = 0;
+    const char* name = nullptr;
+    ASSERT_EQ(GetHardwareID(&hardwareId), 0);
+    ASSERT_EQ(GetDeviceName(&name), 0);
+    EXPECT_EQ(hardwareId, 7);
+    EXPECT_STREQ(name, "ZX0710");
+    // The family's start writes two registers on page 0xFF.
+    EXPECT_NE(std::find(connect.begin(), connect.end(), "29 c5 01 7b"), connect.end());
+    EXPECT_NE(std::find(connect.begin(), connect.end(), "29 c4 01 00"), connect.end());
+
+    ASSERT_EQ(SetClrBP(1, 0x0100), 0);
+    const Packets expected = {"29 8d 01 00", "29 ac 01 00", "29 cf 01 00",
+                              "29 d3 01 00", "29 8c 01 00", "29 8d 01 81"};
+    EXPECT_EQ(Sent(), expected);
+}
+
 TEST_F(Connection, SilentTargetFailsTheConnection) {
     // Without a chip the reset after the firmware check is not answered.
     Use("VZ0001:target=none");

@@ -1,0 +1,261 @@
+// What the operator does, end to end: the main window driven through its
+// controls with the real library, the real composer and a virtual Zeltra. Each
+// scenario runs in a process of its own; WICKPORT_VIRTUAL names one adapter whose
+// state directory is wiped first, so every scenario starts on a factory-fresh chip.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/list_style.h"
+#include "core/ordwin_binding.h"
+#include "core/text.h"
+#include "fake_ordwin.h"
+#include "shell/main_window.h"
+
+namespace cindral {
+namespace {
+
+using test::TestPorts;
+
+const QColor kRedText = CListCtrlStyled::ToQColor(kRed);
+
+class NoProgress : public IProgressPort {
+  public:
+    void* Create(const std::u16string&, const std::u16string&, int, int) override { return this; }
+    void SetPosition(void*, int, const std::u16string*) override {}
+    void SetStatus(void*, const std::u16string&) override {}
+    bool Cancelled(void*) override { return false; }
+    void Destroy(void*) override {}
+};
+
+// 16 bytes at 0x0000 and one at 0x0020, placed at the first boot address.
+const char* const kBootHex =
+    ":10000000000102030405060708090A0B0C0D0E0F78\r\n:01002000558A\r\n:00000001FF\r\n";
+
+std::string StateDirectory() {
+    const char* v = std::getenv("WICKPORT_VIRTUAL");
+    std::string text = v ? v : "";
+    std::size_t at = text.find("state=");
+    if (at == std::string::npos) return {};
+    std::string dir = text.substr(at + 6);
+    return dir.substr(0, dir.find_first_of(",;"));
+}
+
+class Operator : public ::testing::Test {
+  protected:
+    Operator() : bridge(ports.messages, progress, &ports.pump) {}
+    void SetUp() override {
+        ASSERT_TRUE(ordwin.Complete()) << "an export is missing";
+        state = StateDirectory();
+        ASSERT_FALSE(state.empty()) << "the scenario names no state directory";
+        std::error_code ec;
+        std::filesystem::remove_all(state, ec);
+        ASSERT_TRUE(work.isValid());
+        window = std::make_unique<CZeltra_NVM_BurnerDlg>(ordwin, ports.ports());
+        ConnectOrFail();
+    }
+    void TearDown() override {
+        if (window && window->Connected()) Band("1032")->click();
+    }
+
+    QPushButton* Band(const char* id) {
+        for (QPushButton* b : window->findChildren<QPushButton*>(QString::fromLatin1(id)))
+            if (!window->TabFrame().isAncestorOf(b)) return b;
+        return nullptr;
+    }
+    template <typename T = QPushButton>
+    T* On(QWidget& page, const char* id) {
+        T* w = page.findChild<T*>(QString::fromLatin1(id));
+        EXPECT_NE(w, nullptr) << "no control " << id;
+        return w;
+    }
+    void Click(QWidget& page, const char* id) {
+        if (QPushButton* b = On(page, id)) b->click();
+    }
+    void ConnectOrFail() {
+        Band("1032")->click();
+        ASSERT_EQ(window->Connected(), 1) << ports.messages.LastText();
+        ports.messages.shown.clear();
+    }
+    std::string File(const std::string& name, const std::string& text) {
+        const std::string path = work.path().toStdString() + "/" + name;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+        return path;
+    }
+    std::vector<std::string> Boxes() {
+        std::vector<std::string> out;
+        for (const auto& s : ports.messages.shown)
+            out.push_back(NarrowText(s.text, s.text.size() + 1));
+        return out;
+    }
+    QString Log() { return window->DevicePage().OutputBox().toPlainText(); }
+    QString Device(int row) { return window->DevicePage().List().GetItemText(row, 1); }
+    std::vector<uint8_t> Nvm() {
+        std::ifstream in(state + "/nvm.bin", std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>());
+    }
+
+    // The Main page as the operator fills it: a boot .hex at the first boot
+    // address, an app .mem moved to appAddress through the address dialog, and a
+    // new burn file.
+    void FillMainPage(const std::string& appMem, const std::u16string& appAddress) {
+        CMainDlg& main = window->MainPage();
+        ports.files.answers = {WidenText(File("boot.hex", kBootHex))};
+        Click(main, "1004");
+        ports.files.answers = {WidenText(File("app.mem", appMem))};
+        Click(main, "1008");
+        ASSERT_EQ(main.AppCount(), 1);
+        main.AppList().topLevelItem(0)->setSelected(true);
+        main.SetModalRunner([&](QDialog& d) {
+            if (auto* edit = d.findChild<QLineEdit*>(QStringLiteral("1034")))
+                edit->setText(QString::fromStdU16String(appAddress));
+            d.accept();
+            return static_cast<int>(QDialog::Accepted);
+        });
+        Click(main, "1010");
+        burnFile = WidenText(work.path().toStdString() + "/acceptance.nbf");
+        ports.files.answers = {burnFile};
+        Click(main, "1015");
+        ASSERT_EQ(main.BurnFilePath(), burnFile);
+    }
+
+    TestPorts ports;
+    NoProgress progress;
+    OrdwinBinding ordwin;
+    OrdwinHostUiBridge bridge;
+    QTemporaryDir work;
+    std::string state;
+    std::u16string burnFile;
+    std::unique_ptr<CZeltra_NVM_BurnerDlg> window;
+};
+
+using ComposeScenario = Operator;
+using ConflictScenario = Operator;
+using BurnScenario = Operator;
+using DirectBurnScenario = Operator;
+
+TEST_F(ComposeScenario, MapListsBothFilesAndTheDeviceLogShowsTheRun) {
+    FillMainPage("11 22 33 44\n", u"0x0800");
+    if (HasFatalFailure()) return;
+    CMainDlg& main = window->MainPage();
+    EXPECT_EQ(main.BootList().GetItemText(0, 1), QStringLiteral("0x0200"));
+    EXPECT_EQ(main.AppList().GetItemText(0, 1), QStringLiteral("0x0800"));
+    Click(main, "1011");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Compose run completed successfully."});
+
+    CListCtrlStyled& map = main.MapList();
+    ASSERT_GE(map.GetItemCount(), 2);
+    EXPECT_EQ(map.GetItemText(0, 0), QStringLiteral("boot.hex"));
+    EXPECT_EQ(map.GetItemText(0, 1).toStdString(), "0x0200 .. 0x0220");
+    EXPECT_EQ(map.GetItemText(0, 3), QStringLiteral("OK"));
+    bool app = false;
+    for (int r = 0; r < map.GetItemCount(); ++r) {
+        if (map.GetItemText(r, 0) != QStringLiteral("app.mem")) continue;
+        app = true;
+        EXPECT_EQ(map.GetItemText(r, 1).toStdString(), "0x0800 .. 0x0803");
+        EXPECT_EQ(map.GetItemText(r, 2).toStdString(), "0x0004 (4)");
+        EXPECT_EQ(map.GetItemText(r, 3), QStringLiteral("OK"));
+    }
+    EXPECT_TRUE(app) << "no row for the app file";
+    for (int r = 0; r < map.GetItemCount(); ++r)
+        EXPECT_NE(map.TextColourOf(r, 0), kRedText) << "row " << r;
+    EXPECT_EQ(main.ConflictFlag(), 0);
+
+    const QString log = Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("Invoking Marlspin"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("marlspin"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QString::fromStdU16String(burnFile))) << "the command line";
+    EXPECT_TRUE(log.contains(QStringLiteral("boot.hex")));
+    // The composer's own output follows the command line.
+    const int invoked = log.indexOf(QStringLiteral("Invoking Marlspin"));
+    const int fromComposer = log.lastIndexOf(QString::fromStdU16String(burnFile));
+    EXPECT_GT(log.size(), fromComposer + 1) << log.toStdString();
+    EXPECT_GT(fromComposer, invoked);
+}
+
+TEST_F(ConflictScenario, OverlapInStrictModeMarksBothRowsRed) {
+    FillMainPage("@0000 FF FF\n", u"0x0200");
+    if (HasFatalFailure()) return;
+    CMainDlg& main = window->MainPage();
+    main.StrictRadio().click();
+    Click(main, "1011");
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"Compose run complete.\nAddress Conflict detected!"});
+    EXPECT_EQ(main.ConflictFlag(), 1);
+    CListCtrlStyled& map = main.MapList();
+    int red = 0;
+    for (int r = 0; r < map.GetItemCount(); ++r) {
+        const bool conflict = map.GetItemText(r, 3).contains(QStringLiteral("Conflict"));
+        EXPECT_EQ(map.TextColourOf(r, 0) == kRedText, conflict)
+            << map.GetItemText(r, 0).toStdString() << " " << map.GetItemText(r, 3).toStdString();
+        red += conflict ? 1 : 0;
+    }
+    EXPECT_EQ(red, 2) << "both files of the overlap";
+}
+
+TEST_F(BurnScenario, BurnThenResetShowsTheBurnedChip) {
+    FillMainPage("11 22 33 44\n", u"0x0800");
+    if (HasFatalFailure()) return;
+    CMainDlg& main = window->MainPage();
+    On<QCheckBox>(main, "1023")->click();  // User
+    ASSERT_TRUE(main.Box(1023).isChecked());
+    Click(main, "1011");
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"Compose run completed successfully."});
+    ports.messages.shown.clear();
+    Click(main, "1012");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Burn Succeeded"});
+
+    Band("1033")->click();
+    ASSERT_EQ(window->Connected(), 1);
+    EXPECT_EQ(Device(1), QStringLiteral("0x0200"));
+    EXPECT_EQ(Device(2), QStringLiteral("0x0200")) << "the boot image was copied";
+    EXPECT_EQ(Device(5), QStringLiteral("0x07 (0000_0111)")) << "trim, copy and user CRC";
+    EXPECT_EQ(Device(7), QStringLiteral("0x03 (0000_0011)")) << "boot state User";
+
+    window->CrcPage().findChild<QPushButton*>(QStringLiteral("1033"))->click();
+    QStringList lines = window->CrcPage().OutputBox().toPlainText().split('\n');
+    ASSERT_GE(lines.size(), 6) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines[4].startsWith(QStringLiteral("NVM USER CRC32: 0x")));
+    EXPECT_TRUE(lines[5].endsWith(QStringLiteral(".. OK"))) << lines[5].toStdString();
+}
+
+TEST_F(DirectBurnScenario, TypedBytesLandOnTheChip) {
+    CDirectBurnDlg& page = window->DirectBurnPage();
+    page.DirectRadio().click();
+    auto* text = page.findChild<QPlainTextEdit*>(QStringLiteral("1014"));
+    ASSERT_NE(text, nullptr) << "no Direct Burn Text box";
+    text->setPlainText(QStringLiteral("@1000 AA 55"));
+    const std::u16string nbf = WidenText(work.path().toStdString() + "/direct.nbf");
+    ports.files.answers = {nbf};
+    Click(page, "1015");
+    Click(page, "1047");
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"Direct Compose run completed successfully."});
+    ports.messages.shown.clear();
+    Click(page, "1032");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Burn Succeeded"});
+
+    Band("1032")->click();
+    ASSERT_EQ(window->Connected(), 0);
+    std::vector<uint8_t> nvm = Nvm();
+    ASSERT_EQ(nvm.size(), 8192u);
+    EXPECT_EQ(nvm[0x1000], 0xAA);
+    EXPECT_EQ(nvm[0x1001], 0x55);
+    for (unsigned a = 0x0200; a < 0x2000; ++a)
+        if (a != 0x1000 && a != 0x1001) {
+            ASSERT_EQ(nvm[a], 0) << "NVM " << a;
+        }
+}
+
+}  // namespace
+}  // namespace cindral

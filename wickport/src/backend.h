@@ -22,8 +22,8 @@ class Device {
     virtual int Close() = 0;
     // data holds 1..64 bytes.
     virtual int Write(const uint8_t* data, int length) = 0;
-    // Fills all 64 bytes of report (zero padding after what arrived) and sets
-    // *received to the size of the report that arrived.
+    // Fills report with what arrived and sets *received to its size; the
+    // caller ignores the bytes past it.
     virtual int Read(uint8_t report[64], int* received, int timeout_ms) = 0;
     virtual int Reset(bool boot_mode) = 0;
     virtual int SetControl(int id, uint8_t value) = 0;

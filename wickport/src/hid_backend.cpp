@@ -88,7 +88,6 @@ class HidDevice final : public Device {
 
     int Read(uint8_t report[64], int* received, int timeout_ms) override {
         *received = 0;
-        std::memset(report, 0, WP_REPORT_SIZE);
         if (!handle_) return WP_E_INVALID_HANDLE;
         int n = hid_read_timeout(handle_, report, WP_REPORT_SIZE, timeout_ms);
         if (n < 0) return WP_E_READ;

@@ -42,7 +42,7 @@ class VirtualDevice final : public Device {
         int length = 0;
         switch (adapter_->Read(report, &length)) {
             case zsim::VirtualAdapter::ReadResult::kReport:
-                *received = length < 0 ? 0 : (length > WP_REPORT_SIZE ? WP_REPORT_SIZE : length);
+                *received = length;
                 return WP_OK;
             case zsim::VirtualAdapter::ReadResult::kNoReply:
                 return WP_E_READ_TIMEOUT;

@@ -252,6 +252,11 @@ int WpRead(uint8_t* buffer, int length, int* received) {
     int got = 0;
     int rc = device->Read(report, &got, lib.timeout_ms);
     if (rc != WP_OK) return rc;
+    // Only what arrived reaches the caller: past the end of a short report the
+    // buffer is zero, whatever the backend left there.
+    if (got < 0) got = 0;
+    if (got > WP_REPORT_SIZE) got = WP_REPORT_SIZE;
+    std::memset(report + got, 0, static_cast<size_t>(WP_REPORT_SIZE - got));
     std::memcpy(buffer, report, static_cast<size_t>(length));
     *received = got;
     // A short report shows as fewer bytes in the trace.

@@ -157,6 +157,38 @@ TEST_F(TransferTest, ShortAndDroppedRepliesAreReportedAsSuch) {
     EXPECT_EQ(received, 64);
 }
 
+TEST_F(TransferTest, NothingPastTheEndOfAShortReportReachesTheCaller) {
+    // Exchanges: halt, RAM write, full RAM read, then the same read cut short.
+    ASSERT_EQ(UseAdapters("SR:fault=short@4"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    uint8_t buf[64];
+    int received = 0;
+    const uint8_t halt[1] = {0x25};
+    ASSERT_EQ(WpWrite(halt, 1), WP_OK);
+    ASSERT_EQ(WpRead(buf, 1, &received), WP_OK);
+    ASSERT_EQ(buf[0], 0x0D);
+
+    uint8_t write[3 + 24] = {0x2B, 0x30, 24};
+    for (int i = 0; i < 24; ++i) write[3 + i] = static_cast<uint8_t>(0xA0 + i);
+    ASSERT_EQ(WpWrite(write, sizeof write), WP_OK);
+    ASSERT_EQ(WpRead(buf, 1, &received), WP_OK);
+    ASSERT_EQ(buf[0], 0x0D);
+
+    const uint8_t read[3] = {0x2A, 0x30, 24};
+    ASSERT_EQ(WpWrite(read, 3), WP_OK);
+    ASSERT_EQ(WpRead(buf, 24, &received), WP_OK);
+    ASSERT_EQ(received, 64);
+    EXPECT_EQ(buf[23], 0xA0 + 23);
+
+    ASSERT_EQ(WpWrite(read, 3), WP_OK);
+    std::memset(buf, 0xEE, sizeof buf);
+    ASSERT_EQ(WpRead(buf, 24, &received), WP_OK);
+    ASSERT_EQ(received, 16);
+    EXPECT_EQ(buf[15], 0xA0 + 15);
+    for (int i = 16; i < 24; ++i) EXPECT_EQ(buf[i], 0) << i;
+    EXPECT_EQ(buf[24], 0xEE);
+}
+
 TEST_F(TransferTest, UnpluggedAdapterFailsEveryCallAndLeavesTheList) {
     ASSERT_EQ(UseAdapters("U1:fault=unplug@2;U2"), 2);
     ASSERT_EQ(WpSelectDevice("U1"), WP_OK);

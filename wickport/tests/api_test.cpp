@@ -165,6 +165,16 @@ TEST_F(SelectionTest, SurvivesReEnumerationUntilTheAdapterLeavesTheList) {
     EXPECT_EQ(Selected(), "<none>");
 }
 
+TEST_F(SelectionTest, ALongerSerialNeverMatchesTheLongestListedOne) {
+    const std::string longest(127, 'M');
+    ASSERT_EQ(UseAdapters((longest + ";OTHER").c_str()), 2);
+    EXPECT_EQ(WpSelectDevice((longest + "M").c_str()), WP_E_DEVICE_NOT_FOUND);
+    EXPECT_EQ(WpSelectDevice((longest + std::string(5000, 'M')).c_str()), WP_E_DEVICE_NOT_FOUND);
+    EXPECT_EQ(Selected(), "<none>");
+    ASSERT_EQ(WpSelectDevice(longest.c_str()), WP_OK);
+    EXPECT_EQ(Selected(), longest);
+}
+
 TEST_F(SelectionTest, AcceptsATextTheLibraryHandedOut) {
     ASSERT_EQ(UseAdapters("T1;T2"), 2);
     const char* sn = nullptr;

@@ -454,8 +454,7 @@ class ZeltraAdapter final : public VirtualAdapter {
         return TargetCommand(c, length);
     }
 
-    // Data-reply commands and their reply length (0 when the packet is too
-    // short to say); every other target command has a status reply.
+    // Commands answered with data; every other target command has a status reply.
     static bool IsDataCommand(uint8_t op) {
         switch (op) {
             case 0x22:
@@ -463,6 +462,7 @@ class ZeltraAdapter final : public VirtualAdapter {
             case 0x27:
             case 0x28:
             case 0x2A:
+            case 0x2C:
             case 0x31:
             case 0x34:
             case 0x36:

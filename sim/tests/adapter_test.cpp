@@ -103,6 +103,8 @@ TEST(AdapterIdentity, TargetsAnswerTheirIds) {
     }
     Link none(AdapterOptions{{"target", "none"}});
     EXPECT_FALSE(none.Xfer({0x22}));
+    EXPECT_FALSE(none.Xfer({0x2C, 0x84, 0x00, 4}));  // data replies, the data register's too
+    EXPECT_EQ(none.Byte({0x2D, 0x84, 0x00, 1, 0x55}), 0x57);
     EXPECT_EQ(none.Byte({0x20}), 0x57);
     EXPECT_EQ(none.Byte({0x40, 1, 10}), kOk);  // the adapter itself still answers
     EXPECT_EQ(none.adapter->ProductId(), 0x8A51);
@@ -509,6 +511,7 @@ TEST(AdapterC2Disable, OnlyResetIsAnswered) {
     EXPECT_EQ(link.Byte({0x20}), kOk);
     EXPECT_FALSE(link.Xfer({0x22}));
     EXPECT_FALSE(link.Xfer({0x28, 0xDA, 1}));
+    EXPECT_FALSE(link.Xfer({0x2C, 0x84, 0x00, 4}));
     EXPECT_EQ(link.Byte({0x25}), 0x57);
     EXPECT_EQ(link.Byte({0x20}), kOk);
     EXPECT_EQ(link.Byte({0x6, 0, 0}), 31);  // the adapter's own commands still work

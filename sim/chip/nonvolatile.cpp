@@ -25,18 +25,28 @@ std::string SysError(const std::string& what, const std::string& path) {
 int ReadExact(const std::string& path, uint8_t* out, size_t size, std::string* error) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return 1;
+    // The size is checked before reading so a huge or special file is refused, not slurped.
+    const auto on_disk = std::filesystem::file_size(path, ec);
+    if (ec || !std::filesystem::is_regular_file(path, ec)) {
+        *error = path + " is not a readable file";
+        return -1;
+    }
+    if (on_disk != size) {
+        *error =
+            path + " holds " + std::to_string(on_disk) + " bytes, expected " + std::to_string(size);
+        return -1;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         *error = SysError("cannot open", path);
         return -1;
     }
-    std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (data.size() != size) {
-        *error = path + " holds " + std::to_string(data.size()) + " bytes, expected " +
-                 std::to_string(size);
+    // One byte more than expected tells a file that grew since the size check.
+    in.read(reinterpret_cast<char*>(out), std::streamsize(size));
+    if (size_t(in.gcount()) != size || in.peek() != std::char_traits<char>::eof()) {
+        *error = path + " changed while it was read";
         return -1;
     }
-    std::memcpy(out, data.data(), size);
     return 0;
 }
 

@@ -175,5 +175,28 @@ TEST(Persistence, DamagedFilesAreClearErrors) {
     EXPECT_FALSE(d.Open(tmp2.Sub("plain"), "VZ0001", &error));
 }
 
+TEST(Persistence, OversizedOrSpecialFilesAreRefusedWithoutReadingThem) {
+    TempDir tmp;
+    std::string error;
+    {
+        NonVolatile a;
+        ASSERT_TRUE(a.Open(tmp.Str(), "VZ0001", &error));
+    }
+    // A sparse 64 GiB image: refused from its size, never loaded into memory.
+    std::error_code ec;
+    std::filesystem::resize_file(tmp.Sub("nvm.bin"), uint64_t(64) << 30, ec);
+    if (ec) GTEST_SKIP() << "no sparse files here: " << ec.message();
+    NonVolatile b;
+    EXPECT_FALSE(b.Open(tmp.Str(), "VZ0001", &error));
+    EXPECT_NE(error.find("68719476736 bytes"), std::string::npos) << error;
+
+    std::filesystem::remove(tmp.Sub("nvm.bin"));
+    std::filesystem::create_directory(tmp.Sub("nvm.bin"));
+    NonVolatile c;
+    error.clear();
+    EXPECT_FALSE(c.Open(tmp.Str(), "VZ0001", &error));
+    EXPECT_NE(error.find("nvm.bin"), std::string::npos) << error;
+}
+
 }  // namespace
 }  // namespace zsim

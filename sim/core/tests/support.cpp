@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "intel_hex.h"
 
 namespace zsim::coretest {
 
@@ -39,47 +42,12 @@ bool ReadFile(const std::string& path, std::string* text) {
 }  // namespace
 
 bool LoadIntelHex(const std::string& text, std::vector<uint8_t>* code, std::string* error) {
+    std::vector<HexSegment> segments;
+    if (!ParseIntelHex(text, &segments, error)) return false;
     code->resize(65536);
-    std::istringstream in(text);
-    std::string line;
-    int line_no = 0;
-    while (std::getline(in, line)) {
-        ++line_no;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        if (line.empty()) continue;
-        auto fail = [&](const char* what) {
-            *error = "line " + std::to_string(line_no) + ": " + what;
-            return false;
-        };
-        if (line[0] != ':') return fail("record does not start with ':'");
-        std::vector<uint8_t> rec;
-        for (std::size_t pos = 1; pos < line.size(); pos += 2) {
-            uint8_t b;
-            if (!HexByte(line, pos, &b)) return fail("bad hex digits");
-            rec.push_back(b);
-        }
-        if (rec.size() < 5 || rec.size() != std::size_t(rec[0]) + 5)
-            return fail("record length does not match its count");
-        uint8_t sum = 0;
-        for (uint8_t b : rec) sum = uint8_t(sum + b);
-        if (sum != 0) return fail("checksum mismatch");
-        const unsigned addr = unsigned(rec[1]) << 8 | rec[2];
-        switch (rec[3]) {
-            case 0x00:
-                if (addr + rec[0] > 65536) return fail("data past 0xFFFF");
-                for (unsigned i = 0; i < rec[0]; ++i) (*code)[addr + i] = rec[4 + i];
-                break;
-            case 0x01:
-                return true;
-            case 0x03:
-            case 0x05:
-                break;  // start addresses mean nothing here
-            default:
-                return fail("extended address records are not supported");
-        }
-    }
-    *error = "no end-of-file record";
-    return false;
+    for (const HexSegment& s : segments)
+        std::copy(s.bytes.begin(), s.bytes.end(), code->begin() + s.address);
+    return true;
 }
 
 bool LoadIntelHexFile(const std::string& path, std::vector<uint8_t>* code, std::string* error) {

@@ -31,8 +31,7 @@ class VirtualDevice final : public Device {
 
     int Write(const uint8_t* data, int length) override {
         if (int rc = Check()) return rc;
-        if (adapter_->Write(data, length)) return WP_OK;
-        return adapter_->Present() ? WP_E_WRITE : WP_E_IO;
+        return Outcome(adapter_->Write(data, length), WP_E_WRITE);
     }
 
     int Read(uint8_t report[64], int* received, int /*timeout_ms*/) override {
@@ -54,35 +53,37 @@ class VirtualDevice final : public Device {
 
     int Reset(bool boot_mode) override {
         if (int rc = Check()) return rc;
-        if (adapter_->Reset(boot_mode)) return WP_OK;
-        return adapter_->Present() ? WP_E_RESET_RESPONSE : WP_E_IO;
+        return Outcome(adapter_->Reset(boot_mode), WP_E_RESET_RESPONSE);
     }
 
     int SetControl(int id, uint8_t value) override {
         if (int rc = Check()) return rc;
-        if (adapter_->SetControl(id, value)) return WP_OK;
-        return adapter_->Present() ? WP_E_WRITE : WP_E_IO;
+        return Outcome(adapter_->SetControl(id, value), WP_E_WRITE);
     }
 
     int GetControl(int id, uint8_t* value) override {
         if (int rc = Check()) return rc;
-        if (adapter_->GetControl(id, value)) return WP_OK;
-        return adapter_->Present() ? WP_E_READ : WP_E_IO;
+        return Outcome(adapter_->GetControl(id, value), WP_E_READ);
     }
 
     int SetFeature(const uint8_t* report, int length) override {
         if (int rc = Check()) return rc;
-        if (adapter_->SetFeature(report, length)) return WP_OK;
-        return adapter_->Present() ? WP_E_WRITE : WP_E_IO;
+        return Outcome(adapter_->SetFeature(report, length), WP_E_WRITE);
     }
 
     int GetFeature(uint8_t* report, int length) override {
         if (int rc = Check()) return rc;
-        if (adapter_->GetFeature(report, length)) return WP_OK;
-        return adapter_->Present() ? WP_E_READ : WP_E_IO;
+        return Outcome(adapter_->GetFeature(report, length), WP_E_READ);
     }
 
   private:
+    // A refused call fails with its own code while the adapter is there, and
+    // as an I/O failure once it has gone.
+    int Outcome(bool ok, int refused) const {
+        if (ok) return WP_OK;
+        return adapter_->Present() ? refused : WP_E_IO;
+    }
+
     int Check() const {
         if (!adapter_) return WP_E_INVALID_HANDLE;
         return adapter_->Present() ? WP_OK : WP_E_IO;

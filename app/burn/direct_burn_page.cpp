@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "burn/device_page.h"
+#include "core/file_helpers.h"
 #include "core/text.h"
 #include "shell/qt_text.h"
 
@@ -17,7 +18,6 @@ namespace cindral {
 namespace {
 
 const char16_t* const kDirectFilter = u"Direct Burn File (*.mem)|*.mem|All Files (*.*)|*.*||";
-const char16_t* const kBurnFileFilter = u"NVM Burn File (*.nbf)|*.nbf|All Files (*.*)|*.*||";
 
 QPushButton* MakeButton(const char* text, int id) {
     auto* b = new QPushButton(QString::fromLatin1(text));
@@ -172,30 +172,15 @@ void CDirectBurnDlg::LoadDirectBurnSettings(SettingsReader& in) {
     UpdateData(false);
 }
 
-bool CDirectBurnDlg::RefuseSpaces(const std::u16string& path) {
-    if (path.find(u' ') == std::u16string::npos) return false;
-    m_ports.messages.ShowMessage(u"Spaces are not allowed in the file name or file path.",
-                                 u"Error!", MsgButtons::Ok, MsgIcon::None);
-    return true;
-}
-
 void CDirectBurnDlg::Warn(const char16_t* text) {
     m_ports.messages.ShowMessage(text, u"Warning!", MsgButtons::Ok, MsgIcon::None);
-}
-
-std::optional<std::u16string> CDirectBurnDlg::ChooseExisting(const char16_t* filter) {
-    FileDialogRequest request;
-    request.filter = filter;
-    request.mustExist = true;
-    std::optional<std::u16string> chosen = m_ports.files.OpenFile(request);
-    if (!chosen || RefuseSpaces(*chosen)) return std::nullopt;
-    return chosen;
 }
 
 void CDirectBurnDlg::OnOpenDirectBurnFile() {
     if (m_engine.Gate().Busy()) return;
     UpdateData(true);
-    std::optional<std::u16string> chosen = ChooseExisting(kDirectFilter);
+    std::optional<std::u16string> chosen =
+        ChooseExistingFile(m_ports.files, m_ports.messages, kDirectFilter);
     if (!chosen) return;
     m_directBurnFile = *chosen;
     UpdateData(false);
@@ -204,7 +189,8 @@ void CDirectBurnDlg::OnOpenDirectBurnFile() {
 void CDirectBurnDlg::OnOpenNvmBurnFile() {
     if (m_engine.Gate().Busy()) return;
     UpdateData(true);
-    std::optional<std::u16string> chosen = ChooseExisting(kBurnFileFilter);
+    std::optional<std::u16string> chosen =
+        ChooseExistingFile(m_ports.files, m_ports.messages, kBurnFileFilter);
     if (!chosen) return;
     m_nvmBurnFile = *chosen;
     UpdateData(false);
@@ -213,16 +199,8 @@ void CDirectBurnDlg::OnOpenNvmBurnFile() {
 void CDirectBurnDlg::OnNewNvmBurnFile() {
     if (m_engine.Gate().Busy()) return;
     UpdateData(true);
-    FileDialogRequest request;
-    request.filter = kBurnFileFilter;
-    request.defaultExtension = u"nbf";
-    request.proposedName = u"NVM_Burn";
-    request.confirmOverwrite = true;
-    std::optional<std::u16string> chosen = m_ports.files.SaveFile(request);
-    if (!chosen || RefuseSpaces(*chosen)) return;
-    std::ofstream created(ToPath(*chosen), std::ios::binary | std::ios::trunc);
-    if (!created.is_open()) return;
-    created.close();
+    std::optional<std::u16string> chosen = ChooseNewBurnFile(m_ports.files, m_ports.messages);
+    if (!chosen) return;
     m_nvmBurnFile = *chosen;
     UpdateData(false);
 }

@@ -64,9 +64,7 @@ class CDirectBurnDlg : public CPageDlg {
     void BuildControls();
     void UpdateData(bool save);
     void FillEngine();
-    bool RefuseSpaces(const std::u16string& path);
     void Warn(const char16_t* text);
-    std::optional<std::u16string> ChooseExisting(const char16_t* filter);
 
     std::u16string m_directBurnFile;
     std::u16string m_nvmBurnFile;

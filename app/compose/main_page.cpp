@@ -15,6 +15,7 @@
 
 #include "burn/device_page.h"
 #include "compose/nvm_address_dlg.h"
+#include "core/file_helpers.h"
 #include "core/text.h"
 #include "shell/qt_text.h"
 
@@ -24,9 +25,6 @@ namespace {
 
 constexpr int kUser = 1023, kRun = 1024, kXoEarlyEnable = 1025, kExeUserBoot = 1026,
               kNvmDisable = 1027, kMtpDisable = 1028, kRamClear = 1029, kC2Disable = 1030;
-
-const char16_t* const kBurnFileFilter = u"NVM Burn File (*.nbf)|*.nbf|All Files (*.*)|*.*||";
-const char16_t* const kSpaces = u"Spaces are not allowed in the file name or file path.";
 
 QPushButton* MakeButton(const char* text, int id) {
     auto* b = new QPushButton(QString::fromLatin1(text));
@@ -233,9 +231,7 @@ void CMainDlg::UpdateData(bool save) {
 }
 
 bool CMainDlg::RefuseSpaces(const std::u16string& path) {
-    if (path.find(u' ') == std::u16string::npos) return false;
-    m_ports.messages.ShowMessage(kSpaces, u"Error!", MsgButtons::Ok, MsgIcon::None);
-    return true;
+    return cindral::RefuseSpaces(path, m_ports.messages);
 }
 
 int CMainDlg::SelectionMark(CListCtrlStyled& list) {
@@ -433,16 +429,8 @@ void CMainDlg::OnClearListItem() {
 void CMainDlg::OnNewBurnFile() {
     if (m_engine.Gate().Busy()) return;
     UpdateData(true);
-    FileDialogRequest request;
-    request.filter = kBurnFileFilter;
-    request.defaultExtension = u"nbf";
-    request.proposedName = u"NVM_Burn";
-    request.confirmOverwrite = true;
-    std::optional<std::u16string> chosen = m_ports.files.SaveFile(request);
-    if (!chosen || RefuseSpaces(*chosen)) return;
-    std::ofstream created(ToPath(*chosen), std::ios::binary | std::ios::trunc);
-    if (!created.is_open()) return;
-    created.close();
+    std::optional<std::u16string> chosen = ChooseNewBurnFile(m_ports.files, m_ports.messages);
+    if (!chosen) return;
     m_burnFilePath = *chosen;
     UpdateData(false);
 }
@@ -450,12 +438,9 @@ void CMainDlg::OnNewBurnFile() {
 void CMainDlg::OnOpenBurnFile() {
     if (m_engine.Gate().Busy()) return;
     UpdateData(true);
-    FileDialogRequest request;
-    request.filter = kBurnFileFilter;
-    request.defaultExtension = u"nbf";
-    request.mustExist = true;
-    std::optional<std::u16string> chosen = m_ports.files.OpenFile(request);
-    if (!chosen || RefuseSpaces(*chosen)) return;
+    std::optional<std::u16string> chosen =
+        ChooseExistingFile(m_ports.files, m_ports.messages, kBurnFileFilter, u"nbf");
+    if (!chosen) return;
     m_burnFilePath = *chosen;
     ReloadMap(m_burnFilePath);
     UpdateData(false);

@@ -54,3 +54,41 @@ bool SetWorkingDirectory(const std::u16string& path) {
 }
 
 }  // namespace cindral
+
+namespace cindral {
+
+const char16_t* const kBurnFileFilter = u"NVM Burn File (*.nbf)|*.nbf|All Files (*.*)|*.*||";
+
+bool RefuseSpaces(const std::u16string& path, IMessagePort& messages) {
+    if (path.find(u' ') == std::u16string::npos) return false;
+    messages.ShowMessage(u"Spaces are not allowed in the file name or file path.", u"Error!",
+                         MsgButtons::Ok, MsgIcon::None);
+    return true;
+}
+
+std::optional<std::u16string> ChooseNewBurnFile(IFileDialogPort& files, IMessagePort& messages) {
+    FileDialogRequest request;
+    request.filter = kBurnFileFilter;
+    request.defaultExtension = u"nbf";
+    request.proposedName = u"NVM_Burn";
+    request.confirmOverwrite = true;
+    std::optional<std::u16string> chosen = files.SaveFile(request);
+    if (!chosen || RefuseSpaces(*chosen, messages)) return std::nullopt;
+    std::ofstream created(ToPath(*chosen), std::ios::binary | std::ios::trunc);
+    if (!created.is_open()) return std::nullopt;
+    return chosen;
+}
+
+std::optional<std::u16string> ChooseExistingFile(IFileDialogPort& files, IMessagePort& messages,
+                                                 const char16_t* filter,
+                                                 const char16_t* defaultExtension) {
+    FileDialogRequest request;
+    request.filter = filter;
+    request.defaultExtension = defaultExtension;
+    request.mustExist = true;
+    std::optional<std::u16string> chosen = files.OpenFile(request);
+    if (!chosen || RefuseSpaces(*chosen, messages)) return std::nullopt;
+    return chosen;
+}
+
+}  // namespace cindral

@@ -101,6 +101,50 @@ TEST(FileHelpers, WorkingDirectoryEndsInSeparatorAndCanBeSet) {
     EXPECT_FALSE(SetWorkingDirectory(WidenText(dir.path + "/nope")));
 }
 
+TEST(BurnFileDialogs, NewFileIsCreatedEmptyOnlyWhenChosenCreatableAndSpaceFree) {
+    TempDir dir;
+    ScriptedMessages messages;
+    test::ScriptedFiles files;
+    const std::string old = dir.File("old.nbf", "[Compose Map]\r\nstale\r\n");
+    files.answers = {std::nullopt, WidenText(dir.path + "/a b.nbf"),
+                     WidenText(dir.path + "/missing/x.nbf"), WidenText(old)};
+    EXPECT_FALSE(ChooseNewBurnFile(files, messages)) << "cancelled";
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(ChooseNewBurnFile(files, messages)) << "space";
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.LastText(), "Spaces are not allowed in the file name or file path.");
+    EXPECT_EQ(Latin1(messages.shown[0].caption), "Error!");
+    EXPECT_FALSE(fs::exists(dir.path + "/a b.nbf"));
+    EXPECT_FALSE(ChooseNewBurnFile(files, messages)) << "directory missing";
+    EXPECT_EQ(messages.shown.size(), 1u) << "an uncreatable file shows nothing";
+    EXPECT_EQ(ChooseNewBurnFile(files, messages), WidenText(old));
+    EXPECT_EQ(fs::file_size(old), 0u) << "an existing file is truncated";
+
+    ASSERT_EQ(files.requests.size(), 4u);
+    const FileDialogRequest& r = files.requests[0];
+    EXPECT_EQ(Latin1(r.filter), "NVM Burn File (*.nbf)|*.nbf|All Files (*.*)|*.*||");
+    EXPECT_EQ(Latin1(r.defaultExtension), "nbf");
+    EXPECT_EQ(Latin1(r.proposedName), "NVM_Burn");
+    EXPECT_TRUE(r.confirmOverwrite);
+    EXPECT_FALSE(r.mustExist);
+}
+
+TEST(BurnFileDialogs, ExistingFileMustExistAndBeSpaceFree) {
+    ScriptedMessages messages;
+    test::ScriptedFiles files;
+    files.answers = {u"/tmp/a b.mem", u"/tmp/x.mem"};
+    EXPECT_FALSE(ChooseExistingFile(files, messages, u"F (*.mem)|*.mem||"));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(ChooseExistingFile(files, messages, u"F (*.mem)|*.mem||", u"mem"),
+              std::u16string(u"/tmp/x.mem"));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    ASSERT_EQ(files.requests.size(), 2u);
+    EXPECT_TRUE(files.requests[1].mustExist);
+    EXPECT_EQ(Latin1(files.requests[1].filter), "F (*.mem)|*.mem||");
+    EXPECT_EQ(Latin1(files.requests[1].defaultExtension), "mem");
+    EXPECT_FALSE(ChooseExistingFile(files, messages, u"F")) << "cancelled";
+}
+
 class RecordingSink : public IOutputSink {
   public:
     std::vector<std::string> appended;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "adapter_firmware.h"
+#include "chip/number_text.h"
 #include "chip/zeltra.h"
 
 namespace zsim {
@@ -32,41 +33,12 @@ constexpr uint64_t kFastBudget = 50000000;
 
 constexpr uint8_t kPowerValue = 0x5F;
 
-// Parses "0x.." hex or plain decimal.
-bool ParseNumber(const std::string& text, uint64_t max, uint64_t* out) {
-    if (text.empty()) return false;
-    int base = 10;
-    size_t start = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        start = 2;
-    }
-    uint64_t v = 0;
-    for (size_t i = start; i < text.size(); ++i) {
-        char c = text[i];
-        int d;
-        if (c >= '0' && c <= '9') {
-            d = c - '0';
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            d = c - 'a' + 10;
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            d = c - 'A' + 10;
-        } else {
-            return false;
-        }
-        v = v * base + d;
-        if (v > max) return false;
-    }
-    *out = v;
-    return true;
-}
-
 bool ParseHexByte(std::string text, uint8_t* out) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         text = text.substr(2);
     }
     uint64_t v;
-    if (text.empty() || text.size() > 2 || !ParseNumber("0x" + text, 0xFF, &v)) return false;
+    if (text.empty() || text.size() > 2 || !ParseNumberText("0x" + text, 0xFF, &v)) return false;
     *out = uint8_t(v);
     return true;
 }
@@ -89,7 +61,7 @@ bool ParseFaults(const std::string& text, std::vector<Fault>* faults, std::strin
         size_t atpos = item.find('@');
         if (atpos != std::string::npos) {
             kind = item.substr(0, atpos);
-            if (!ParseNumber(item.substr(atpos + 1), 1u << 30, &at) || at == 0) {
+            if (!ParseNumberText(item.substr(atpos + 1), 1u << 30, &at) || at == 0) {
                 *error = "bad fault count in \"" + item + "\" (KIND@N with N from 1)";
                 return false;
             }
@@ -695,13 +667,13 @@ bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error
             return Fail(error, "bad " + key + " value \"" + value + "\": " + what);
         };
         if (key == "pid") {
-            if (!ParseNumber(value, 0xFFFF, &v)) return bad("expected a 16-bit number");
+            if (!ParseNumberText(value, 0xFFFF, &v)) return bad("expected a 16-bit number");
             s->pid = uint16_t(v);
         } else if (key == "mode") {
-            if (!ParseNumber(value, 0xFF, &v)) return bad("expected a byte");
+            if (!ParseNumberText(value, 0xFF, &v)) return bad("expected a byte");
             s->mode = uint8_t(v);
         } else if (key == "fw") {
-            if (!ParseNumber(value, 0xFF, &v)) return bad("expected a byte");
+            if (!ParseNumberText(value, 0xFF, &v)) return bad("expected a byte");
             s->fw = uint8_t(v);
         } else if (key == "target") {
             s->attached = true;
@@ -728,7 +700,7 @@ bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error
             if (value.empty()) return bad("expected a directory");
             s->chip.state_dir = value;
         } else if (key == "latency_us") {
-            if (!ParseNumber(value, 10000000, &v)) return bad("expected 0..10000000");
+            if (!ParseNumberText(value, 10000000, &v)) return bad("expected 0..10000000");
             s->latency_us = uint32_t(v);
         } else if (key == "speed") {
             if (value != "real" && value != "max") return bad("expected real or max");
@@ -737,15 +709,15 @@ bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error
             if (value != "0" && value != "1") return bad("expected 0 or 1");
             s->chip.vpp = value == "1";
         } else if (key == "bpcount") {
-            if (!ParseNumber(value, 0xFF, &v)) return bad("expected a byte");
+            if (!ParseNumberText(value, 0xFF, &v)) return bad("expected a byte");
             s->chip.bpcount = uint8_t(v);
         } else if (key == "user_begin") {
-            if (!ParseNumber(value, 0xFFFF, &v) || v < 0x014C || v >= kNvmUserEnd) {
+            if (!ParseNumberText(value, 0xFFFF, &v) || v < 0x014C || v >= kNvmUserEnd) {
                 return bad("expected an NVM address in 0x014C..0x1FEF");
             }
             s->chip.user_begin = uint16_t(v);
         } else if (key == "mtp_endurance") {
-            if (!ParseNumber(value, 0xFFFFFFFF, &v)) return bad("expected a count");
+            if (!ParseNumberText(value, 0xFFFFFFFF, &v)) return bad("expected a count");
             s->chip.mtp_endurance = uint32_t(v);
         } else if (key == "fault") {
             std::string why;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "chip/number_text.h"
 #include "test_util.h"
 
 namespace zsim {
@@ -99,6 +100,28 @@ TEST(ZeltraSim, CycleLimitAndArgumentErrors) {
     Result help = Sim({"run", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--dump-nvm"), std::string::npos);
+}
+
+TEST(NumberText, HexOrDecimalUpToItsLimit) {
+    uint64_t v = 0;
+    EXPECT_TRUE(ParseNumberText("0xFFFF", 0xFFFF, &v));
+    EXPECT_EQ(v, 0xFFFFu);
+    EXPECT_TRUE(ParseNumberText("0x00ff", 0xFF, &v));
+    EXPECT_EQ(v, 0xFFu);
+    EXPECT_TRUE(ParseNumberText("65535", 0xFFFF, &v));
+    EXPECT_EQ(v, 65535u);
+    EXPECT_TRUE(ParseNumberText("0", 0, &v));
+    EXPECT_EQ(v, 0u);
+    EXPECT_TRUE(ParseNumberText("0xFFFFFFFFFFFFFFFF", UINT64_MAX, &v));
+    EXPECT_EQ(v, UINT64_MAX);
+    v = 7;
+    for (const char* bad : {"0x10000", "65536", "", "0x", "0x1g", "-1", " 1", "1 ", "1e3", "ff",
+                            "99999999999999999999999", "0x1FFFFFFFFFFFFFFFF"}) {
+        EXPECT_FALSE(ParseNumberText(bad, 0xFFFF, &v)) << bad;
+    }
+    EXPECT_FALSE(ParseNumberText("18446744073709551616", UINT64_MAX, &v));
+    EXPECT_FALSE(ParseNumberText("1", 0, &v));
+    EXPECT_EQ(v, 7u);  // a refused text leaves the result alone
 }
 
 TEST(ZeltraSim, BadHexIsAClearErrorNeverACrash) {

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "chip/number_text.h"
 #include "chip/zeltra.h"
 #include "intel_hex.h"
 
@@ -19,26 +20,9 @@ constexpr int kExitBadInput = 2;
 constexpr int kExitCycleLimit = 3;
 constexpr std::streamoff kMaxHexFile = 16 << 20;
 
-// "0x" hex or plain decimal, at most max.
 std::optional<uint64_t> ParseNumber(const std::string& text, uint64_t max) {
-    if (text.empty()) return std::nullopt;
-    int base = 10;
-    size_t i = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        i = 2;
-    }
     uint64_t v = 0;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        if (d < 0) return std::nullopt;
-        if (v > (max - d) / base) return std::nullopt;
-        v = v * base + d;
-    }
+    if (!ParseNumberText(text, max, &v)) return std::nullopt;
     return v;
 }
 

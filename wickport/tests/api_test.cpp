@@ -59,6 +59,7 @@ TEST_F(EnumerationTest, ReReadsTheListAndReportsProblemsOnlyWhenItChanges) {
     UseAdapters("C1;:x");
     UseAdapters("C1;:x");
     std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_NE(err.find("skipping"), std::string::npos) << err;
     EXPECT_EQ(err.find("skipping"), err.rfind("skipping")) << err;
 }
 
@@ -99,8 +100,20 @@ TEST_F(EnumerationTest, SerialTextsOutliveLaterEnumerations) {
 }
 
 TEST_F(EnumerationTest, EmptyVirtualListHidesRealAdapters) {
-    setenv("WICKPORT_USB_IDS", "10c4:ea61", 1);
+    // The real-adapter backend says what it cannot parse, so its silence shows
+    // it was not asked at all.
+    setenv("WICKPORT_USB_IDS", "10c4:ea61,not-asked", 1);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(UseAdapters(""), 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find("not-asked"), std::string::npos) << err;
+
+    unsetenv("WICKPORT_VIRTUAL");
+    testing::internal::CaptureStderr();
+    int count = -1;
+    EXPECT_EQ(WpGetDeviceCount(&count), WP_OK);
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("not-asked"), std::string::npos) << err;
     unsetenv("WICKPORT_USB_IDS");
 }
 

@@ -81,9 +81,9 @@ class Library {
         Backend* backend = selected_->backend;
         if (!backend->Present(selected_->info)) return WP_E_INVALID_HANDLE;
         std::unique_ptr<Device> device;
-        int rc = backend->Open(selected_->info, &device);
-        if (rc != WP_OK) return rc;
-        if (!device) return WP_E_INVALID_HANDLE;
+        // Callers tell "none selected" from "cannot be opened" and nothing
+        // else, so every backend failure is the latter.
+        if (backend->Open(selected_->info, &device) != WP_OK || !device) return WP_E_INVALID_HANDLE;
         open_ = std::move(device);
         return WP_OK;
     }

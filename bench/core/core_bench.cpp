@@ -14,16 +14,24 @@ namespace {
 using namespace zsim;
 using namespace zsim::coretest;
 
-// Instructions the program runs from reset to the halt address.
-uint64_t CountInstructions(const std::vector<uint8_t>& code) {
-    FlatBus bus;
-    Mcs51 core(bus, code.data());
+constexpr uint64_t kMaxInstructions = 1'000'000'000;
+
+// Instructions the program runs from reset to the halt address (from the state
+// the core is in); kMaxInstructions when it never gets there.
+uint64_t CountInstructions(Mcs51& core) {
+    core.Reset();
     uint64_t n = 0;
-    while (core.pc != kHaltAddress && n < 1'000'000'000) {
+    while (core.pc != kHaltAddress && n < kMaxInstructions) {
         core.Step();
         ++n;
     }
     return n;
+}
+
+uint64_t CountInstructions(const std::vector<uint8_t>& code) {
+    FlatBus bus;
+    Mcs51 core(bus, code.data());
+    return CountInstructions(core);
 }
 
 void BM_CoreMixedProgram(benchmark::State& state) {
@@ -37,11 +45,11 @@ void BM_CoreMixedProgram(benchmark::State& state) {
     Mcs51 core(bus, code.data());
     uint64_t instructions = 0;
     for (auto _ : state) {
-        core.Reset();
-        uint64_t n = 0;
-        while (core.pc != kHaltAddress) {
-            core.Step();
-            ++n;
+        // Bounded, so a core that no longer reaches the halt address fails instead of hanging.
+        const uint64_t n = CountInstructions(core);
+        if (n == kMaxInstructions) {
+            state.SkipWithError("the program did not reach its halt address");
+            return;
         }
         instructions += n;
         benchmark::DoNotOptimize(core.iram);
@@ -64,6 +72,10 @@ void BM_UcsimMixedProgram(benchmark::State& state) {
         return;
     }
     const uint64_t per_run = CountInstructions(code);
+    if (per_run == kMaxInstructions) {
+        state.SkipWithError("the program did not reach its halt address");
+        return;
+    }
     uint64_t instructions = 0;
     for (auto _ : state) {
         Snapshot s;

@@ -30,7 +30,11 @@ struct Composer : ::testing::Test {
     Result Marlspin(const std::vector<std::string>& args) {
         return mstest::Run(MARLSPIN_EXE, args, dir);
     }
-    BurnFile Out() { return ParseBurnFile(ReadFile(dir / "o.nbf")); }
+    BurnFile Out() {
+        BurnFile bf = ParseBurnFile(ReadFile(dir / "o.nbf"));
+        for (const Image& img : bf.images) EXPECT_TRUE(img.records_ok) << img.header;
+        return bf;
+    }
 };
 
 }  // namespace
@@ -51,6 +55,7 @@ TEST_F(Composer, CindralCommandLineComposesBootRecordAndImages) {
     for (std::size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1))
         ASSERT_EQ(text[i - 1], '\r') << "bare LF at " << i;
     BurnFile bf = ParseBurnFile(text);
+    for (const Image& img : bf.images) EXPECT_TRUE(img.records_ok) << img.header;
     ASSERT_EQ(bf.map.size(), 2u);
     EXPECT_EQ(bf.map[0].tokens,
               (std::vector<std::string>{"boot.hex", "0x0200", "0x0220", "0x0021", "33"}));

@@ -74,7 +74,9 @@ struct Chip : ::testing::Test {
     BurnFile Compose(const std::vector<std::string>& args) {
         Result r = mstest::Run(MARLSPIN_EXE, args, dir);
         EXPECT_EQ(r.code, 0) << r.err;
-        return ParseBurnFile(ReadFile(dir / "o.nbf"));
+        BurnFile bf = ParseBurnFile(ReadFile(dir / "o.nbf"));
+        for (const Image& img : bf.images) EXPECT_TRUE(img.records_ok) << img.header;
+        return bf;
     }
 };
 

@@ -80,7 +80,24 @@ struct Image {
     std::string header;
     std::string hex;  // records, CR LF separated
     std::map<uint32_t, uint8_t> code;
+    // Every record has its byte count and checksum right and the last one is the
+    // end record: what a downloader checks before it takes the image.
+    bool records_ok = false;
 };
+
+// Checks one record's digits, byte count and checksum; returns its bytes.
+inline bool CheckRecord(const std::string& r, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    if (r.size() < 11 || r[0] != ':' || r.size() % 2 == 0) return false;
+    for (std::size_t k = 1; k < r.size(); k += 2) {
+        const std::string pair = r.substr(k, 2);
+        if (pair.find_first_not_of("0123456789ABCDEF") != std::string::npos) return false;
+        bytes.push_back(uint8_t(std::stoul(pair, nullptr, 16)));
+    }
+    unsigned sum = 0;
+    for (uint8_t b : bytes) sum += b;
+    return bytes.size() == bytes[0] + 5u && sum % 256 == 0;
+}
 
 struct BurnFile {
     std::vector<MapLine> map;
@@ -118,14 +135,21 @@ inline BurnFile ParseBurnFile(const std::string& text) {
     for (int n = 0; n < bf.count && i < lines.size(); ++n) {
         Image img;
         img.header = lines[i++];
-        for (; i < lines.size() && lines[i].rfind(":", 0) == 0; ++i) img.hex += lines[i] + "\r\n";
-        std::istringstream recs(img.hex);
-        for (std::string r; std::getline(recs, r);) {
-            const unsigned n = std::stoul(r.substr(1, 2), nullptr, 16);
-            const unsigned at = std::stoul(r.substr(3, 4), nullptr, 16);
-            for (unsigned k = 0; k < n; ++k)
-                img.code[at + k] = uint8_t(std::stoul(r.substr(9 + 2 * k, 2), nullptr, 16));
+        img.records_ok = true;
+        std::string last;
+        std::vector<uint8_t> rec;
+        for (; i < lines.size() && lines[i].rfind(":", 0) == 0; ++i) {
+            last = lines[i];
+            img.hex += last + "\r\n";
+            if (!CheckRecord(last, rec)) {
+                img.records_ok = false;
+                continue;
+            }
+            const unsigned at = rec[1] << 8 | rec[2];
+            if (rec[3] == 0)
+                for (unsigned k = 0; k < rec[0]; ++k) img.code[at + k] = rec[4 + k];
         }
+        img.records_ok = img.records_ok && last == ":00000001FF";
         bf.images.push_back(img);
     }
     return bf;

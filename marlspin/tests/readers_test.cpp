@@ -37,6 +37,18 @@ TEST(IntelHex, PlacesRecordsWithExtendedAddresses) {
     EXPECT_FALSE(b.Within(0x200, 0x1FEF));
 }
 
+// The two extended address kinds differ where they meet: a segment wraps its
+// offset within 64 KiB, and a linear record switches segment addressing off.
+TEST(IntelHex, SegmentOffsetsWrapAndLinearRecordsEndSegmentAddressing) {
+    PlacedBytes b;
+    ReadIntelHex(":020000020010EC\n:02FFFF00AABB9B\n:020000040000FA\n:0100040033C8\n:00000001FF\n",
+                 0x200, b);
+    EXPECT_EQ(b.At(0x300), 0xBB);            // segment 0x100, offset 0xFFFF + 1 wraps to 0
+    EXPECT_EQ(b.last(), 0x200u + 0x100FFu);  // offset 0xFFFF itself
+    EXPECT_EQ(b.At(0x204), 0x33);            // linear base 0 again, not segment 0x100
+    EXPECT_FALSE(b.IsSet(0x304));
+}
+
 TEST(IntelHex, ReportsTheLineOfEachFault) {
     EXPECT_EQ(HexErrorLine(":0100000011EE\n:00000001FF\n"), -1);
     EXPECT_EQ(HexErrorLine(":0100000011EE\n:0100000011EF\n:00000001FF\n"), 2);  // checksum

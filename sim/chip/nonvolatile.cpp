@@ -136,7 +136,15 @@ bool NonVolatile::Open(const std::string& dir, const std::string& serial, std::s
     int mtp_state = ReadExact(dir + "/mtp.bin", mtp.data(), mtp.size(), error);
     if (mtp_state < 0) return false;
     if (mtp_state == 0) {
-        std::ifstream meta(dir + "/meta.txt");
+        // A few counters at most: anything larger is not ours and is not read.
+        const std::string meta_path = dir + "/meta.txt";
+        if (std::filesystem::exists(meta_path, ec) &&
+            (!std::filesystem::is_regular_file(meta_path, ec) ||
+             std::filesystem::file_size(meta_path, ec) > 4096 || ec)) {
+            *error = meta_path + " is not a counter file";
+            return false;
+        }
+        std::ifstream meta(meta_path);
         std::string line;
         while (std::getline(meta, line)) {
             if (line.rfind("mtp_writes=", 0) != 0) continue;

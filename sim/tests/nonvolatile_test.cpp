@@ -196,6 +196,25 @@ TEST(Persistence, OversizedOrSpecialFilesAreRefusedWithoutReadingThem) {
     error.clear();
     EXPECT_FALSE(c.Open(tmp.Str(), "VZ0001", &error));
     EXPECT_NE(error.find("nvm.bin"), std::string::npos) << error;
+
+    // The counter file likewise: one long line is refused before it is read.
+    TempDir tmp2;
+    {
+        NonVolatile a;
+        ASSERT_TRUE(a.Open(tmp2.Str(), "VZ0001", &error));
+    }
+    std::filesystem::resize_file(tmp2.Sub("meta.txt"), uint64_t(64) << 30, ec);
+    ASSERT_FALSE(ec) << ec.message();
+    NonVolatile d;
+    error.clear();
+    EXPECT_FALSE(d.Open(tmp2.Str(), "VZ0001", &error));
+    EXPECT_NE(error.find("meta.txt"), std::string::npos) << error;
+    std::filesystem::remove(tmp2.Sub("meta.txt"));
+    std::filesystem::create_directory(tmp2.Sub("meta.txt"));
+    NonVolatile e;
+    error.clear();
+    EXPECT_FALSE(e.Open(tmp2.Str(), "VZ0001", &error));
+    EXPECT_NE(error.find("meta.txt"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -143,6 +143,7 @@ class Operator : public ::testing::Test {
 using ComposeScenario = Operator;
 using ConflictScenario = Operator;
 using BurnScenario = Operator;
+using RunScenario = Operator;
 using DirectBurnScenario = Operator;
 
 TEST_F(ComposeScenario, MapListsBothFilesAndTheDeviceLogShowsTheRun) {
@@ -189,6 +190,13 @@ TEST_F(ComposeScenario, MapListsBothFilesAndTheDeviceLogShowsTheRun) {
     EXPECT_GE(invoked, 0) << Log().toStdString();
     EXPECT_GT(command, invoked) << Log().toStdString();
     EXPECT_GT(output, command) << "the composer's output after its command line";
+
+    // Opening the burn file again later shows the same map.
+    const int rows = map.GetItemCount();
+    ports.files.answers = {burnFile};
+    Click(main, "1016");
+    EXPECT_EQ(map.GetItemCount(), rows);
+    EXPECT_EQ(map.GetItemText(0, 0), QStringLiteral("boot.hex"));
 }
 
 TEST_F(ConflictScenario, OverlapInStrictModeMarksBothRowsRed) {
@@ -209,6 +217,20 @@ TEST_F(ConflictScenario, OverlapInStrictModeMarksBothRowsRed) {
         red += conflict ? 1 : 0;
     }
     EXPECT_EQ(red, 2) << "both files of the overlap";
+
+    // The same files ORed: the rows say so and nothing stays red from before.
+    ports.messages.shown.clear();
+    main.LogicOrRadio().click();
+    Click(main, "1011");
+    ASSERT_FALSE(ports.messages.shown.empty());
+    EXPECT_EQ(Boxes().back(), "Compose run completed successfully.");
+    EXPECT_EQ(main.ConflictFlag(), 0);
+    int overlays = 0;
+    for (int r = 0; r < map.GetItemCount(); ++r) {
+        EXPECT_NE(map.TextColourOf(r, 0), kRedText) << "row " << r;
+        overlays += map.GetItemText(r, 3).contains(QStringLiteral("Overlay")) ? 1 : 0;
+    }
+    EXPECT_EQ(overlays, 2);
 }
 
 TEST_F(BurnScenario, BurnThenResetShowsTheBurnedChip) {
@@ -235,6 +257,23 @@ TEST_F(BurnScenario, BurnThenResetShowsTheBurnedChip) {
     ASSERT_GE(lines.size(), 6) << lines.join('|').toStdString();
     EXPECT_TRUE(lines[4].startsWith(QStringLiteral("NVM USER CRC32: 0x")));
     EXPECT_TRUE(lines[5].endsWith(QStringLiteral(".. OK"))) << lines[5].toStdString();
+}
+
+TEST_F(RunScenario, RunStateIsBurnedAndBootsAfterReset) {
+    FillMainPage("11 22 33 44\n", u"0x0800");
+    if (HasFatalFailure()) return;
+    CMainDlg& main = window->MainPage();
+    On<QCheckBox>(main, "1024")->click();  // Run
+    ASSERT_TRUE(main.Box(1024).isChecked());
+    Click(main, "1011");
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"Compose run completed successfully."});
+    ports.messages.shown.clear();
+    Click(main, "1012");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Burn Succeeded"});
+    Band("1033")->click();
+    ASSERT_EQ(window->Connected(), 1);
+    EXPECT_EQ(Device(5), QStringLiteral("0x07 (0000_0111)"));
+    EXPECT_EQ(Device(7), QStringLiteral("0x07 (0000_0111)")) << "boot state Run";
 }
 
 TEST_F(DirectBurnScenario, TypedBytesLandOnTheChip) {

@@ -235,7 +235,6 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             c = ComposeDirect(d, out);
             burn_file = d.burn_file;
         }
-        if (burn_file.empty()) throw Failure(kExitBurnFile, "no NVM burn file name given");
         const std::string text = FormatBurnFile(c);
         WriteFileAtomically(burn_file, text);
         std::size_t conflicts = 0, errors = 0;

@@ -163,7 +163,8 @@ Composition Compose(const ComposeRequest& request, std::ostream& info, std::ostr
     c.strict = request.strict;
     c.user_begin = user_begin;
     c.has_boot_record = true;
-    c.user_region.assign(kUserEnd + 1 - user_begin, 0);
+    // The composed user region, unset bytes 0x00, as the boot record's CRC covers it.
+    std::vector<uint8_t> user_region(kUserEnd + 1 - user_begin, 0);
     uint32_t boot_end = user_begin;  // one past the highest boot byte
 
     for (Loaded& in : inputs) {
@@ -181,7 +182,7 @@ Composition Compose(const ComposeRequest& request, std::ostream& info, std::ostr
         for (uint32_t a = user_begin; a <= kUserEnd; ++a) {
             if (!in.bytes.IsSet(a)) continue;
             // Bits only ever add up in the NVM, so the composed byte is the OR in both modes.
-            c.user_region[a - user_begin] |= in.bytes.At(a);
+            user_region[a - user_begin] |= in.bytes.At(a);
             if (owners[a] > 1 && shared++ == 0) first_shared = a;
         }
         if (shared == 0) {
@@ -198,7 +199,6 @@ Composition Compose(const ComposeRequest& request, std::ostream& info, std::ostr
                            shared, in.file->path.c_str(), first_shared);
         }
         if (in.boot) boot_end = std::max<uint32_t>(boot_end, static_cast<uint32_t>(row.last) + 1);
-        row.burned = true;
         BurnImage image;
         image.title = row.name;
         image.segments = SegmentsOf(in.bytes, user_begin, kUserEnd);
@@ -207,7 +207,7 @@ Composition Compose(const ComposeRequest& request, std::ostream& info, std::ostr
     }
 
     c.boot_length = static_cast<uint16_t>(boot_end - user_begin);
-    c.user_crc = Crc32(c.user_region.data(), c.user_region.size());
+    c.user_crc = Crc32(user_region.data(), user_region.size());
     Segment record;
     record.address = kBootRecord;
     record.bytes = {request.state,
@@ -261,7 +261,6 @@ Composition ComposeDirect(const DirectRequest& request, std::ostream& info) {
         row.first = run.first;
         row.last = run.second;
         row.status = "OK";
-        row.burned = true;
         BurnImage image;
         image.title = name;
         AppendSegments(bytes, run, image.segments);

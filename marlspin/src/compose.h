@@ -65,7 +65,6 @@ struct MapRow {
     uint64_t first = 0;
     uint64_t last = 0;
     std::string status;
-    bool burned = false;
 };
 
 struct BurnImage {
@@ -81,7 +80,6 @@ struct Composition {
     uint32_t user_begin = 0;
     uint16_t boot_length = 0;
     uint32_t user_crc = 0;
-    std::vector<uint8_t> user_region;  // composed bytes user begin..kUserEnd (compose only)
 };
 
 // Reads the inputs, places and checks them and plans the burner images.

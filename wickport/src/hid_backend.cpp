@@ -82,8 +82,9 @@ class HidDevice final : public Device {
         // Report id 0 first, then the full 64-byte report.
         uint8_t report[WP_REPORT_SIZE + 1] = {};
         std::memcpy(report + 1, data, static_cast<size_t>(length));
+        // A report sent only in part is a failed write, not a sent packet.
         int n = hid_write(handle_, report, sizeof report);
-        return n < 0 ? WP_E_WRITE : WP_OK;
+        return n == static_cast<int>(sizeof report) ? WP_OK : WP_E_WRITE;
     }
 
     int Read(uint8_t report[64], int* received, int timeout_ms) override {

@@ -24,7 +24,8 @@ std::FILE* Trace::File() {
         file_ = nullptr;
         path_ = path;
         if (!path.empty()) {
-            file_ = std::fopen(path.c_str(), "a");
+            // Close-on-exec: child processes the caller starts must not inherit it.
+            file_ = std::fopen(path.c_str(), "ae");
             // Say so once per path rather than on every report.
             if (!file_ && failed_path_ != path) {
                 std::fprintf(stderr, "wickport: cannot open trace file %s: %s\n", path.c_str(),

@@ -1,4 +1,7 @@
 // The report trace: file format, following WICKPORT_TRACE, the in-process hook.
+#include <fcntl.h>
+
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -108,6 +111,25 @@ TEST_F(TraceTest, AppendsAndFollowsTheVariable) {
     ASSERT_EQ(WpWrite(two, 2), WP_OK);
     EXPECT_EQ(ReadFile(second), "> 23 01\n");
     std::remove(second.c_str());
+}
+
+TEST_F(TraceTest, ChildProcessesDoNotInheritTheTraceFile) {
+    ASSERT_EQ(UseAdapters("TR"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    setenv("WICKPORT_TRACE", path_.c_str(), 1);
+    const uint8_t packet[1] = {0x22};
+    ASSERT_EQ(WpWrite(packet, 1), WP_OK);
+
+    int found = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        auto target = std::filesystem::read_symlink(entry.path(), ec);
+        if (ec || target != std::filesystem::path(path_)) continue;
+        ++found;
+        int fd = std::stoi(entry.path().filename().string());
+        EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+    }
+    EXPECT_EQ(found, 1);
 }
 
 TEST_F(TraceTest, UnwritablePathIsReportedOnceAndTrafficGoesOn) {

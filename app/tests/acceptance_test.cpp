@@ -144,6 +144,7 @@ using ComposeScenario = Operator;
 using ConflictScenario = Operator;
 using BurnScenario = Operator;
 using RunScenario = Operator;
+using SettingsScenario = Operator;
 using DirectBurnScenario = Operator;
 
 TEST_F(ComposeScenario, MapListsBothFilesAndTheDeviceLogShowsTheRun) {
@@ -274,6 +275,37 @@ TEST_F(RunScenario, RunStateIsBurnedAndBootsAfterReset) {
     ASSERT_EQ(window->Connected(), 1);
     EXPECT_EQ(Device(5), QStringLiteral("0x07 (0000_0111)"));
     EXPECT_EQ(Device(7), QStringLiteral("0x07 (0000_0111)")) << "boot state Run";
+}
+
+TEST_F(SettingsScenario, SavedWorkComposesTheSameInANewWindow) {
+    FillMainPage("11 22 33 44\n", u"0x0800");
+    if (HasFatalFailure()) return;
+    Click(window->MainPage(), "1011");
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"Compose run completed successfully."});
+    const int rows = window->MainPage().MapCount();
+    window->DirectBurnPage()
+        .findChild<QPlainTextEdit*>(QStringLiteral("1014"))
+        ->setPlainText(QStringLiteral("@1000 AA 55"));
+    const std::u16string set = WidenText(work.path().toStdString() + "/work.set");
+    ports.files.answers = {set};
+    window->OnFileSaveAs();
+    ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(std::u16string(set))));
+    Band("1032")->click();
+
+    window = std::make_unique<CZeltra_NVM_BurnerDlg>(ordwin, ports.ports());
+    ConnectOrFail();
+    ports.files.answers = {set};
+    window->OnFileOpen();
+    CMainDlg& main = window->MainPage();
+    ASSERT_EQ(main.BootCount(), 1);
+    ASSERT_EQ(main.AppCount(), 1);
+    EXPECT_EQ(main.AppList().GetItemText(0, 1), QStringLiteral("0x0800"));
+    EXPECT_EQ(main.BurnFilePath(), burnFile);
+    EXPECT_EQ(main.MapCount(), rows) << "the burn file's map is shown again";
+    EXPECT_EQ(window->DirectBurnPage().DirectBurnText(), u"@1000 AA 55");
+    Click(main, "1011");
+    EXPECT_EQ(Boxes().back(), "Compose run completed successfully.");
+    EXPECT_EQ(main.MapCount(), rows);
 }
 
 TEST_F(DirectBurnScenario, TypedBytesLandOnTheChip) {

@@ -1,7 +1,6 @@
 #include "intel_hex.h"
 
 namespace zsim {
-namespace {
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -9,8 +8,6 @@ int HexDigit(char c) {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
-
-}  // namespace
 
 bool ParseIntelHex(const std::string& text, std::vector<HexSegment>* segments, std::string* error) {
     segments->clear();

@@ -14,13 +14,6 @@ namespace zsim::coretest {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool HexByte(const std::string& s, std::size_t pos, uint8_t* out) {
     if (pos + 2 > s.size()) return false;
     const int hi = HexDigit(s[pos]);

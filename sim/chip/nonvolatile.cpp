@@ -85,7 +85,12 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std
         }
         done += size_t(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    // Close even when the flush failed, so a failing disk does not leak descriptors.
+    const bool synced = ::fsync(fd) == 0;
+    const int sync_errno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!synced || !closed) {
+        if (!synced) errno = sync_errno;
         *error = SysError("cannot flush", tmp);
         ::unlink(tmp.c_str());
         return false;

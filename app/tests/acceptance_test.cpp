@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <cstdlib>
@@ -323,14 +324,24 @@ TEST_F(DirectBurnScenario, TypedBytesLandOnTheChip) {
     Click(page, "1032");
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Burn Succeeded"});
 
+    // The same from a Direct Burn File, into the same burn file.
+    ports.messages.shown.clear();
+    On<QRadioButton>(page, "1039")->click();
+    ports.files.answers = {WidenText(File("direct.mem", "@1100 12\n"))};
+    Click(page, "1042");
+    Click(page, "1047");
+    Click(page, "1032");
+    EXPECT_EQ(Boxes().back(), "Burn Succeeded") << "after the overwrite question";
+
     Band("1032")->click();
     ASSERT_EQ(window->Connected(), 0);
     std::vector<uint8_t> nvm = Nvm();
     ASSERT_EQ(nvm.size(), 8192u);
     EXPECT_EQ(nvm[0x1000], 0xAA);
     EXPECT_EQ(nvm[0x1001], 0x55);
+    EXPECT_EQ(nvm[0x1100], 0x12);
     for (unsigned a = 0x0200; a < 0x2000; ++a)
-        if (a != 0x1000 && a != 0x1001) {
+        if (a != 0x1000 && a != 0x1001 && a != 0x1100) {
             ASSERT_EQ(nvm[a], 0) << "NVM " << a;
         }
 }

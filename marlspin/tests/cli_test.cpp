@@ -160,6 +160,15 @@ TEST_F(Composer, DirectBurnTextAndFileGiveOneRowPerRunAndNoBootRecord) {
     EXPECT_EQ(bf.map[1].tokens[0], "d.mem");
     EXPECT_EQ(PlanOf(bf.images[0]).mode, 1);
     EXPECT_EQ(bf.count, 2);
+
+    // Cindral numbers direct images with one digit: nine runs still fit (ten are refused below).
+    std::string runs;
+    for (int i = 1; i <= 9; ++i) runs += "@" + std::to_string(i) + "00 " + std::to_string(i) + " ";
+    ASSERT_EQ(Marlspin({"--dir_burn_str=" + runs, "--nvm_burn_file=o.nbf"}).code, 0);
+    bf = Out();
+    ASSERT_EQ(bf.count, 9);
+    EXPECT_EQ(bf.images[8].header, "Image 9 direct");
+    EXPECT_EQ(PlanOf(bf.images[8]).nvm, (std::map<uint32_t, uint8_t>{{0x900, 0x09}}));
 }
 
 TEST_F(Composer, EachInputFaultHasItsExitCodeAndLeavesNoBurnFile) {

@@ -17,7 +17,8 @@ constexpr const char* kFooter = R"(Inputs:
   .mem files and direct burn text: white-space separated tokens; @HEX sets the
   address (added to the file address in .mem files, an NVM address in direct
   burn input); every other token is one byte of 1 or 2 hex digits; // starts a
-  comment to the end of the line.
+  comment to the end of the line (not in --dir_burn_str: it arrives as one line,
+  so a comment there would swallow the rest and is refused).
 
 Compose checks every file against the user region (user begin..0x1FEF) and
 always adds the boot record at 0x1FF0 (state, flags, boot image length, CRC32

@@ -244,6 +244,15 @@ Composition ComposeDirect(const DirectRequest& request, std::ostream& info) {
         }
     } else {
         text = request.text;
+        // The text comes as one line (Cindral turns its line breaks into spaces), so a
+        // comment would silently swallow every byte typed on the lines after it.
+        const std::size_t comment = text.find("//");
+        if (comment != std::string::npos &&
+            text.find_first_not_of(" \t\r\n\v\f", comment + 2) != std::string::npos)
+            throw Failure(kExitDirectInput,
+                          "direct burn text: '//' would make all that follows it a comment (" +
+                              Printable(text.substr(comment)) +
+                              "); the text arrives as one line, so it takes no comments");
     }
     PlacedBytes bytes;
     try {

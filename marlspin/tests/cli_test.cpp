@@ -212,6 +212,7 @@ TEST_F(Composer, EachInputFaultHasItsExitCodeAndLeavesNoBurnFile) {
         {9, {"--dir_burn_str=@1FFF 01 02", nbf}},
         {9, {"--dir_burn_str=" + runs, nbf}},
         {9, {"--dir_burn_str=// nothing", nbf}},
+        {9, {"--dir_burn_str=@1F00 01 // flag  @1F10 02", nbf}},  // would drop 02 silently
         {9, {"--dir_burn_file=missing.mem", nbf}},
         {10, with(boot, {"--app_mem=b.mem", "0x1_0", nbf})},
         {11, with(boot, {"--nvm_burn_file=sub"})},

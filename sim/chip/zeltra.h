@@ -122,7 +122,8 @@ class Zeltra final : public Mcs51Bus {
     const std::array<uint8_t, kMtpSize>& MtpLatch() const { return mtp_latch_; }
     uint8_t XdataRaw(uint16_t addr) const { return xram_[addr]; }
 
-    // Why the last ROM routine's save to the state directory failed, if it did.
+    // Why a ROM routine's save to the state directory failed, if one ever did: it
+    // stays set, since the directory then misses a change for good.
     const std::string& StorageError() const { return storage_error_; }
 
   private:

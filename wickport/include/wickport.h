@@ -36,24 +36,24 @@ extern "C" {
 
 #define WP_REPORT_SIZE 64
 
-WICKPORT_API int WpGetDeviceCount(int* count);                          /* 1 */
-WICKPORT_API int WpResetBootMode(void);                                 /* 2 */
-WICKPORT_API int WpSelectDevice(const char* serialNumber);              /* 3 */
-WICKPORT_API int WpSetTimeout(int milliseconds);                        /* 4 */
-WICKPORT_API int WpGetSelectedSerial(const char** serialNumber);        /* 5 */
+WICKPORT_API int WpGetDeviceCount(int* count);                             /* 1 */
+WICKPORT_API int WpResetBootMode(void);                                    /* 2 */
+WICKPORT_API int WpSelectDevice(const char* serialNumber);                 /* 3 */
+WICKPORT_API int WpSetTimeout(int milliseconds);                           /* 4 */
+WICKPORT_API int WpGetSelectedSerial(const char** serialNumber);           /* 5 */
 WICKPORT_API int WpGetSerialByIndex(int index, const char** serialNumber); /* 6 */
-WICKPORT_API int WpOpen(void);                                          /* 7 */
-WICKPORT_API int WpClose(void);                                         /* 8 */
-WICKPORT_API int WpRead(uint8_t* buffer, int length, int* received);    /* 9 */
-WICKPORT_API int WpWrite(const uint8_t* packet, int length);            /* 10 */
-WICKPORT_API int WpResetAdapter(void);                                  /* 12 */
-WICKPORT_API int WpGetVersion(const char** version);                    /* 13 */
-WICKPORT_API int WpSetControlValue(int id, int value);                  /* 15 */
-WICKPORT_API int WpGetControlValue(int id, uint8_t* value);             /* 16 */
-WICKPORT_API int WpGetProductId(int* productId);                        /* 17 */
-WICKPORT_API int WpGetProductIdByIndex(int index, int* productId);      /* 18 */
-WICKPORT_API int WpSetFeatureReport(uint8_t* report, int length);       /* 20 */
-WICKPORT_API int WpGetFeatureReport(uint8_t* report, int length);       /* 21 */
+WICKPORT_API int WpOpen(void);                                             /* 7 */
+WICKPORT_API int WpClose(void);                                            /* 8 */
+WICKPORT_API int WpRead(uint8_t* buffer, int length, int* received);       /* 9 */
+WICKPORT_API int WpWrite(const uint8_t* packet, int length);               /* 10 */
+WICKPORT_API int WpResetAdapter(void);                                     /* 12 */
+WICKPORT_API int WpGetVersion(const char** version);                       /* 13 */
+WICKPORT_API int WpSetControlValue(int id, int value);                     /* 15 */
+WICKPORT_API int WpGetControlValue(int id, uint8_t* value);                /* 16 */
+WICKPORT_API int WpGetProductId(int* productId);                           /* 17 */
+WICKPORT_API int WpGetProductIdByIndex(int index, int* productId);         /* 18 */
+WICKPORT_API int WpSetFeatureReport(uint8_t* report, int length);          /* 20 */
+WICKPORT_API int WpGetFeatureReport(uint8_t* report, int length);          /* 21 */
 
 /* The function of an ordinal, or NULL for ordinals the library does not have
  * (0, 11, 14, 19 and above 21). Cast it to the type of the named function. */

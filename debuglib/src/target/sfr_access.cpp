@@ -83,7 +83,12 @@ int32_t WriteDirect(DebugContext& context, uint8_t address, uint8_t value) {
     return context.commands->Exchange(packet, sizeof packet);
 }
 
-int32_t WriteSfrOnPage(DebugContext& context, int page, uint8_t address, uint8_t value) {
+namespace {
+
+// Runs one direct access with the SFR page switched to `page` (when the family
+// pages its SFRs) and restores the page that was selected before.
+template <typename Access>
+int32_t OnSfrPage(DebugContext& context, int page, Access access) {
     const int pageRegister = SfrPageRegister(context.record->familyCode);
     const bool paged = page != kNoSfrPage && pageRegister >= 0;
     uint8_t oldPage = 0;
@@ -97,8 +102,8 @@ int32_t WriteSfrOnPage(DebugContext& context, int page, uint8_t address, uint8_t
             if (result < 0) return result;
         }
     }
-    result = WriteDirect(context, address, value);
-    // A flash-status reply still means the register took the value.
+    result = access();
+    // A flash-status reply still means the register access took place.
     if (result == ORDWIN_E_STATUS_FLASH) result = 0;
     if (result < 0) return result;
     if (paged && oldPage != page) {
@@ -108,28 +113,14 @@ int32_t WriteSfrOnPage(DebugContext& context, int page, uint8_t address, uint8_t
     return result;
 }
 
+}  // namespace
+
+int32_t WriteSfrOnPage(DebugContext& context, int page, uint8_t address, uint8_t value) {
+    return OnSfrPage(context, page, [&] { return WriteDirect(context, address, value); });
+}
+
 int32_t ReadSfrOnPage(DebugContext& context, int page, uint8_t address, uint8_t* value) {
-    const int pageRegister = SfrPageRegister(context.record->familyCode);
-    const bool paged = page != kNoSfrPage && pageRegister >= 0;
-    uint8_t oldPage = 0;
-    int32_t result = 0;
-    if (paged) {
-        const auto reg = static_cast<uint8_t>(pageRegister);
-        result = ReadDirect(context, reg, &oldPage);
-        if (result < 0) return result;
-        if (oldPage != page) {
-            result = WriteDirect(context, reg, static_cast<uint8_t>(page));
-            if (result < 0) return result;
-        }
-    }
-    result = ReadDirect(context, address, value);
-    if (result == ORDWIN_E_STATUS_FLASH) result = 0;
-    if (result < 0) return result;
-    if (paged && oldPage != page) {
-        result = WriteDirect(context, static_cast<uint8_t>(pageRegister), oldPage);
-        if (result == ORDWIN_E_STATUS_FLASH) result = 0;
-    }
-    return result;
+    return OnSfrPage(context, page, [&] { return ReadDirect(context, address, value); });
 }
 
 int32_t ReadC2Register(DebugContext& context, uint8_t reg, uint8_t* value) {

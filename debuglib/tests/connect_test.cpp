@@ -263,6 +263,41 @@ TEST_F(Connection, UnpluggedAdapterPassesTheLibraryCodeOn) {
     EXPECT_EQ(Connected(), 0);
 }
 
+TEST_F(Connection, RealAdapterWithOtherFirmwareIsNeverWritten) {
+    const std::string noFirmware =
+        "This library carries no firmware for real debug adapters; update the adapter with its "
+        "maker's tool.";
+    const std::string failure =
+        "Communication could not be established with the specified adapter.\nPlease confirm "
+        "the current adapter selection and cable connection.";
+    struct Case {
+        const char* adapter;
+        int disableDialogs;
+    };
+    // An outdated version, asked and unasked, and a version that cannot be read.
+    for (const Case& c :
+         {Case{"VZ0001:fw=30,backend=real", 0}, Case{"VZ0001:fw=30,backend=real", 1},
+          Case{"VZ0001:backend=real,fault=drop@3+drop@4", 0}}) {
+        SCOPED_TRACE(c.adapter);
+        Use(c.adapter);
+        RecordingHost host;
+        EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, c.disableDialogs), ORDWIN_E_FIRMWARE_UPDATE);
+        EXPECT_EQ(Connected(), 0);
+        // Only the probes went out: no page, no flash read, no reset.
+        for (const std::string& p : Sent()) {
+            EXPECT_TRUE(p == "00 00 00" || p == "01 0c 00" || p == "06 00 00") << p;
+        }
+        if (c.disableDialogs) {
+            EXPECT_TRUE(host.messages.empty());
+        } else {
+            ASSERT_EQ(host.messages.size(), 2u);
+            EXPECT_EQ(host.messages[0].text, noFirmware);
+            EXPECT_EQ(host.messages[1].text, failure);
+        }
+        EXPECT_EQ(host.progressOpened, 0);
+    }
+}
+
 TEST_F(Connection, UpdateFirmwareModeGetsItsOwnImage) {
     // Mode 1 expects version 2; an adapter reporting 31 there is updated
     // with the mode-1 image, whose power value lives on page 10.

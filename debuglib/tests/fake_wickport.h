@@ -31,6 +31,7 @@ struct FakeWickport {
     std::vector<std::string> calls;
     std::deque<uint8_t> controlValues;
     std::vector<std::pair<int, int>> controlWrites;
+    int backend = WP_BACKEND_HID;
 
     void Reply(std::vector<uint8_t> bytes) { replies.push_back({WP_OK, WP_REPORT_SIZE, bytes}); }
     void Status(uint8_t status) { Reply({status}); }
@@ -124,6 +125,10 @@ struct FakeWickport {
         };
         api.setFeatureReport = [](uint8_t*, int) { return WP_OK; };
         api.getFeatureReport = [](uint8_t*, int) { return WP_OK; };
+        api.getBackend = [](int* b) {
+            *b = Current()->backend;
+            return WP_OK;
+        };
         return api;
     }
 };

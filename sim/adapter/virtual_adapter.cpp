@@ -94,6 +94,7 @@ struct Settings {
     std::optional<uint8_t> fw;
     bool attached = true;
     bool speed_max = false;
+    bool poses_as_real = false;
     uint32_t latency_us = 0;
     std::vector<Fault> faults;
     ZeltraConfig chip;
@@ -131,6 +132,7 @@ class ZeltraAdapter final : public VirtualAdapter {
 
     const std::string& Serial() const override { return serial_; }
     uint16_t ProductId() const override { return s_.pid; }
+    bool PosesAsReal() const override { return s_.poses_as_real; }
     bool Present() const override {
         std::lock_guard<std::mutex> lock(mu_);
         return present_;
@@ -705,6 +707,9 @@ bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error
         } else if (key == "speed") {
             if (value != "real" && value != "max") return bad("expected real or max");
             s->speed_max = value == "max";
+        } else if (key == "backend") {
+            if (value != "virtual" && value != "real") return bad("expected virtual or real");
+            s->poses_as_real = value == "real";
         } else if (key == "vpp") {
             if (value != "0" && value != "1") return bad("expected 0 or 1");
             s->chip.vpp = value == "1";

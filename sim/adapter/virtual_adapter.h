@@ -20,6 +20,8 @@
 //   bpcount     byte at direct 0xF2 (0xFF); it also limits the working slots
 //   user_begin  NVM user region start (0x0200)
 //   mtp_endurance  MTP writes before the cells wear out (1000)
+//   backend     virtual (default) | real: real makes Wickport report this
+//               adapter as a real one, so tests walk the real adapters' paths
 //   fault       KIND[@N]+...: drop, short, status, unplug, nopower, hang;
 //               N counts report exchanges (a written report with its reply,
 //               or one control value or feature report call) from the first
@@ -52,6 +54,8 @@ class VirtualAdapter {
     virtual uint16_t ProductId() const = 0;
     // False once the adapter was unplugged by a fault: every call then fails.
     virtual bool Present() const = 0;
+    // Set by backend=real.
+    virtual bool PosesAsReal() const = 0;
 
     virtual void Open() = 0;
     virtual void Close() = 0;

@@ -55,6 +55,13 @@ WICKPORT_API int WpGetProductIdByIndex(int index, int* productId);         /* 18
 WICKPORT_API int WpSetFeatureReport(uint8_t* report, int length);          /* 20 */
 WICKPORT_API int WpGetFeatureReport(uint8_t* report, int length);          /* 21 */
 
+/* Our own extension, not one of the adapter maker's calls: WickportByOrdinal
+ * does not hand it out. Tells which backend the selected adapter comes from,
+ * so that callers never send a real adapter what only a virtual one may get. */
+#define WP_BACKEND_HID 0     /* a real adapter, reached through hidapi */
+#define WP_BACKEND_VIRTUAL 1 /* a virtual adapter listed by WICKPORT_VIRTUAL */
+WICKPORT_API int WpGetBackend(int* backend);
+
 /* The function of an ordinal, or NULL for ordinals the library does not have
  * (0, 11, 14, 19 and above 21). Cast it to the type of the named function. */
 WICKPORT_API void* WickportByOrdinal(int ordinal);

@@ -13,6 +13,8 @@ struct AdapterInfo {
     uint16_t product_id = 0;
     // Backend-private locator (hidraw path, or the virtual adapter's key).
     std::string locator;
+    // What WpGetBackend reports: real unless the backend knows better.
+    bool is_virtual = false;
 };
 
 // One opened adapter. Every call returns a Wickport result code.

@@ -111,7 +111,7 @@ class VirtualBackend final : public Backend {
         for (const auto& key : order_) {
             const AdapterPtr& adapter = adapters_.at(key);
             if (!adapter->Present()) continue;
-            list.push_back({adapter->Serial(), adapter->ProductId(), key});
+            list.push_back({adapter->Serial(), adapter->ProductId(), key, !adapter->PosesAsReal()});
         }
         return list;
     }

@@ -208,6 +208,17 @@ int WpGetProductId(int* productId) {
     return WP_OK;
 }
 
+int WpGetBackend(int* backend) {
+    if (!backend) return WP_E_IO;
+    auto& lib = Lib();
+    std::lock_guard lock(lib.mu);
+    lib.EnsureEnumerated();
+    const auto* s = lib.Selected();
+    if (!s) return WP_E_NO_DEVICE_SELECTED;
+    *backend = s->info.is_virtual ? WP_BACKEND_VIRTUAL : WP_BACKEND_HID;
+    return WP_OK;
+}
+
 int WpGetProductIdByIndex(int index, int* productId) {
     if (!productId) return WP_E_IO;
     auto& lib = Lib();

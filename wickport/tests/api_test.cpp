@@ -151,6 +151,22 @@ TEST_F(SelectionTest, MatchesWithoutRegardToCaseAndReturnsTheListedText) {
     EXPECT_EQ(pid, 0x8A51);
 }
 
+TEST_F(SelectionTest, TellsTheBackendOfTheSelectedAdapter) {
+    int backend = -1;
+    ASSERT_EQ(UseAdapters("VZ1;VZ2:backend=real"), 2);
+    EXPECT_EQ(WpGetBackend(&backend), WP_E_NO_DEVICE_SELECTED);
+    ASSERT_EQ(WpSelectDevice("VZ1"), WP_OK);
+    ASSERT_EQ(WpGetBackend(&backend), WP_OK);
+    EXPECT_EQ(backend, WP_BACKEND_VIRTUAL);
+    ASSERT_EQ(WpSelectDevice("VZ2"), WP_OK);
+    ASSERT_EQ(WpGetBackend(&backend), WP_OK);
+    EXPECT_EQ(backend, WP_BACKEND_HID);
+    EXPECT_EQ(WpGetBackend(nullptr), WP_E_IO);
+    // Not one of the maker's calls: no ordinal reaches it.
+    for (int ordinal = 0; ordinal < 64; ++ordinal)
+        EXPECT_NE(WickportByOrdinal(ordinal), reinterpret_cast<void*>(&WpGetBackend));
+}
+
 TEST_F(SelectionTest, UnknownSerialFailsAndLeavesNothingSelected) {
     ASSERT_EQ(UseAdapters("VZ1;VZ2"), 2);
     ASSERT_EQ(WpSelectDevice("VZ1"), WP_OK);

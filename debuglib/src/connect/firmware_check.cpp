@@ -10,6 +10,7 @@
 #include "link/wickport_api.h"
 #include "ordwin.h"
 #include "target/target_reset.h"
+#include "wickport.h"
 
 namespace ordwin {
 namespace {
@@ -28,6 +29,9 @@ constexpr int kControlVersion = 0x44;
 constexpr const char* kCommunicationFailure =
     "Communication could not be established with the specified adapter.\nPlease confirm the "
     "current adapter selection and cable connection.";
+constexpr const char* kNoRealFirmware =
+    "This library carries no firmware for real debug adapters; update the adapter with its "
+    "maker's tool.";
 
 int32_t ReadMode(DebugContext& context, uint8_t* mode) {
     if (context.link->IsUsb() && context.smallAdapter) {
@@ -53,6 +57,9 @@ int32_t ReopenUsbQuietly(DebugContext& context) {
 }
 
 int32_t OfferUpdate(DebugContext& context, bool versionRead, int mode) {
+    // Asked before the question: a real adapter must not even be reset for an
+    // update this build cannot give it.
+    if (const int32_t refused = RefuseUncarriedFirmware(context); refused < 0) return refused;
     AdapterLink& link = *context.link;
     const bool asked = !context.dialogsDisabled;
     if (asked) {
@@ -87,6 +94,21 @@ int32_t OfferUpdate(DebugContext& context, bool versionRead, int mode) {
 }
 
 }  // namespace
+
+bool CarriesFirmwareFor(const DebugContext& context) {
+    // The serial adapters' images are ours too, and no serial adapter is known to be virtual.
+    if (!context.link->IsUsb()) return false;
+    const WickportApi& wp = Wickport();
+    int backend = WP_BACKEND_HID;
+    if (wp.getBackend == nullptr || wp.getBackend(&backend) < 0) return false;
+    return backend == WP_BACKEND_VIRTUAL;
+}
+
+int32_t RefuseUncarriedFirmware(const DebugContext& context) {
+    if (CarriesFirmwareFor(context)) return 0;
+    ShowMessage(kNoRealFirmware);
+    return ORDWIN_E_FIRMWARE_UPDATE;
+}
 
 // The version reply comes only after the adapter had time to look it up.
 int32_t ReadAdapterVersion(DebugContext& context, uint8_t* version) {

@@ -23,4 +23,12 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget);
 int32_t ReadAdapterVersion(DebugContext& context, uint8_t* version);
 int32_t UpdateAdapterFirmware(DebugContext& context, int mode);
 
+// The carried firmware images are generated for the virtual adapters only:
+// true when the context's adapter is one of them.
+bool CarriesFirmwareFor(const DebugContext& context);
+// 0 when the adapter may receive the carried images; otherwise tells the user
+// so and returns the update's failure code. Every path that writes adapter
+// firmware asks this first.
+int32_t RefuseUncarriedFirmware(const DebugContext& context);
+
 }  // namespace ordwin

@@ -149,6 +149,7 @@ int32_t UpdateAdapterFirmware(DebugContext& context, int mode) {
         expected.checkPage = 11;
         expected.version = 2;
     }
+    if (const int32_t refused = RefuseUncarriedFirmware(context); refused < 0) return refused;
     const FirmwareImage carried = CarriedFirmwareImage(ImageFor(context, mode));
     std::vector<uint8_t> image(carried.records, carried.records + carried.size);
     const int pages = static_cast<int>(image.size() / kFirmwareRecordSize);

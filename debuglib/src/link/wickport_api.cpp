@@ -24,6 +24,7 @@ constexpr WickportApi kLibrary = {
     WpGetProductIdByIndex,
     WpSetFeatureReport,
     WpGetFeatureReport,
+    WpGetBackend,
 };
 
 const WickportApi* g_api = &kLibrary;

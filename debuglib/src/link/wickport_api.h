@@ -25,6 +25,8 @@ struct WickportApi {
     int (*getProductIdByIndex)(int index, int* productId);
     int (*setFeatureReport)(uint8_t* report, int length);
     int (*getFeatureReport)(uint8_t* report, int length);
+    // Our extension, not an ordinal: which backend the selected adapter is on.
+    int (*getBackend)(int* backend);
 };
 
 // The binding in force: libwickport unless a test replaced it.

@@ -206,12 +206,14 @@ void CDirectBurnDlg::OnNewNvmBurnFile() {
 }
 
 void CDirectBurnDlg::FillEngine() {
-    m_engine.directFromFile = m_fromFile->isChecked() ? 1 : 0;
-    m_engine.directStrict = m_strict->isChecked() ? 1 : 0;
-    m_engine.directBurnFile = &m_directBurnFile;
-    m_engine.directText = &m_directText;
-    m_engine.directNvmBurnFile = &m_nvmBurnFile;
-    m_engine.directOverwrite = m_overwrite->isChecked() ? 1 : 0;
+    NvmOptions o;
+    o.directFromFile = m_fromFile->isChecked() ? 1 : 0;
+    o.directStrict = m_strict->isChecked() ? 1 : 0;
+    o.directBurnFile = m_directBurnFile;
+    o.directText = m_directText;
+    o.directNvmBurnFile = m_nvmBurnFile;
+    o.directOverwrite = m_overwrite->isChecked() ? 1 : 0;
+    m_engine.SetOptions(std::move(o));
 }
 
 void CDirectBurnDlg::OnCompose() {

@@ -489,19 +489,21 @@ void CMainDlg::ReadComposeMap(const std::u16string& path) {
 }
 
 void CMainDlg::FillEngine() {
-    m_engine.strict = m_strict->isChecked() ? 1 : 0;
-    m_engine.overwrite = m_overwrite->isChecked() ? 1 : 0;
-    m_engine.user = Box(kUser).isChecked() ? 1 : 0;
-    m_engine.xoEarlyEnable = Box(kXoEarlyEnable).isChecked() ? 1 : 0;
-    m_engine.exeUserBoot = Box(kExeUserBoot).isChecked() ? 1 : 0;
-    m_engine.run = Box(kRun).isChecked() ? 1 : 0;
-    m_engine.nvmDisable = Box(kNvmDisable).isChecked() ? 1 : 0;
-    m_engine.mtpDisable = Box(kMtpDisable).isChecked() ? 1 : 0;
-    m_engine.ramClear = Box(kRamClear).isChecked() ? 1 : 0;
-    m_engine.c2Disable = Box(kC2Disable).isChecked() ? 1 : 0;
-    m_engine.bootFiles = &m_bootEntries;
-    m_engine.appFiles = &m_appEntries;
-    m_engine.burnFile = &m_burnFilePath;
+    NvmOptions o;
+    o.strict = m_strict->isChecked() ? 1 : 0;
+    o.overwrite = m_overwrite->isChecked() ? 1 : 0;
+    o.user = Box(kUser).isChecked() ? 1 : 0;
+    o.xoEarlyEnable = Box(kXoEarlyEnable).isChecked() ? 1 : 0;
+    o.exeUserBoot = Box(kExeUserBoot).isChecked() ? 1 : 0;
+    o.run = Box(kRun).isChecked() ? 1 : 0;
+    o.nvmDisable = Box(kNvmDisable).isChecked() ? 1 : 0;
+    o.mtpDisable = Box(kMtpDisable).isChecked() ? 1 : 0;
+    o.ramClear = Box(kRamClear).isChecked() ? 1 : 0;
+    o.c2Disable = Box(kC2Disable).isChecked() ? 1 : 0;
+    o.bootFiles = m_bootEntries;
+    o.appFiles = m_appEntries;
+    o.burnFile = m_burnFilePath;
+    m_engine.SetOptions(std::move(o));
 }
 
 void CMainDlg::OnCompose() {

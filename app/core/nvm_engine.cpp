@@ -27,12 +27,6 @@ constexpr const char16_t* kComposerName = u"marlspin";
 #endif
 constexpr const char16_t* kOutputName = u"marlspin.log";
 
-const std::u16string kEmpty;
-
-const std::u16string& Or(const std::u16string* s) {
-    return s ? *s : kEmpty;
-}
-
 QString ToQString(const std::u16string& s) {
     return QString::fromStdU16String(s);
 }
@@ -126,24 +120,24 @@ void NvmEngine::ShowComposerError(int code) {
 }
 
 std::u16string NvmEngine::ComposeCommandLine() const {
-    static const std::vector<NVMData> kNone;
+    const NvmOptions& o = options_;
     ComposeSwitches s;
-    s.strict = strict == 1;
-    s.user = user == 1;
-    s.xoEarlyEnable = xoEarlyEnable == 1;
-    s.exeUserBoot = exeUserBoot == 1;
-    s.run = run == 1;
-    s.nvmDisable = nvmDisable == 1;
-    s.mtpDisable = mtpDisable == 1;
-    s.ramClear = ramClear == 1;
-    s.c2Disable = c2Disable == 1;
-    return BuildComposeCommandLine(composerPath_, bootFiles ? *bootFiles : kNone,
-                                   appFiles ? *appFiles : kNone, Or(burnFile), s);
+    s.strict = o.strict == 1;
+    s.user = o.user == 1;
+    s.xoEarlyEnable = o.xoEarlyEnable == 1;
+    s.exeUserBoot = o.exeUserBoot == 1;
+    s.run = o.run == 1;
+    s.nvmDisable = o.nvmDisable == 1;
+    s.mtpDisable = o.mtpDisable == 1;
+    s.ramClear = o.ramClear == 1;
+    s.c2Disable = o.c2Disable == 1;
+    return BuildComposeCommandLine(composerPath_, o.bootFiles, o.appFiles, o.burnFile, s);
 }
 
 std::u16string NvmEngine::DirectCommandLine() const {
-    return BuildDirectCommandLine(composerPath_, directFromFile == 1, Or(directBurnFile),
-                                  Or(directText), Or(directNvmBurnFile), directStrict == 1);
+    const NvmOptions& o = options_;
+    return BuildDirectCommandLine(composerPath_, o.directFromFile == 1, o.directBurnFile,
+                                  o.directText, o.directNvmBurnFile, o.directStrict == 1);
 }
 
 int NvmEngine::Compose() {
@@ -163,8 +157,8 @@ int NvmEngine::RunCompose(bool direct) {
         Tell(u"Please connect to device prior to Compose execution.");
         return 0;
     }
-    const std::u16string& target = direct ? Or(directNvmBurnFile) : Or(burnFile);
-    const bool replace = (direct ? directOverwrite : overwrite) != 0;
+    const std::u16string& target = direct ? options_.directNvmBurnFile : options_.burnFile;
+    const bool replace = (direct ? options_.directOverwrite : options_.overwrite) != 0;
     if (IsRegularFile(target) && FileHasData(target) && !replace) {
         std::u16string question = u"NVM Burn File " + target +
                                   u" exists!\nPress OK to overwrite the file and continue.\n";
@@ -172,12 +166,12 @@ int NvmEngine::RunCompose(bool direct) {
             MsgResult::Cancel)
             return 0;
     }
-    if (direct && directFromFile == 1) {
-        if (Or(directBurnFile).empty()) {
+    if (direct && options_.directFromFile == 1) {
+        if (options_.directBurnFile.empty()) {
             Tell(u"Direct Burn File Selection Required!\n");
             return 0;
         }
-        if (!IsRegularFile(Or(directBurnFile)) || !FileExists(Or(directBurnFile))) {
+        if (!IsRegularFile(options_.directBurnFile) || !FileExists(options_.directBurnFile)) {
             Tell(u"Direct Burn File does not exist!\n");
             return 0;
         }
@@ -312,7 +306,7 @@ int NvmEngine::RunBurn(bool direct) {
     }
     Log(direct ? u"Direct burn in progress...\n" : u"Processing burn file...\n");
 
-    const std::u16string& path = direct ? Or(directNvmBurnFile) : Or(burnFile);
+    const std::u16string& path = direct ? options_.directNvmBurnFile : options_.burnFile;
     const std::string narrow = NarrowText(path, kPathBufferSize);
     std::ifstream in;
     if (IsRegularFile(WidenText(narrow))) in.open(narrow, std::ios::binary);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "burn_file.h"
@@ -25,6 +26,32 @@ class IEngineHost {
     virtual void AppendOutputFile(const std::string& path) = 0;
 };
 
+// What a page hands the engine before each compose or burn: copies of its
+// check states and lists, so the engine never reads a page behind its back.
+struct NvmOptions {
+    // Main page side.
+    uint8_t strict = 0;
+    uint8_t overwrite = 0;
+    uint8_t user = 0;
+    uint8_t xoEarlyEnable = 0;
+    uint8_t exeUserBoot = 0;
+    uint8_t run = 0;
+    uint8_t nvmDisable = 0;
+    uint8_t mtpDisable = 0;
+    uint8_t ramClear = 0;
+    uint8_t c2Disable = 0;
+    std::vector<NVMData> bootFiles;
+    std::vector<NVMData> appFiles;
+    std::u16string burnFile;
+    // Direct Burn page side.
+    uint8_t directFromFile = 0;
+    uint8_t directStrict = 0;
+    std::u16string directBurnFile;
+    std::u16string directText;
+    std::u16string directNvmBurnFile;
+    uint8_t directOverwrite = 0;
+};
+
 class NvmEngine {
   public:
     static constexpr std::size_t kPathBufferSize = 2048;
@@ -40,27 +67,9 @@ class NvmEngine {
     NvmEngine(IOrdwin& ordwin, Ports ports, IEngineHost& host, std::u16string programDirectory,
               OperationGate& gate = OperationGate::Shared());
 
-    // Main page side.
-    uint8_t strict = 0;
-    uint8_t overwrite = 0;
-    uint8_t user = 0;
-    uint8_t xoEarlyEnable = 0;
-    uint8_t exeUserBoot = 0;
-    uint8_t run = 0;
-    uint8_t nvmDisable = 0;
-    uint8_t mtpDisable = 0;
-    uint8_t ramClear = 0;
-    uint8_t c2Disable = 0;
-    const std::vector<NVMData>* bootFiles = nullptr;
-    const std::vector<NVMData>* appFiles = nullptr;
-    const std::u16string* burnFile = nullptr;
-    // Direct Burn page side.
-    uint8_t directFromFile = 0;
-    uint8_t directStrict = 0;
-    const std::u16string* directBurnFile = nullptr;
-    const std::u16string* directText = nullptr;
-    const std::u16string* directNvmBurnFile = nullptr;
-    uint8_t directOverwrite = 0;
+    const NvmOptions& Options() const { return options_; }
+    NvmOptions& Options() { return options_; }
+    void SetOptions(NvmOptions options) { options_ = std::move(options); }
 
     const std::u16string& ComposerPath() const { return composerPath_; }
     const std::u16string& ProgramDirectory() const { return programDirectory_; }
@@ -107,6 +116,7 @@ class NvmEngine {
     Ports ports_;
     IEngineHost& host_;
     OperationGate& gate_;
+    NvmOptions options_;
     std::u16string programDirectory_;
     std::u16string composerPath_;
     std::u16string outputPath_;

@@ -44,12 +44,8 @@ class ChipBurn : public ::testing::Test {
         saved = QDir::currentPath();
         QDir::setCurrent(work.path());
         nbf = WidenText(dir / "b.nbf");
-        engine.burnFile = &nbf;
-        engine.directNvmBurnFile = &nbf;
-        engine.directText = &text;
-        engine.bootFiles = &boot;
-        engine.appFiles = &app;
-        engine.overwrite = engine.directOverwrite = 1;
+        engine.Options().burnFile = engine.Options().directNvmBurnFile = nbf;
+        engine.Options().overwrite = engine.Options().directOverwrite = 1;
     }
     ~ChipBurn() override {
         ordwin.DisconnectUSB();
@@ -91,7 +87,7 @@ class ChipBurn : public ::testing::Test {
     }
     void DirectCompose(const std::u16string& input, bool strict = false) {
         text = input;
-        engine.directStrict = strict ? 1 : 0;
+        engine.Options().directStrict = strict ? 1 : 0;
         ASSERT_EQ(engine.DirectCompose(), 1) << host.appended;
         ports.messages.shown.clear();
     }
@@ -115,8 +111,10 @@ class ChipBurn : public ::testing::Test {
     std::vector<uint8_t> before;
     RecordingHost host;
     NvmEngine engine;
-    std::u16string nbf, text;
-    std::vector<NVMData> boot, app;
+    std::u16string nbf;
+    std::u16string& text = engine.Options().directText;
+    std::vector<NVMData>& boot = engine.Options().bootFiles;
+    std::vector<NVMData>& app = engine.Options().appFiles;
 };
 
 using V = std::vector<std::string>;

@@ -97,14 +97,17 @@ class BurnEngine : public ::testing::Test {
     BurnEngine() : host(ports.messages), engine(ordwin, ports.ports(), host, u"/nowhere/") {
         saved = GetCwd();
         chdir(dir.path().toLocal8Bit().constData());
-        path = WidenText(dir.path().toStdString() + "/b.nbf");
-        engine.burnFile = &path;
-        engine.directNvmBurnFile = &path;
+        SetPath("/b.nbf");
     }
     ~BurnEngine() override { chdir(saved.c_str()); }
     static std::string GetCwd() {
         char b[4096];
         return getcwd(b, sizeof b) ? b : "/";
+    }
+    // Both burn sides read the same file.
+    void SetPath(const char* name) {
+        path = WidenText(dir.path().toStdString() + name);
+        engine.Options().burnFile = engine.Options().directNvmBurnFile = path;
     }
     void Write(const std::string& text) { test::WriteAll(Narrow(path), text); }
     std::vector<std::string> Boxes() {
@@ -311,17 +314,17 @@ TEST_F(BurnEngine, EngineOwnRefusals) {
     EXPECT_EQ(Boxes(), V{"Please connect to device prior to burn execution."});
     EXPECT_TRUE(host.lines.empty());
     host.connected = 1;
-    path = WidenText(dir.path().toStdString() + "/missing.nbf");
+    SetPath("/missing.nbf");
     EXPECT_EQ(engine.Burn(), 0);
     EXPECT_EQ(ports.messages.LastText(), "Failed to open NVB file: " + Narrow(path) + "\n");
     EXPECT_EQ(host.lines, V{"Processing burn file...\n"});
     // A pipe never ends: it is refused like a missing file instead of read.
-    path = WidenText(dir.path().toStdString() + "/pipe.nbf");
+    SetPath("/pipe.nbf");
     ASSERT_EQ(mkfifo(Narrow(path).c_str(), 0600), 0);
     EXPECT_EQ(engine.Burn(), 0);
     EXPECT_EQ(ports.messages.LastText(), "Failed to open NVB file: " + Narrow(path) + "\n");
     // A directory where the temporary file should go.
-    path = WidenText(dir.path().toStdString() + "/b.nbf");
+    SetPath("/b.nbf");
     QDir(dir.path()).mkdir(QStringLiteral("Burn1.hex"));
     EXPECT_EQ(engine.DirectBurn(), 0);
     EXPECT_EQ(ports.messages.LastText(), "Failed to open hex file: Burn1.hex\n");

@@ -91,21 +91,20 @@ TEST(ComposeCommandLine, ExitCodeTexts) {
 
 class ComposeEngine : public ::testing::Test {
   protected:
-    ComposeEngine() : host(ports.messages), engine(ordwin, ports.ports(), host, dir.Wide()) {
-        engine.bootFiles = &boot;
-        engine.appFiles = &app;
-        engine.burnFile = &burnFile;
-        engine.directBurnFile = &directFile;
-        engine.directText = &directText;
-        engine.directNvmBurnFile = &burnFile;
+    ComposeEngine() : host(ports.messages), engine(ordwin, ports.ports(), host, dir.Wide()) {}
+    // The Main and Direct Burn sides write the same burn file here.
+    void BurnFile(const std::u16string& path) {
+        engine.Options().burnFile = engine.Options().directNvmBurnFile = path;
     }
     test::FakeOrdwin ordwin;
     TestPorts ports;
     ProgramDir dir;
     RecordingHost host;
     NvmEngine engine;
-    std::vector<NVMData> boot, app;
-    std::u16string burnFile, directFile, directText;
+    std::vector<NVMData>& boot = engine.Options().bootFiles;
+    std::vector<NVMData>& app = engine.Options().appFiles;
+    std::u16string& directFile = engine.Options().directBurnFile;
+    std::u16string& directText = engine.Options().directText;
 };
 
 TEST_F(ComposeEngine, ComposesWithTheRealComposerInItsOwnDirectory) {
@@ -114,8 +113,8 @@ TEST_F(ComposeEngine, ComposesWithTheRealComposerInItsOwnDirectory) {
     boot = {File(WidenText(dir / "boot.hex"), u"0x0200")};
     app = {File(WidenText(dir / "app.mem"), u"0x0400")};
     // Relative: resolved against the program directory while the composer runs.
-    burnFile = u"out.nbf";
-    engine.strict = 1;
+    BurnFile(u"out.nbf");
+    engine.Options().strict = 1;
     const std::u16string before = GetWorkingDirectory();
     ASSERT_EQ(engine.Compose(), 1) << test::Texts(ports.messages) << host.appended;
     EXPECT_EQ(GetWorkingDirectory(), before) << "the working directory is restored";
@@ -138,7 +137,7 @@ TEST_F(ComposeEngine, RefusalsBeforeTheComposerRuns) {
     EXPECT_EQ(ports.messages.LastText(), "Please connect to device prior to Compose execution.");
 
     host.connected = 1;
-    burnFile = WidenText(dir / "old.nbf");
+    BurnFile(WidenText(dir / "old.nbf"));
     test::WriteAll(dir / "old.nbf", "keep");
     ports.messages.answers = {MsgResult::Cancel};
     EXPECT_EQ(engine.Compose(), 0);
@@ -149,14 +148,14 @@ TEST_F(ComposeEngine, RefusalsBeforeTheComposerRuns) {
     EXPECT_EQ(ports.messages.shown.back().icon, MsgIcon::Question);
     EXPECT_EQ(test::ReadAll(dir / "old.nbf"), "keep");
 
-    engine.directFromFile = 1;
+    engine.Options().directFromFile = 1;
     ports.messages.answers = {MsgResult::Cancel};
     EXPECT_EQ(engine.DirectCompose(), 0);
     EXPECT_EQ(ports.messages.LastText(), "NVM Burn File " + dir.Path() +
                                              "old.nbf exists!\nPress OK to overwrite the file "
                                              "and continue.\n")
         << "the overwrite question comes first";
-    engine.directOverwrite = 1;
+    engine.Options().directOverwrite = 1;
     EXPECT_EQ(engine.DirectCompose(), 0);
     EXPECT_EQ(ports.messages.LastText(), "Direct Burn File Selection Required!\n");
     directFile = WidenText(dir / "missing.mem");
@@ -168,7 +167,7 @@ TEST_F(ComposeEngine, RefusalsBeforeTheComposerRuns) {
 
 TEST_F(ComposeEngine, ExitCodeBoxComesBeforeTheOutput) {
     boot = {File(u"/nonexistent/boot.hex", u"0x0200")};
-    burnFile = WidenText(dir / "o.nbf");
+    BurnFile(WidenText(dir / "o.nbf"));
     EXPECT_EQ(engine.Compose(), 0);
     ASSERT_EQ(ports.messages.shown.size(), 1u);
     EXPECT_EQ(ports.messages.LastText(), "Return code: 5: Boot HEX Input Error");
@@ -182,7 +181,7 @@ TEST_F(ComposeEngine, ExitCodeBoxComesBeforeTheOutput) {
 
 TEST_F(ComposeEngine, SilentComposerFailsWithoutABox) {
     dir.ScriptComposer("exit 0");
-    burnFile = u"o.nbf";
+    BurnFile(u"o.nbf");
     EXPECT_EQ(engine.Compose(), 0);
     EXPECT_TRUE(ports.messages.shown.empty()) << test::Texts(ports.messages);
     EXPECT_EQ(host.boxesBeforeAppend.size(), 1u) << "the empty output is still appended";
@@ -191,7 +190,7 @@ TEST_F(ComposeEngine, SilentComposerFailsWithoutABox) {
 TEST_F(ComposeEngine, StandardErrorAndOutputBothLandInTheLog) {
     dir.ScriptComposer("pwd; echo to-error >&2; echo \"$#:$1:$2\"");
     directText = u"@1F00 01  02";
-    burnFile = u"o.nbf";
+    BurnFile(u"o.nbf");
     EXPECT_EQ(engine.DirectCompose(), 1) << test::Texts(ports.messages);
     std::string cwd = dir.Path();
     cwd.pop_back();
@@ -205,10 +204,8 @@ TEST_F(ComposeEngine, InstallationDirectoryWithASpace) {
     test::WriteAll(spaced + "marlspin", "#!/bin/sh\necho \"$#\"\n");
     std::filesystem::permissions(spaced + "marlspin", std::filesystem::perms::owner_all);
     NvmEngine other(ordwin, ports.ports(), host, WidenText(spaced));
-    other.directText = &directText;
-    other.directNvmBurnFile = &burnFile;
-    directText = u"@1F00 01";
-    burnFile = u"o.nbf";
+    other.Options().directText = u"@1F00 01";
+    other.Options().directNvmBurnFile = u"o.nbf";
     EXPECT_EQ(other.DirectCompose(), 1) << test::Texts(ports.messages);
     EXPECT_EQ(host.appended, "2\n");
 }
@@ -217,14 +214,14 @@ TEST_F(ComposeEngine, EventsRunWhileTheComposerRuns) {
     dir.ScriptComposer("sleep 0.1; echo done");
     engine.SetComposerSliceMs(5);
     directText = u"@1F00 01";
-    burnFile = u"o.nbf";
+    BurnFile(u"o.nbf");
     EXPECT_EQ(engine.DirectCompose(), 1);
     EXPECT_GT(ports.pump.count, 0);
 }
 
 TEST_F(ComposeEngine, ProcessThatCannotStartAndLogThatCannotBeCreated) {
     std::filesystem::remove(dir / "marlspin");
-    burnFile = u"o.nbf";
+    BurnFile(u"o.nbf");
     directText = u"@1F00 01";
     EXPECT_EQ(engine.DirectCompose(), 0);
     ASSERT_EQ(ports.messages.shown.size(), 1u);
@@ -242,8 +239,8 @@ TEST_F(ComposeEngine, ProcessThatCannotStartAndLogThatCannotBeCreated) {
 
 TEST_F(ComposeEngine, DirectComposeWritesOneRowPerRun) {
     directText = u"@0300 01 02 @0310 03";
-    burnFile = WidenText(dir / "d.nbf");
-    engine.directStrict = 1;
+    BurnFile(WidenText(dir / "d.nbf"));
+    engine.Options().directStrict = 1;
     ASSERT_EQ(engine.DirectCompose(), 1) << host.appended;
     const std::string nbf = test::ReadAll(dir / "d.nbf");
     EXPECT_NE(nbf.find("direct 0x0300 0x0301 0x0002 2 OK\r\ndirect 0x0310 0x0310 0x0001 1 OK\r\n"),

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -229,8 +230,16 @@ TEST_F(Connection, CancelledUpdateFailsItsVerification) {
 }
 
 TEST_F(Connection, UnreadableVersionIsTreatedAsOutdated) {
-    // The third exchange is the version read.
-    Use("VZ0001:fault=drop@3");
+    // The third exchange is the version read: one lost reply is asked again.
+    Use("VZ0001:fault=drop@3,speed=max");
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    Packets sent = Sent();
+    EXPECT_EQ(Count(sent, "06 00 00"), 2);
+    EXPECT_EQ(Count(sent, "04 00 00"), 0) << "no update";
+    EXPECT_EQ(sent.size(), 10u);
+    ASSERT_EQ(DisconnectUSB(), 0);
+
+    Use("VZ0001:fault=drop@3+short@4,speed=max");
     RecordingHost host;
     ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 0), 0);
     ASSERT_FALSE(host.messages.empty());
@@ -243,7 +252,7 @@ TEST_F(Connection, UnreadableVersionIsTreatedAsOutdated) {
 }
 
 TEST_F(Connection, ModeReadIsRetriedAfterReopening) {
-    Use("VZ0001:fault=drop@1");
+    Use("VZ0001:fault=drop@1,speed=max");
     ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
     const Packets sent = Sent();
     ASSERT_GE(sent.size(), 2u);
@@ -277,7 +286,7 @@ TEST_F(Connection, RealAdapterWithOtherFirmwareIsNeverWritten) {
     // An outdated version, asked and unasked, and a version that cannot be read.
     for (const Case& c :
          {Case{"VZ0001:fw=30,backend=real", 0}, Case{"VZ0001:fw=30,backend=real", 1},
-          Case{"VZ0001:backend=real,fault=drop@3+drop@4", 0}}) {
+          Case{"VZ0001:backend=real,fault=drop@3+drop@4,speed=max", 0}}) {
         SCOPED_TRACE(c.adapter);
         Use(c.adapter);
         RecordingHost host;
@@ -295,6 +304,57 @@ TEST_F(Connection, RealAdapterWithOtherFirmwareIsNeverWritten) {
             EXPECT_EQ(host.messages[1].text, failure);
         }
         EXPECT_EQ(host.progressOpened, 0);
+    }
+}
+
+TEST_F(Connection, ChipStateInUseIsNamedWhenTheAdapterCannotOpen) {
+    char dir[] = "/tmp/ordwin-state-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string list = std::string("VZ0001:state=") + dir + ";VZ0002:state=" + dir;
+    Use(list.c_str());
+    RecordingHost host;
+    testing::internal::CaptureStderr();
+    EXPECT_LT(ConnectUSB("VZ0002", 1, 0, 0), 0);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Connected(), 0);
+    ASSERT_FALSE(host.messages.empty());
+    const std::string& text = host.messages[0].text;
+    EXPECT_EQ(text.rfind("Cannot connect to the selected USB debug adapter", 0), 0u) << text;
+    EXPECT_NE(
+        text.find("VZ0002: state directory " + std::string(dir) + " is in use by another program"),
+        std::string::npos)
+        << text;
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0) << "the holder connects";
+    DisconnectUSB();
+    Use("");
+    std::filesystem::remove_all(dir);
+}
+
+// What the operator waits for one lost reply: the read time-out in force.
+TEST_F(Connection, ALostReplyCostsTheTimeOutInForce) {
+    Use("VZ0001:speed=max");
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    const size_t connect = Sent().size();
+    ASSERT_EQ(SetTargetHalt(), 0);
+    const size_t halt = connect + Sent().size();
+    struct Case {
+        size_t exchange;
+        uint64_t waitedMs;
+    };
+    // The version read during the check, then a read after a halt of a Zeltra.
+    for (const Case& c : {Case{3, 2000}, Case{halt + 1, 50000}}) {
+        SCOPED_TRACE(c.exchange);
+        DisconnectUSB();
+        Use(("VZ0001:speed=max,fault=drop@" + std::to_string(c.exchange)).c_str());
+        ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+        if (c.exchange > connect) {
+            ASSERT_EQ(SetTargetHalt(), 0);
+            uint8_t block[4] = {};
+            EXPECT_LT(GetRAMMemory(block, 0x64, 4), 0);
+        }
+        uint64_t waited = 0;
+        ASSERT_EQ(WpGetWaitedMs(&waited), WP_OK);
+        EXPECT_EQ(waited, c.waitedMs);
     }
 }
 

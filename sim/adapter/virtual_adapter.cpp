@@ -119,8 +119,12 @@ struct Reply {
 
 class ZeltraAdapter final : public VirtualAdapter {
   public:
-    ZeltraAdapter(std::string serial, Settings s, std::unique_ptr<Zeltra> chip)
-        : serial_(std::move(serial)), s_(std::move(s)), chip_(std::move(chip)) {
+    ZeltraAdapter(std::string serial, Settings s, std::unique_ptr<Zeltra> chip,
+                  std::string chip_error)
+        : serial_(std::move(serial)),
+          s_(std::move(s)),
+          chip_(std::move(chip)),
+          chip_error_(std::move(chip_error)) {
         small_ = IsSmall(s_.pid);
         mode_ = s_.mode ? *s_.mode : (small_ ? 1 : 2);
         version_ = s_.fw ? *s_.fw : DefaultVersion(s_.pid, mode_);
@@ -138,12 +142,22 @@ class ZeltraAdapter final : public VirtualAdapter {
         return present_;
     }
 
-    void Open() override {
+    bool Open(std::string* error) override {
         std::lock_guard<std::mutex> lock(mu_);
+        if (!chip_error_.empty()) {
+            std::string why;
+            chip_ = Zeltra::Create(s_.chip, &why);
+            chip_error_ = chip_ ? "" : why.empty() ? "the chip cannot be brought up" : why;
+            if (!chip_) {
+                if (error) *error = chip_error_;
+                return false;
+            }
+        }
         open_ = true;
         replies_.clear();
         raw_remaining_ = 0;
         last_ = Clock::now();
+        return true;
     }
 
     void Close() override {
@@ -187,6 +201,21 @@ class ZeltraAdapter final : public VirtualAdapter {
         std::memcpy(report, r.bytes.data(), 64);
         *length = r.length;
         return ReadResult::kReport;
+    }
+
+    void WaitForReply(int timeout_ms) override {
+        if (timeout_ms <= 0) return;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            waited_us_ += uint64_t(timeout_ms) * 1000;
+            if (s_.speed_max) return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
+    }
+
+    uint64_t WaitedUs() const override {
+        std::lock_guard<std::mutex> lock(mu_);
+        return waited_us_;
     }
 
     bool Reset(bool) override {
@@ -291,9 +320,24 @@ class ZeltraAdapter final : public VirtualAdapter {
             replies_.clear();
             return false;
         }
-        if (s_.latency_us > 0)
-            std::this_thread::sleep_for(std::chrono::microseconds(s_.latency_us));
+        if (s_.latency_us > 0) WaitForFrame();
         return true;
+    }
+
+    // Sleeps until an absolute deadline on the frame grid, so a late wake-up
+    // is taken out of the next wait instead of adding up.
+    void WaitForFrame() {
+        const std::chrono::microseconds frame(s_.latency_us);
+        const Clock::time_point now = Clock::now();
+        if (!frame_started_) {
+            frame_origin_ = now;
+            frame_end_ = now;
+            frame_started_ = true;
+        }
+        Clock::time_point deadline = frame_end_ + frame;
+        if (deadline < now) deadline = frame_origin_ + ((now - frame_origin_) / frame + 1) * frame;
+        frame_end_ = deadline;
+        std::this_thread::sleep_until(deadline);
     }
 
     bool OneShot(FaultKind kind) const {
@@ -634,6 +678,11 @@ class ZeltraAdapter final : public VirtualAdapter {
     uint64_t exchange_ = 0;
     std::deque<Reply> replies_;
     Clock::time_point last_;
+    std::string chip_error_;  // why the chip is not up yet (state directory)
+    uint64_t waited_us_ = 0;
+    bool frame_started_ = false;
+    Clock::time_point frame_origin_;
+    Clock::time_point frame_end_;
 
     uint8_t mode_ = 2;
     uint8_t version_ = 31;
@@ -743,15 +792,13 @@ std::unique_ptr<VirtualAdapter> VirtualAdapter::Create(const std::string& serial
     s.chip.serial = serial;
     if (!ParseOptions(options, &s, error)) return nullptr;
     std::unique_ptr<Zeltra> chip;
+    std::string why;
     if (s.attached) {
-        std::string why;
         chip = Zeltra::Create(s.chip, &why);
-        if (!chip) {
-            Fail(error, why);
-            return nullptr;
-        }
+        // The adapter is still listed; opening it reports why the chip is missing.
+        if (!chip && why.empty()) why = "the chip cannot be brought up";
     }
-    return std::make_unique<ZeltraAdapter>(serial, std::move(s), std::move(chip));
+    return std::make_unique<ZeltraAdapter>(serial, std::move(s), std::move(chip), why);
 }
 
 }  // namespace zsim

@@ -11,7 +11,8 @@
 //               this kind of adapter: 31, 2 in mode 1, 4 for 0x8045, 11 for 0x8253)
 //   target      zeltra | pristine | sibling1..3 | none | FAMILY/DERIV (hex)
 //   state       directory with nvm.bin, mtp.bin and meta.txt
-//   latency_us  time each report exchange takes
+//   latency_us  the USB frame: every report exchange ends on the next frame
+//               boundary, at least one frame after the previous exchange
 //   speed       real: the chip runs the cycles wall time allows (2 M per
 //               second), caught up at each interaction, at most 2 s at once;
 //               max: a status or memory request of a running chip first runs
@@ -57,7 +58,10 @@ class VirtualAdapter {
     // Set by backend=real.
     virtual bool PosesAsReal() const = 0;
 
-    virtual void Open() = 0;
+    // False, with the reason, while the chip cannot be brought up: its state
+    // directory is in use by another program, cannot be created or holds
+    // damaged files. Each open tries again.
+    virtual bool Open(std::string* error = nullptr) = 0;
     virtual void Close() = 0;
 
     // One output report from the host (length bytes, at most 64).
@@ -67,6 +71,11 @@ class VirtualAdapter {
     // The next input report: on kReport, report holds 64 bytes and *length
     // the size delivered (64 unless a fault shortens it).
     virtual ReadResult Read(uint8_t report[64], int* length) = 0;
+    // A read found no reply: the host's time-out passes, really with
+    // speed=real and on the adapter's own clock with speed=max.
+    virtual void WaitForReply(int timeout_ms) = 0;
+    // The time spent so in microseconds, real and virtual alike.
+    virtual uint64_t WaitedUs() const = 0;
 
     // Adapter reset: boot_mode true for the mode-1 reset, false otherwise.
     virtual bool Reset(bool boot_mode) = 0;

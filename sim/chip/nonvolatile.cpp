@@ -1,6 +1,7 @@
 #include "nonvolatile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,23 @@ uint32_t Fnv1a(const std::string& s) {
     return h;
 }
 
+// 32 hex digits, one pair per MTP cell.
+bool ParseCells(const std::string& text, std::array<uint8_t, kMtpSize>* cells) {
+    if (text.size() != 2 * kMtpSize) return false;
+    auto digit = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    for (int i = 0; i < kMtpSize; ++i) {
+        int hi = digit(text[2 * i]), lo = digit(text[2 * i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        (*cells)[i] = uint8_t(hi << 4 | lo);
+    }
+    return true;
+}
+
 void PutBe32(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v >> 24);
     p[1] = uint8_t(v >> 16);
@@ -66,12 +84,13 @@ void PutBe32(uint8_t* p, uint32_t v) {
 }  // namespace
 
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error) {
-    std::string tmp = path + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::string tmp = path + ".tmp.XXXXXX";
+    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0) {
-        *error = SysError("cannot create", tmp);
+        *error = SysError("cannot create", path + ".tmp");
         return false;
     }
+    ::fchmod(fd, 0644);
     const auto* p = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < size) {
@@ -126,16 +145,52 @@ void NonVolatile::MakeFactory(const std::string& serial) {
     PutBe32(&nvm[kNvmTrimCrc], Crc32(nvm.data(), kNvmTrimEnd));
 }
 
+void NonVolatile::Close() {
+    if (lock_fd_ >= 0) ::close(lock_fd_);
+    lock_fd_ = -1;
+}
+
 bool NonVolatile::Open(const std::string& dir, const std::string& serial, std::string* error) {
+    Close();
     dir_ = dir;
     MakeFactory(serial);
     if (dir.empty()) return true;
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec || !std::filesystem::is_directory(dir, ec)) {
-        *error = "cannot create state directory " + dir;
+        *error = "cannot create state directory " + dir + (ec ? ": " + ec.message() : "");
         return false;
     }
+    // Two users of one directory would each save only their own bytes.
+    lock_fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock_fd_ < 0) {
+        *error = SysError("cannot open state directory", dir);
+        return false;
+    }
+    if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
+        *error = errno == EWOULDBLOCK ? "state directory " + dir + " is in use by another program"
+                                      : SysError("cannot lock state directory", dir);
+        Close();
+        return false;
+    }
+    if (!Load(error)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool NonVolatile::Load(std::string* error) {
+    const std::string& dir = dir_;
+    std::error_code ec;
+    // Temporary files of a save that crashed; the lock says no save is running now.
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        for (const char* stem : {"nvm.bin.tmp", "mtp.bin.tmp", "meta.txt.tmp"}) {
+            if (name.rfind(stem, 0) == 0) std::filesystem::remove(entry.path(), ec);
+        }
+    }
+    ec.clear();
     int nvm_state = ReadExact(dir + "/nvm.bin", nvm.data(), nvm.size(), error);
     if (nvm_state < 0) return false;
     int mtp_state = ReadExact(dir + "/mtp.bin", mtp.data(), mtp.size(), error);
@@ -152,6 +207,20 @@ bool NonVolatile::Open(const std::string& dir, const std::string& serial, std::s
         std::ifstream meta(meta_path);
         std::string line;
         while (std::getline(meta, line)) {
+            if (line.rfind("mtp=", 0) == 0) {
+                std::array<uint8_t, kMtpSize> cells{};
+                if (!ParseCells(line.substr(4), &cells)) {
+                    *error = meta_path + ": bad mtp value \"" + line.substr(4) + "\"";
+                    return false;
+                }
+                if (cells != mtp) {
+                    // The counter file was saved, the cells not yet: finish the step.
+                    mtp = cells;
+                    if (!WriteFileAtomic(dir + "/mtp.bin", mtp.data(), mtp.size(), error))
+                        return false;
+                }
+                continue;
+            }
             if (line.rfind("mtp_writes=", 0) != 0) continue;
             std::string value = line.substr(11);
             char* end = nullptr;
@@ -176,9 +245,19 @@ bool NonVolatile::SaveNvm(std::string* error) {
 
 bool NonVolatile::SaveMtp(std::string* error) {
     if (dir_.empty()) return true;
-    if (!WriteFileAtomic(dir_ + "/mtp.bin", mtp.data(), mtp.size(), error)) return false;
-    std::string meta = "mtp_writes=" + std::to_string(mtp_writes) + "\n";
-    return WriteFileAtomic(dir_ + "/meta.txt", meta.data(), meta.size(), error);
+    std::string meta = "mtp_writes=" + std::to_string(mtp_writes) + "\nmtp=";
+    static const char* hex = "0123456789abcdef";
+    for (uint8_t b : mtp) {
+        meta += hex[b >> 4];
+        meta += hex[b & 15];
+    }
+    meta += "\n";
+    // meta.txt is the commit point: once it is in place the step is done, and
+    // an mtp.bin that fails to follow is mended by the next Open.
+    if (!WriteFileAtomic(dir_ + "/meta.txt", meta.data(), meta.size(), error)) return false;
+    std::string ignored;
+    WriteFileAtomic(dir_ + "/mtp.bin", mtp.data(), mtp.size(), &ignored);
+    return true;
 }
 
 BurnOutcome BurnNvm(uint8_t* nvm, uint32_t dest, const uint8_t* src, int count, bool logic_or,

@@ -23,16 +23,28 @@ constexpr uint16_t kNvmUserCrc = 0x1FF4;     // big-endian
 
 class NonVolatile {
   public:
+    NonVolatile() = default;
+    ~NonVolatile() { Close(); }
+    NonVolatile(const NonVolatile&) = delete;
+    NonVolatile& operator=(const NonVolatile&) = delete;
+
     // dir empty: the memories live in memory only. A missing directory (or
-    // missing files in it) starts factory-fresh and is written at once.
+    // missing files in it) starts factory-fresh and is written at once. The
+    // directory stays locked until Close: a second user, in this process or
+    // another, is refused with an "in use by another program" error.
     bool Open(const std::string& dir, const std::string& serial, std::string* error);
+    // Lets go of the state directory; the memories stay as they are.
+    void Close();
 
     // Deterministic factory content seeded by the adapter serial.
     void MakeFactory(const std::string& serial);
 
     // Each save replaces its file atomically (temporary file, fsync, rename).
     bool SaveNvm(std::string* error);
-    bool SaveMtp(std::string* error);  // the cells and the counter
+    // The cells and the counter, as one step: meta.txt carries the cells too
+    // and is renamed first, so a crash before mtp.bin follows is repaired at
+    // the next Open.
+    bool SaveMtp(std::string* error);
 
     const std::string& Dir() const { return dir_; }
 
@@ -41,11 +53,21 @@ class NonVolatile {
     uint32_t mtp_writes = 0;
 
   private:
+    bool Load(std::string* error);  // the files of the locked directory
     std::string dir_;
+    int lock_fd_ = -1;
 };
 
 // Result codes of the NVM burn routine.
-enum : uint8_t { kBurnOk = 0, kBurnConflict = 2, kBurnThreshold = 3, kBurnRange = 4 };
+// kBurnStorage: the burned bytes could not be saved to the state directory, so
+// they were taken back; the chip and its files keep agreeing.
+enum : uint8_t {
+    kBurnOk = 0,
+    kBurnConflict = 2,
+    kBurnThreshold = 3,
+    kBurnRange = 4,
+    kBurnStorage = 5
+};
 
 struct BurnOutcome {
     uint8_t code = kBurnOk;
@@ -60,7 +82,8 @@ struct BurnOutcome {
 BurnOutcome BurnNvm(uint8_t* nvm, uint32_t dest, const uint8_t* src, int count, bool logic_or,
                     uint32_t writable_begin, uint32_t writable_end, bool vpp);
 
-// Writes data to path through path.tmp, fsyncs and renames it into place.
+// Writes data to path through a temporary file of a unique name beside it
+// (path.tmp.XXXXXX), fsyncs and renames it into place.
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error);
 
 }  // namespace zsim

@@ -419,16 +419,21 @@ void Zeltra::RomNvmBurn() {
     uint16_t from = core_.Dptr();
     for (int i = 0; i < count; ++i) src[i] = XdataRead(uint16_t(from + i));
     uint32_t begin = nvm_disabled_ ? uint32_t(kNvmSize) : config_.user_begin;
+    const std::array<uint8_t, kNvmSize> before = mem_.nvm;
     BurnOutcome r =
         BurnNvm(mem_.nvm.data(), dest, src, count, logic_or, begin, kNvmSize, config_.vpp);
-    core_.SetReg(7, r.code);
-    core_.SetReg(2, r.code ? uint8_t(r.fail_address >> 8) : 0);
-    core_.SetReg(3, r.code ? uint8_t(r.fail_address) : 0);
     // Every byte of an accepted block is burned, changed or not; a refused block burns nothing.
     if (r.code == kBurnOk) core_.cycles += uint64_t(count) * kCyclesPerBurnedByte;
     if (r.burned > 0 && !mem_.SaveNvm(&storage_error_)) {
+        // Bytes that never reached the disk are not burned: the burner reports it.
         std::fprintf(stderr, "zeltra: %s\n", storage_error_.c_str());
+        mem_.nvm = before;
+        r.code = kBurnStorage;
+        r.fail_address = uint16_t(dest);
     }
+    core_.SetReg(7, r.code);
+    core_.SetReg(2, r.code ? uint8_t(r.fail_address >> 8) : 0);
+    core_.SetReg(3, r.code ? uint8_t(r.fail_address) : 0);
 }
 
 void Zeltra::RomMtpWrite() {
@@ -440,16 +445,20 @@ void Zeltra::RomMtpWrite() {
     } else if (mem_.mtp_writes >= config_.mtp_endurance) {
         result = 3;
     }
-    if (result != 0) {
-        mtp_latch_ = mem_.mtp;
-    } else {
+    if (result == 0) {
+        const std::array<uint8_t, kMtpSize> cells = mem_.mtp;
         mem_.mtp = mtp_latch_;
         ++mem_.mtp_writes;
         core_.cycles += kMtpSize * kCyclesPerBurnedByte;
         if (!mem_.SaveMtp(&storage_error_)) {
+            // As for a burn: what could not be saved was not written.
             std::fprintf(stderr, "zeltra: %s\n", storage_error_.c_str());
+            mem_.mtp = cells;
+            --mem_.mtp_writes;
+            result = kMtpStorage;
         }
     }
+    if (result != 0) mtp_latch_ = mem_.mtp;
     core_.SetReg(7, result);
 }
 

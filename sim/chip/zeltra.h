@@ -40,6 +40,10 @@ constexpr uint16_t kRomMtpWrite = 0x8069;
 constexpr uint16_t kRomMtpBase = 0x806C;
 constexpr uint8_t kC2PtControl = 0xB4;
 
+// MtpWrite's result when the written cells could not be saved (1..3: wrong
+// key, MTP disabled, worn out).
+constexpr uint8_t kMtpStorage = 4;
+
 // Boot flag bits (NVM 0x1FF1, SFR 0xDD).
 enum : uint8_t {
     kFlagXoEarly = 0x01,

@@ -115,6 +115,7 @@ TEST(Persistence, MissingDirectoryIsCreatedFactoryFreshAndSurvivesReopen) {
     a.mtp_writes = 12;
     ASSERT_TRUE(a.SaveNvm(&error)) << error;
     ASSERT_TRUE(a.SaveMtp(&error)) << error;
+    a.Close();
 
     // Another serial does not overwrite an existing chip's trim.
     NonVolatile b;
@@ -133,17 +134,60 @@ TEST(Persistence, LeftoverTemporaryFilesFromACrashAreIgnored) {
     ASSERT_TRUE(a.SaveNvm(&error));
     // A crash while the next image was being written leaves a torn temp file.
     WriteFile(tmp.Sub("nvm.bin.tmp"), std::string(100, '\xFF'));
-    WriteFile(tmp.Sub("mtp.bin.tmp"), "xx");
+    WriteFile(tmp.Sub("mtp.bin.tmp.x1Yz2Q"), "xx");
+    a.Close();
     NonVolatile b;
     ASSERT_TRUE(b.Open(tmp.Str(), "VZ0001", &error)) << error;
     EXPECT_EQ(b.nvm, a.nvm);
-    // The next save replaces the leftover cleanly.
+    EXPECT_FALSE(std::filesystem::exists(tmp.Sub("mtp.bin.tmp.x1Yz2Q")));
     b.nvm[0x501] = 0xCD;
     ASSERT_TRUE(b.SaveNvm(&error));
+    b.Close();
     NonVolatile c;
     ASSERT_TRUE(c.Open(tmp.Str(), "VZ0001", &error));
     EXPECT_EQ(c.nvm[0x501], 0xCD);
     EXPECT_FALSE(std::filesystem::exists(tmp.Sub("nvm.bin.tmp")));
+}
+
+TEST(Persistence, OneUserPerDirectory) {
+    TempDir tmp;
+    std::string error;
+    NonVolatile a, b;
+    ASSERT_TRUE(a.Open(tmp.Str(), "VZ0001", &error)) << error;
+    EXPECT_FALSE(b.Open(tmp.Str(), "VZ0001", &error));
+    EXPECT_NE(error.find("in use by another program"), std::string::npos) << error;
+    a.Close();
+    EXPECT_TRUE(b.Open(tmp.Str(), "VZ0001", &error)) << error;
+
+    // A directory that cannot be made says so.
+    WriteFile(tmp.Sub("file"), "x");
+    NonVolatile c;
+    EXPECT_FALSE(c.Open(tmp.Sub("file/state"), "VZ0001", &error));
+    EXPECT_NE(error.find("cannot create state directory"), std::string::npos) << error;
+}
+
+TEST(Persistence, CellsAndCounterChangeAsOneStep) {
+    TempDir tmp;
+    std::string error;
+    NonVolatile a;
+    ASSERT_TRUE(a.Open(tmp.Str(), "VZ0001", &error)) << error;
+    const std::vector<uint8_t> oldCells = ReadFile(tmp.Sub("mtp.bin"));
+    a.mtp.fill(0x5A);
+    a.mtp_writes = 7;
+    ASSERT_TRUE(a.SaveMtp(&error)) << error;
+    a.Close();
+    // A crash after the counter file and before the cells: the step is finished at open.
+    WriteFile(tmp.Sub("mtp.bin"), std::string(oldCells.begin(), oldCells.end()));
+    NonVolatile b;
+    ASSERT_TRUE(b.Open(tmp.Str(), "VZ0001", &error)) << error;
+    EXPECT_EQ(b.mtp_writes, 7u);
+    for (uint8_t m : b.mtp) EXPECT_EQ(m, 0x5A);
+    EXPECT_EQ(ReadFile(tmp.Sub("mtp.bin")), std::vector<uint8_t>(16, 0x5A));
+    b.Close();
+    WriteFile(tmp.Sub("meta.txt"), "mtp_writes=7\nmtp=5a5a\n");
+    NonVolatile c;
+    EXPECT_FALSE(c.Open(tmp.Str(), "VZ0001", &error));
+    EXPECT_NE(error.find("meta.txt"), std::string::npos) << error;
 }
 
 TEST(Persistence, DamagedFilesAreClearErrors) {

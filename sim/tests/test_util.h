@@ -1,8 +1,10 @@
 // Helpers shared by the simulator tests.
 #pragma once
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -31,6 +33,29 @@ class TempDir {
 
   private:
     std::filesystem::path path_;
+};
+
+// While it lives, files of this process cannot grow past `bytes`: a save
+// then fails as on a full disk, even for root, whom permissions do not stop.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit small = saved_;
+        small.rlim_cur = bytes;
+        old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, old_handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit saved_{};
+    void (*old_handler_)(int) = SIG_DFL;
 };
 
 // Bitwise CRC-32 (reflected 0xEDB88320), written apart from the chip's table version.

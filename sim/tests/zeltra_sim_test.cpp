@@ -189,13 +189,23 @@ TEST(ZeltraSim, StateDirectoryCarriesBurnsBetweenRuns) {
              "--dump"});
     EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 6), "020400");
 
-    // A burn the state directory cannot take is not reported as a clean run.
-    std::filesystem::create_directory(state + "/nvm.bin.tmp");
+    // A burn the state directory cannot take fails the burn routine, burns
+    // nothing and is not reported as a clean run.
     code = test::BurnCall(0x0410, 1, 0, {0x01}, &end);
-    r = Sim({"run", Write(tmp, "b3.hex", HexRecord(0, code) + ":00000001FF\r\n"), "--break",
-             std::to_string(end), "--state", state});
+    const std::string b3 = Write(tmp, "b3.hex", HexRecord(0, code) + ":00000001FF\r\n");
+    {
+        test::FileSizeLimit full(4096);
+        r = Sim({"run", b3, "--break", std::to_string(end), "--state", state, "--dump",
+                 "--dump-nvm", "0x0410:1"});
+    }
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("nvm.bin.tmp"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nvm.bin"), std::string::npos) << r.err;
+    EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 6), "050410");
+    EXPECT_EQ(Line(r.out, "NVM"), "00");
+    r = Sim({"run", b3, "--break", std::to_string(end), "--state", state, "--dump"});
+    EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 2), "00") << "the retry burns the byte";
+    for (const auto& entry : std::filesystem::directory_iterator(state))
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
 
     // Without programming voltage: threshold error; a custom user begin refuses 0x0400.
     r = Sim({"run", file, "--break", brk, "--vpp", "0", "--dump"});

@@ -61,6 +61,10 @@ WICKPORT_API int WpGetFeatureReport(uint8_t* report, int length);          /* 21
 #define WP_BACKEND_HID 0     /* a real adapter, reached through hidapi */
 #define WP_BACKEND_VIRTUAL 1 /* a virtual adapter listed by WICKPORT_VIRTUAL */
 WICKPORT_API int WpGetBackend(int* backend);
+/* Also ours: why the last WpOpen failed, as a line for the user; empty when it
+ * succeeded or the backend gave no reason. The text stays valid until the next
+ * WpOpen. */
+WICKPORT_API int WpGetOpenError(const char** text);
 
 /* The function of an ordinal, or NULL for ordinals the library does not have
  * (0, 11, 14, 19 and above 21). Cast it to the type of the named function. */

@@ -32,6 +32,8 @@ class Device {
     virtual int GetControl(int id, uint8_t* value) = 0;
     virtual int SetFeature(const uint8_t* report, int length) = 0;
     virtual int GetFeature(uint8_t* report, int length) = 0;
+    // Time reads spent waiting for replies that never came (virtual adapters).
+    virtual uint64_t WaitedUs() const { return 0; }
 };
 
 class Backend {
@@ -41,7 +43,9 @@ class Backend {
     virtual std::vector<AdapterInfo> Enumerate() = 0;
     // False once a listed adapter has vanished (checked before it is used).
     virtual bool Present(const AdapterInfo& info) = 0;
-    virtual int Open(const AdapterInfo& info, std::unique_ptr<Device>* device) = 0;
+    // On failure *why may tell the user the reason.
+    virtual int Open(const AdapterInfo& info, std::unique_ptr<Device>* device,
+                     std::string* why) = 0;
 };
 
 std::unique_ptr<Backend> MakeVirtualBackend();

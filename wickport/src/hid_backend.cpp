@@ -164,7 +164,8 @@ class HidBackend final : public Backend {
 
     bool Present(const AdapterInfo&) override { return true; }
 
-    int Open(const AdapterInfo& info, std::unique_ptr<Device>* device) override {
+    int Open(const AdapterInfo& info, std::unique_ptr<Device>* device,
+             std::string* /*why*/) override {
         if (!Init()) return WP_E_NOT_INITIALIZED;
         hid_device* handle = hid_open_path(info.locator.c_str());
         if (!handle) return WP_E_INVALID_HANDLE;

@@ -16,7 +16,8 @@ using AdapterPtr = std::shared_ptr<zsim::VirtualAdapter>;
 
 class VirtualDevice final : public Device {
   public:
-    explicit VirtualDevice(AdapterPtr adapter) : adapter_(std::move(adapter)) { adapter_->Open(); }
+    // The adapter is open already.
+    explicit VirtualDevice(AdapterPtr adapter) : adapter_(std::move(adapter)) {}
     ~VirtualDevice() override {
         if (adapter_) adapter_->Close();
     }
@@ -35,8 +36,8 @@ class VirtualDevice final : public Device {
         return Outcome(adapter_->Write(data, length), WP_E_WRITE);
     }
 
-    int Read(uint8_t report[64], int* received, int /*timeout_ms*/) override {
-        // The virtual adapter answers at once or never, so there is nothing to wait for.
+    int Read(uint8_t report[64], int* received, int timeout_ms) override {
+        // The virtual adapter answers at once or never; never costs the time-out.
         *received = 0;
         if (int rc = Check()) return rc;
         int length = 0;
@@ -45,12 +46,15 @@ class VirtualDevice final : public Device {
                 *received = length;
                 return WP_OK;
             case zsim::VirtualAdapter::ReadResult::kNoReply:
+                adapter_->WaitForReply(timeout_ms);
                 return WP_E_READ_TIMEOUT;
             case zsim::VirtualAdapter::ReadResult::kGone:
                 break;
         }
         return WP_E_IO;
     }
+
+    uint64_t WaitedUs() const override { return adapter_ ? adapter_->WaitedUs() : 0; }
 
     int Reset(bool boot_mode) override {
         if (int rc = Check()) return rc;
@@ -121,9 +125,15 @@ class VirtualBackend final : public Backend {
         return it != adapters_.end() && it->second->Present();
     }
 
-    int Open(const AdapterInfo& info, std::unique_ptr<Device>* device) override {
+    int Open(const AdapterInfo& info, std::unique_ptr<Device>* device, std::string* why) override {
         auto it = adapters_.find(info.locator);
         if (it == adapters_.end() || !it->second->Present()) return WP_E_INVALID_HANDLE;
+        std::string error;
+        if (!it->second->Open(&error)) {
+            *why = info.serial + ": " + error;
+            std::fprintf(stderr, "wickport: %s\n", why->c_str());
+            return WP_E_INVALID_HANDLE;
+        }
         *device = std::make_unique<VirtualDevice>(it->second);
         return WP_OK;
     }

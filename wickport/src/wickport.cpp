@@ -76,6 +76,7 @@ class Library {
     const Selection* Selected() const { return selected_ ? &*selected_ : nullptr; }
 
     int OpenSelected() {
+        open_error_.clear();
         if (!selected_) return WP_E_NO_DEVICE_SELECTED;
         CloseOpen();
         Backend* backend = selected_->backend;
@@ -83,10 +84,14 @@ class Library {
         std::unique_ptr<Device> device;
         // Callers tell "none selected" from "cannot be opened" and nothing
         // else, so every backend failure is the latter.
-        if (backend->Open(selected_->info, &device) != WP_OK || !device) return WP_E_INVALID_HANDLE;
+        if (backend->Open(selected_->info, &device, &open_error_) != WP_OK || !device)
+            return WP_E_INVALID_HANDLE;
+        open_error_.clear();
         open_ = std::move(device);
         return WP_OK;
     }
+
+    const std::string& OpenError() const { return open_error_; }
 
     int CloseOpen() {
         if (!open_) return WP_E_INVALID_HANDLE;
@@ -128,6 +133,7 @@ class Library {
     std::vector<const char*> serials_;
     std::optional<Selection> selected_;
     std::unique_ptr<Device> open_;
+    std::string open_error_;
 };
 
 // Never destroyed: callers' own static destructors may still close the
@@ -216,6 +222,24 @@ int WpGetBackend(int* backend) {
     const auto* s = lib.Selected();
     if (!s) return WP_E_NO_DEVICE_SELECTED;
     *backend = s->info.is_virtual ? WP_BACKEND_VIRTUAL : WP_BACKEND_HID;
+    return WP_OK;
+}
+
+int WpGetOpenError(const char** text) {
+    if (!text) return WP_E_IO;
+    auto& lib = Lib();
+    std::lock_guard lock(lib.mu);
+    *text = lib.OpenError().c_str();
+    return WP_OK;
+}
+
+int WpGetWaitedMs(uint64_t* milliseconds) {
+    if (!milliseconds) return WP_E_IO;
+    auto& lib = Lib();
+    std::lock_guard lock(lib.mu);
+    auto* device = lib.Open();
+    if (!device) return WP_E_INVALID_HANDLE;
+    *milliseconds = device->WaitedUs() / 1000;
     return WP_OK;
 }
 

@@ -1,6 +1,7 @@
 // Opening, closing and traffic on the open adapter.
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 
 #include "test_env.h"
 
@@ -87,10 +88,10 @@ TEST_F(OpenCloseTest, AnOpenAdapterOutlivesItsRemovalFromTheList) {
     EXPECT_EQ(WpOpen(), WP_E_NO_DEVICE_SELECTED);
 }
 
-TEST_F(TransferTest, ReadWithoutAReplyTimesOutAtOnce) {
-    ASSERT_EQ(UseAdapters("T1"), 1);
+TEST_F(TransferTest, ReadWithoutAReplyCostsTheTimeOut) {
+    // speed=max: the time-out passes on the adapter's clock, not the test's.
+    ASSERT_EQ(UseAdapters("T1:speed=max"), 1);
     ASSERT_EQ(WpOpen(), WP_OK);
-    // A long time-out must not be waited out: the virtual adapter never answers late.
     ASSERT_EQ(WpSetTimeout(600000), WP_OK);
     uint8_t buf[64];
     std::memset(buf, 0xEE, sizeof buf);
@@ -100,10 +101,54 @@ TEST_F(TransferTest, ReadWithoutAReplyTimesOutAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(received, 0);
     EXPECT_EQ(buf[0], 0xEE);
+    uint64_t waited = 0;
+    ASSERT_EQ(WpGetWaitedMs(&waited), WP_OK);
+    EXPECT_EQ(waited, 600000u);
+
+    // speed=real: really waited.
+    WpClose();
+    ASSERT_EQ(UseAdapters("T2"), 1);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    ASSERT_EQ(WpSetTimeout(30), WP_OK);
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(WpRead(buf, 64, &received), WP_E_READ_TIMEOUT);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+    ASSERT_EQ(WpGetWaitedMs(&waited), WP_OK);
+    EXPECT_EQ(waited, 30u);
+}
+
+TEST_F(TransferTest, AStateDirectoryInUseRefusesTheOpenWithItsReason) {
+    char tmpl[] = "/tmp/wickport-state-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    // Two descriptions of one chip: the first holds the directory, the second is listed but
+    // cannot open until the first lets go.
+    const std::string list = "S1:state=" + dir + ";S2:state=" + dir;
+    ASSERT_EQ(UseAdapters(list.c_str()), 2);
+    ASSERT_EQ(WpSelectDevice("S2"), WP_OK);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(WpOpen(), WP_E_INVALID_HANDLE);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const char* why = nullptr;
+    ASSERT_EQ(WpGetOpenError(&why), WP_OK);
+    EXPECT_NE(std::string(why).find("in use by another program"), std::string::npos) << why;
+    EXPECT_NE(err.find("S2"), std::string::npos) << err;
+    ASSERT_EQ(WpSelectDevice("S1"), WP_OK);
+    ASSERT_EQ(WpOpen(), WP_OK);
+    ASSERT_EQ(WpGetOpenError(&why), WP_OK);
+    EXPECT_STREQ(why, "");
+
+    // Once the list drops S1, S2 brings its chip up.
+    WpClose();
+    ASSERT_EQ(UseAdapters(("S2:state=" + dir).c_str()), 1);
+    EXPECT_EQ(WpOpen(), WP_OK);
+    WpClose();
+    UseAdapters("");
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(TransferTest, ReplyComesBackAsAFullReportCutToTheAskedLength) {
-    ASSERT_EQ(UseAdapters("V1:fw=29"), 1);
+    ASSERT_EQ(UseAdapters("V1:fw=29,speed=max"), 1);
     ASSERT_EQ(WpOpen(), WP_OK);
     const uint8_t version[3] = {0x06, 0x00, 0x00};
     ASSERT_EQ(WpWrite(version, 3), WP_OK);
@@ -121,7 +166,7 @@ TEST_F(TransferTest, ReplyComesBackAsAFullReportCutToTheAskedLength) {
 }
 
 TEST_F(TransferTest, RepliesQueueInOrderAndCloseDiscardsThem) {
-    ASSERT_EQ(UseAdapters("Q1:mode=1,fw=7"), 1);
+    ASSERT_EQ(UseAdapters("Q1:mode=1,fw=7,speed=max"), 1);
     ASSERT_EQ(WpOpen(), WP_OK);
     const uint8_t mode[3] = {0x00, 0x00, 0x00};
     const uint8_t version[3] = {0x06, 0x00, 0x00};
@@ -141,7 +186,7 @@ TEST_F(TransferTest, RepliesQueueInOrderAndCloseDiscardsThem) {
 }
 
 TEST_F(TransferTest, ShortAndDroppedRepliesAreReportedAsSuch) {
-    ASSERT_EQ(UseAdapters("D1:fault=drop@1+short@2"), 1);
+    ASSERT_EQ(UseAdapters("D1:fault=drop@1+short@2,speed=max"), 1);
     ASSERT_EQ(WpOpen(), WP_OK);
     const uint8_t mode[3] = {0x00, 0x00, 0x00};
     uint8_t buf[64];
@@ -292,7 +337,7 @@ TEST_F(FeatureTest, ControlValuesRoundTrip) {
 }
 
 TEST_F(FeatureTest, ResetsReachTheOpenAdapter) {
-    ASSERT_EQ(UseAdapters("RS"), 1);
+    ASSERT_EQ(UseAdapters("RS:speed=max"), 1);
     ASSERT_EQ(WpOpen(), WP_OK);
     // A restarted adapter has forgotten the reply it still owed.
     const uint8_t mode[3] = {0x00, 0x00, 0x00};

@@ -38,7 +38,7 @@ void Collect(const char* line, void* user) {
 }
 
 TEST_F(TraceTest, WritesOneFlushedLinePerReport) {
-    ASSERT_EQ(UseAdapters("TR:pid=0x8045,fw=30"), 1);
+    ASSERT_EQ(UseAdapters("TR:pid=0x8045,fw=30,speed=max"), 1);
     ASSERT_EQ(WpOpen(), WP_OK);
     setenv("WICKPORT_TRACE", path_.c_str(), 1);
 

@@ -195,7 +195,9 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget) {
         }
     }
     if (result >= 0) {
-        const int32_t read = ReadAdapterVersion(context, &context.adapterFirmwareVersion);
+        int32_t read = ReadAdapterVersion(context, &context.adapterFirmwareVersion);
+        // One lost reply must not cost the adapter its firmware: ask once more.
+        if (read < 0) read = ReadAdapterVersion(context, &context.adapterFirmwareVersion);
         if (read < 0) {
             result = OfferUpdate(context, false, context.adapterMode);
         } else if (context.adapterFirmwareVersion != expected.version) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "errors/messages.h"
 #include "exports/debug_context.h"
@@ -56,9 +57,15 @@ int AdapterLink::OpenUsb() {
                 "USB debug adapter/Pinrod base adapter has not been specified. Please disconnect "
                 "unused adapters \nor select desired adapter before re-attempting connection.");
         } else if (result == WP_E_INVALID_HANDLE) {
-            ShowMessage(
+            std::string text =
                 "Cannot connect to the selected USB debug adapter/Pinrod base adapter.\n\nPlease "
-                "check that the device is plugged in and not already in use.");
+                "check that the device is plugged in and not already in use.";
+            // A reason the HID library knows (a virtual chip's state directory) is worth a line.
+            const char* why = nullptr;
+            if (wp.getOpenError != nullptr && wp.getOpenError(&why) >= 0 && why != nullptr &&
+                *why != '\0')
+                text += std::string("\n\n") + why;
+            ShowMessage(text);
         }
         return 0;
     }

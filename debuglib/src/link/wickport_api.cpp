@@ -25,6 +25,7 @@ constexpr WickportApi kLibrary = {
     WpSetFeatureReport,
     WpGetFeatureReport,
     WpGetBackend,
+    WpGetOpenError,
 };
 
 const WickportApi* g_api = &kLibrary;

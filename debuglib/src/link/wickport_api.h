@@ -27,6 +27,7 @@ struct WickportApi {
     int (*getFeatureReport)(uint8_t* report, int length);
     // Our extension, not an ordinal: which backend the selected adapter is on.
     int (*getBackend)(int* backend);
+    int (*getOpenError)(const char** text);  // also ours: why the last open failed
 };
 
 // The binding in force: libwickport unless a test replaced it.

@@ -290,6 +290,17 @@ TEST_F(Download, FailuresAndTheirMessages) {
     EXPECT_EQ(Load(Write("text.txt", "hello\n"), 0), ORDWIN_E_INVALID_PATH);
     EXPECT_TRUE(host.Saw("File entered is not a known format.\r\nDownload aborted."));
     EXPECT_EQ(Connected(), 0) << "a failed download disconnects";
+
+    // A file far too large for a program image is refused for its format, unread.
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    const std::string huge = Write("huge.hex", ":00000001FF\r\n");
+    ASSERT_EQ(::truncate(huge.c_str(), 65L << 20), 0);
+    host.messages.clear();
+    EXPECT_EQ(Load(huge, 0), ORDWIN_E_INVALID_PATH);
+    EXPECT_TRUE(host.Saw("File entered is not a known format.\r\nDownload aborted."));
+    ASSERT_EQ(ConnectUSB("VZ0001", 1, 0, 1), 0);
+    EXPECT_EQ(VerifyFlashDownload(const_cast<char*>(huge.c_str()), 0, -1), ORDWIN_E_INVALID_PATH);
+    EXPECT_TRUE(host.Saw("File entered is not a Hex file.\r\nDownload aborted."));
 }
 
 TEST_F(Download, CutRecordIsAReadFailureAtItsAddress) {

@@ -19,9 +19,10 @@ TEST(ProgressPercent, Text) {
     EXPECT_EQ(ProgressDialog::PercentFor(100, 0, 100), "100%");
     EXPECT_EQ(ProgressDialog::PercentFor(3, 1, 5), "50%");
     EXPECT_EQ(ProgressDialog::PercentFor(9, 0, 18), "50%");
-    // Past the end the value wraps, except 100 itself.
-    EXPECT_EQ(ProgressDialog::PercentFor(150, 0, 100), "50%");
-    EXPECT_EQ(ProgressDialog::PercentFor(200, 0, 100), "0%");
+    // Past either end the text stays at the end: the firmware update moves to pages + 1.
+    EXPECT_EQ(ProgressDialog::PercentFor(150, 0, 100), "100%");
+    EXPECT_EQ(ProgressDialog::PercentFor(19, 0, 18), "100%");
+    EXPECT_EQ(ProgressDialog::PercentFor(-5, 0, 100), "0%");
     // A large range must not overflow the arithmetic.
     EXPECT_EQ(ProgressDialog::PercentFor(0x40000000, 0, 0x7FFFFFFF), "50%");
     // An empty range never divides by zero.

@@ -1,5 +1,6 @@
 #include "errors/progress.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "errors/messages.h"
@@ -15,7 +16,8 @@ std::string ProgressDialog::PercentFor(int position, int lower, int upper) {
     } else {
         percent = (static_cast<long long>(position) - lower) * 100 /
                   (static_cast<long long>(upper) - lower);
-        if (percent != 100) percent %= 100;
+        // A position past the end (the firmware update's last page) shows 100, not 5.
+        percent = std::clamp(percent, 0LL, 100LL);
     }
     char text[16];
     std::snprintf(text, sizeof text, "%d%c", static_cast<int>(percent), '%');

@@ -53,23 +53,31 @@ bool IsRegularFile(const char* path) {
     return ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// The whole file, or nothing when it cannot be opened and read.
-std::optional<std::string> ReadFile(const char* path) {
-    if (!IsRegularFile(path)) return std::nullopt;
+struct FileContent {
+    enum { kRead, kCannotOpen, kTooLarge } status = kCannotOpen;
+    std::string bytes;
+};
+
+// The whole file. One too large to be a program image is not read: it is
+// refused as a file of no known format, not as one that cannot be opened.
+FileContent ReadFile(const char* path) {
+    FileContent out;
+    if (!IsRegularFile(path)) return out;
     std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return std::nullopt;
-    std::string content;
+    if (file == nullptr) return out;
     long length = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+    if (length > kMaxFileSize) out.status = FileContent::kTooLarge;
     if (length < 0 || length > kMaxFileSize || std::fseek(file, 0, SEEK_SET) != 0) {
         std::fclose(file);
-        return std::nullopt;
+        return out;
     }
-    content.resize(static_cast<size_t>(length));
-    const size_t got = length > 0 ? std::fread(content.data(), 1, content.size(), file) : 0;
+    out.bytes.resize(static_cast<size_t>(length));
+    const size_t got = length > 0 ? std::fread(out.bytes.data(), 1, out.bytes.size(), file) : 0;
     std::fclose(file);
-    content.resize(got);
-    return content;
+    out.bytes.resize(got);
+    out.status = FileContent::kRead;
+    return out;
 }
 
 bool CanOpen(const char* path) {
@@ -181,17 +189,18 @@ int32_t ReadOmfFile(DebugContext& context, const std::string& content, OmfKind k
 // Steps 4 on of the download; any failure leaves the target disconnected.
 int32_t LoadAndProgram(DebugContext& context, const std::string& path, const LoadTarget& target,
                        bool quiet) {
-    const std::optional<std::string> content = ReadFile(path.c_str());
-    if (!content) {
+    const FileContent file = ReadFile(path.c_str());
+    if (file.status == FileContent::kCannotOpen) {
         ShowMessage(FormatText("Could not open file '%s'.\nDownload aborted.", path));
         return static_cast<int32_t>(0x80070006);
     }
+    const std::string& content = file.bytes;
     int32_t result;
-    const OmfKind kind = DetectOmf(*content);
+    const OmfKind kind = file.status == FileContent::kRead ? DetectOmf(content) : OmfKind::kNotOmf;
     if (kind != OmfKind::kNotOmf) {
-        result = ReadOmfFile(context, *content, kind, target, quiet);
-    } else if (LooksLikeHex(*content)) {
-        result = ReadHexFile(context, path, *content, target, quiet);
+        result = ReadOmfFile(context, content, kind, target, quiet);
+    } else if (file.status == FileContent::kRead && LooksLikeHex(content)) {
+        result = ReadHexFile(context, path, content, target, quiet);
     } else {
         ShowMessage("File entered is not a known format.\r\nDownload aborted.");
         return ORDWIN_E_INVALID_PATH;
@@ -262,12 +271,13 @@ int32_t VerifyFlashDownloadExport(const char* path, int quiet, int bank) {
     if (path == nullptr) return ORDWIN_E_INVALIDARG;
     if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
     DebugContext& context = *ctx;
-    const std::optional<std::string> content = ReadFile(path);
-    if (!content) {
+    const FileContent file = ReadFile(path);
+    if (file.status == FileContent::kCannotOpen) {
         ShowMessage("File not found.\r\nDownload aborted.");
         return ORDWIN_E_INVALID_PATH;
     }
-    if (!LooksLikeHex(*content)) {
+    const std::string* content = &file.bytes;
+    if (file.status != FileContent::kRead || !LooksLikeHex(*content)) {
         ShowMessage("File entered is not a Hex file.\r\nDownload aborted.");
         return ORDWIN_E_INVALID_PATH;
     }

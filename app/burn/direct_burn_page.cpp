@@ -153,6 +153,9 @@ void CDirectBurnDlg::StoreDirectBurnSettings(SettingsWriter& out) {
 }
 
 void CDirectBurnDlg::LoadDirectBurnSettings(SettingsReader& in) {
+    // What the operator typed is the previous value of every field the file
+    // does not reach; pushing stale fields back would wipe it.
+    UpdateData(true);
     auto read = [&] {
         for (QAbstractButton* b :
              {static_cast<QAbstractButton*>(m_fromFile), static_cast<QAbstractButton*>(m_fromText),

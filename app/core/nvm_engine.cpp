@@ -338,8 +338,15 @@ int NvmEngine::RunBurn(bool direct) {
     }
     in.close();
 
+    const std::vector<BurnSection> sections = ParseBurnFile(data);
+    bool anyImage = false;
+    for (const BurnSection& section : sections) anyImage = anyImage || section.count > 0;
+    if (!anyImage) {
+        Tell(u"The burn file holds no burner images.");
+        return 0;
+    }
     int keepGoing = 1;
-    for (const BurnSection& section : ParseBurnFile(data)) {
+    for (const BurnSection& section : sections) {
         if (!direct && section.countGiven && section.count > 99) {
             Tell(u"Number of files in NBF file exceeds maximun of 99 files.  Burn aborted.\n");
             return 0;
@@ -371,6 +378,15 @@ int NvmEngine::RunBurn(bool direct) {
     return direct ? 1 : keepGoing;
 }
 
+// The log line stays for the record; the box reaches an operator who watches
+// another page.
+NvmEngine::ImageOutcome NvmEngine::StepFailed(const char16_t* logLine, const char* step,
+                                              long long index, long long count) {
+    Log(logLine);
+    Tell(WidenText(Format("Burn aborted: %s failed (image %lld of %lld).", step, index, count)));
+    return ImageOutcome::kReturnZero;
+}
+
 NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long long index,
                                                 long long count, bool direct) {
     const std::string name = Format("Burn%lld.hex", index);
@@ -384,29 +400,24 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
     }
     char buffer[kPathBufferSize] = {};
     std::memcpy(buffer, name.data(), std::min(name.size(), sizeof buffer - 1));
-    if (ordwin_.Download(buffer, 0, 0, 0, -1, 0, 0) < 0) {
-        Log(u"File Download failed!\n");
-        return ImageOutcome::kReturnZero;
-    }
+    if (ordwin_.Download(buffer, 0, 0, 0, -1, 0, 0) < 0)
+        return StepFailed(u"File Download failed!\n", "downloading the burner", index, count);
     RemoveFile(WidenText(name), ports_.messages);
-    if (ordwin_.SetClrBP(1, kBreakAddress) < 0) {
-        Log(u"Setting a breakpoint failed!\n");
-        return ImageOutcome::kReturnZero;
-    }
-    if (ordwin_.WritePC(0x0000) < 0) {
-        Log(u"Writing the PC failed!\n");
-        return ImageOutcome::kReturnZero;
-    }
+    if (ordwin_.SetClrBP(1, kBreakAddress) < 0)
+        return StepFailed(u"Setting a breakpoint failed!\n", "setting the breakpoint", index,
+                          count);
+    if (ordwin_.WritePC(0x0000) < 0)
+        return StepFailed(u"Writing the PC failed!\n", "writing the PC", index, count);
     // A burner that never gets to write its block must not be judged by the
     // block an earlier run left behind.
     uint8_t cleared[4] = {0, 0, 0, 0};
     if (ordwin_.SetRAMMemory(cleared, kResultAddress, 4) < 0) {
-        Log(u"Clearing the burn result failed!\n");
-        return ImageOutcome::kReturnZero;
+        return StepFailed(u"Clearing the burn result failed!\n", "clearing the result block", index,
+                          count);
     }
     if (ordwin_.SetTargetGo() < 0) {
-        Log(u"Setting the target to run failed!\n");
-        return ImageOutcome::kReturnZero;
+        return StepFailed(u"Setting the target to run failed!\n", "starting the burner", index,
+                          count);
     }
     bool stopped = false;
     bool statusFailed = false;
@@ -421,10 +432,8 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
     }
     if (!stopped && !statusFailed) {
         Log(u"Breakpoint was not triggered...hardware in unknown state!\n");
-        if (ordwin_.SetTargetHalt() < 0) {
-            Log(u"Halting the target failed!\n");
-            return ImageOutcome::kReturnZero;
-        }
+        if (ordwin_.SetTargetHalt() < 0)
+            return StepFailed(u"Halting the target failed!\n", "halting the target", index, count);
         // Whatever the block holds now, this burner did not finish.
         Tell(
             WidenText(Format("Burn timed out: image %lld did not finish within %d seconds.\n"
@@ -434,7 +443,7 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
     }
     uint8_t block[4] = {};
     if (ordwin_.GetRAMMemory(block, kResultAddress, 4) < 0) {
-        Log(u"Error reading result from RAM!\n");
+        StepFailed(u"Error reading result from RAM!\n", "reading the result block", index, count);
         return direct ? ImageOutcome::kReturnZero : ImageOutcome::kStopFlag;
     }
     const bool success = block[0] == 0x5C;

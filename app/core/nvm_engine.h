@@ -109,6 +109,8 @@ class NvmEngine {
     ImageOutcome BurnOneImage(const BurnImage& image, long long index, long long count,
                               bool direct);
     void WaitPumping(int milliseconds);
+    ImageOutcome StepFailed(const char16_t* logLine, const char* step, long long index,
+                            long long count);
     void Log(const char16_t* text) { host_.WriteOutputLine(text); }
     void Tell(const std::u16string& text) { ports_.messages.Ok(text); }
 

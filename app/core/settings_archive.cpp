@@ -1,5 +1,11 @@
 #include "settings_archive.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "text.h"
@@ -36,13 +42,42 @@ void SettingsWriter::WriteString(const std::u16string& text) {
     for (char16_t c : text) Put(c, 2);
 }
 
-bool SettingsWriter::SaveTo(const std::u16string& path) const {
-    std::ofstream out(ToPath(path), std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char*>(bytes_.data()),
-              static_cast<std::streamsize>(bytes_.size()));
-    out.flush();
-    return static_cast<bool>(out);
+bool SettingsWriter::SaveTo(const std::u16string& path, std::string* why) const {
+    std::string scratch;
+    if (why == nullptr) why = &scratch;
+    const std::string target = ToPath(path).string();
+    // Written beside the old file and renamed over it: a failed save leaves it whole.
+    std::string temporary = target + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    struct stat old {};
+    ::fchmod(fd, ::stat(target.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644);
+    bool ok = true;
+    std::size_t done = 0;
+    while (ok && done < bytes_.size()) {
+        const ssize_t n = ::write(fd, bytes_.data() + done, bytes_.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        *why = std::strerror(error);
+    }
+    return ok;
 }
 
 std::optional<SettingsReader> SettingsReader::Open(const std::u16string& path) {

@@ -15,8 +15,10 @@ class SettingsWriter {
     void WriteString(const std::u16string& text);
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
 
-    // Creates or truncates the file; false when it cannot be written.
-    bool SaveTo(const std::u16string& path) const;
+    // Replaces the file as one step (a temporary file beside it, renamed over
+    // it); false, with the system's reason, when it cannot be written. The old
+    // file is then untouched.
+    bool SaveTo(const std::u16string& path, std::string* why = nullptr) const;
 
   private:
     void Put(uint32_t value, int size);

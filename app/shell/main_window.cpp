@@ -192,8 +192,11 @@ void CZeltra_NVM_BurnerDlg::SaveSettings(const std::u16string& path) {
     SettingsWriter out;
     m_mainPage.StoreMainSettings(out);
     m_directBurnPage.StoreDirectBurnSettings(out);
-    // A file that cannot be written is not reported; the pages keep their state.
-    out.SaveTo(path);
+    std::string why;
+    if (!out.SaveTo(path, &why)) {
+        m_ports.messages.Ok(u"The settings could not be saved to " + path + u":\n" +
+                            WidenText(why));
+    }
 }
 
 void CZeltra_NVM_BurnerDlg::LoadSettings(const std::u16string& path) {

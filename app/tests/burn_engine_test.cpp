@@ -22,7 +22,8 @@ class ScriptedBurner : public test::FakeOrdwin {
     std::vector<std::array<uint8_t, 4>> blocks;
     int pollsToStop = 1;
     bool neverStops = false;
-    int downloadResult = 0, haltResult = 0, statusResult = 0, bpResult = 0, readResult = 0;
+    int downloadResult = 0, haltResult = 0, statusResult = 0, bpResult = 0, readResult = 0,
+        pcResult = 0, goResult = 0;
     int downloads = 0, polls = 0;
     std::vector<std::string> downloadedFiles;  // content at download time
     std::vector<std::string> downloadNames;
@@ -47,7 +48,7 @@ class ScriptedBurner : public test::FakeOrdwin {
     }
     int WritePC(unsigned address) override {
         calls.push_back(Format("WritePC 0x%04X", address));
-        return 0;
+        return pcResult;
     }
     int SetRAMMemory(uint8_t* b, unsigned start, unsigned n) override {
         calls.push_back(Format("SetRAMMemory 0x%02X %u", start, n));
@@ -56,7 +57,7 @@ class ScriptedBurner : public test::FakeOrdwin {
     }
     int SetTargetGo() override {
         calls.push_back("SetTargetGo");
-        return 0;
+        return goResult;
     }
     int GetTargetStatus(int* status) override {
         calls.push_back("GetTargetStatus");
@@ -198,11 +199,14 @@ TEST_F(BurnEngine, NothingToBurn) {
           std::string("[Burn]\r\nCount=\r\n;\r\nI\r\n:00000001FF\r\n"),
           std::string(" [Burn]\r\nCount=1\r\n;\r\nI\r\n:00000001FF\r\n"), std::string()}) {
         Write(text);
-        EXPECT_EQ(engine.Burn(), 1) << text;
-        EXPECT_EQ(engine.DirectBurn(), 1) << text;
+        ports.messages.shown.clear();
+        EXPECT_EQ(engine.Burn(), 0) << text;
+        EXPECT_EQ(engine.DirectBurn(), 0) << text;
+        EXPECT_EQ(Boxes(), (V{"The burn file holds no burner images.",
+                              "The burn file holds no burner images."}))
+            << text;
     }
     EXPECT_EQ(ordwin.downloads, 0);
-    EXPECT_TRUE(ports.messages.shown.empty()) << test::Texts(ports.messages);
 }
 
 TEST_F(BurnEngine, ImageCountLimits) {
@@ -270,7 +274,38 @@ TEST_F(BurnEngine, BurnerThatNeverStopsIsHaltedAndNotASuccess) {
     ports.messages.shown.clear();
     EXPECT_EQ(engine.Burn(), 0);
     EXPECT_TRUE(host.Logged("Halting the target failed!\n"));
-    EXPECT_TRUE(ports.messages.shown.empty());
+    EXPECT_EQ(Boxes(), V{"Burn aborted: halting the target failed (image 1 of 2)."});
+}
+
+TEST_F(BurnEngine, EveryFailedStepEndsWithABoxNamingIt) {
+    Write(Nbf(2, 2));
+    struct Case {
+        int ScriptedBurner::*result;
+        const char* log;
+        const char* step;
+    };
+    for (const Case& c :
+         {Case{&ScriptedBurner::downloadResult, "File Download failed!\n",
+               "downloading the burner"},
+          Case{&ScriptedBurner::bpResult, "Setting a breakpoint failed!\n",
+               "setting the breakpoint"},
+          Case{&ScriptedBurner::pcResult, "Writing the PC failed!\n", "writing the PC"},
+          Case{&ScriptedBurner::goResult, "Setting the target to run failed!\n",
+               "starting the burner"},
+          Case{&ScriptedBurner::readResult, "Error reading result from RAM!\n",
+               "reading the result block"}}) {
+        for (bool direct : {false, true}) {
+            SCOPED_TRACE(std::string(c.step) + (direct ? " direct" : ""));
+            ordwin.*c.result = kNotConnected;
+            ports.messages.shown.clear();
+            host.lines.clear();
+            EXPECT_EQ(direct ? engine.DirectBurn() : engine.Burn(), 0);
+            EXPECT_TRUE(host.Logged(c.log));
+            EXPECT_EQ(Boxes(),
+                      V{"Burn aborted: " + std::string(c.step) + " failed (image 1 of 2)."});
+            ordwin.*c.result = 0;
+        }
+    }
 }
 
 TEST_F(BurnEngine, FailingCallsAreLoggedAndEndTheCall) {

@@ -144,6 +144,20 @@ TEST_F(DirectBurnPage, SettingsRoundTrip) {
     EXPECT_TRUE(cut.DirectRadio().isChecked());
     EXPECT_TRUE(cut.DirectBurnFileEdit().text().isEmpty());
     EXPECT_TRUE(cut.NvmBurnFileEdit().text().isEmpty());
+
+    // What was typed on the page survives a file that ends early or is garbage.
+    for (std::vector<uint8_t> input :
+         {std::vector<uint8_t>(out.Bytes().begin(), out.Bytes().begin() + 5 * 4 + 4 + 2),
+          std::vector<uint8_t>{'g', 'a', 'r', 'b', 'a', 'g', 'e'}}) {
+        cut.DirectBurnFileEdit().setText(QStringLiteral("/typed/in.mem"));
+        cut.NvmBurnFileEdit().setText(QStringLiteral("/typed/o.nbf"));
+        cut.TextEdit().setPlainText(QStringLiteral("@0400 07"));
+        SettingsReader partial(input);
+        cut.LoadDirectBurnSettings(partial);
+        EXPECT_EQ(cut.DirectBurnFileEdit().text(), QStringLiteral("/typed/in.mem"));
+        EXPECT_EQ(cut.NvmBurnFileEdit().text(), QStringLiteral("/typed/o.nbf"));
+        EXPECT_EQ(cut.TextEdit().toPlainText(), QStringLiteral("@0400 07"));
+    }
 }
 
 // The window is busy while a burn runs: a second Burn press starts nothing.

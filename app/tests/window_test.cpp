@@ -1,6 +1,7 @@
 // The main window and its pages driven through their controls, against the
 // scripted library double.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QTest>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "core/text.h"
@@ -354,7 +356,29 @@ TEST_F(WindowTest, SaveAsksForANameOnceThenWritesToIt) {
     action("57601")->trigger();
     action("57601")->trigger();
     EXPECT_TRUE(ports.messages.shown.empty());
+
+    // A save that cannot be written says so and leaves the old file whole.
+    ports.files.answers = {u"/nonexistent/dir/x.set"};
+    action("32772")->trigger();
+    ASSERT_EQ(ports.messages.shown.size(), 1u);
+    EXPECT_EQ(ports.messages.LastText(),
+              "The settings could not be saved to /nonexistent/dir/x.set:\nNo such file or "
+              "directory");
+    // Written in full before it replaces anything: a target that cannot be
+    // replaced keeps what it held, and no temporary file is left beside it.
     std::remove(path.c_str());
+    ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+    std::ofstream(path + "/inside", std::ios::binary) << "kept";
+    ports.files.answers = {WidenText(path)};
+    action("32772")->trigger();
+    EXPECT_EQ(ports.messages.shown.size(), 2u);
+    EXPECT_NE(ports.messages.LastText().find("Is a directory"), std::string::npos);
+    std::ifstream kept(path + "/inside", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
+    std::filesystem::remove_all(path);
+    const std::string stem = std::filesystem::path(path).filename().string() + ".";
+    for (const auto& e : std::filesystem::directory_iterator("/tmp"))
+        EXPECT_NE(e.path().filename().string().rfind(stem, 0), 0u) << e.path();
 }
 
 TEST_F(WindowTest, AboutShowsTheVersionLine) {

@@ -14,8 +14,9 @@ extern "C" {
 typedef void (*WpTraceCallback)(const char* line, void* user);
 WICKPORT_API void WpSetTraceCallback(WpTraceCallback callback, void* user);
 
-/* The milliseconds the open adapter's reads have waited for replies that never
- * came: real time with speed=real, the adapter's own clock with speed=max. */
+/* The milliseconds reads have waited for replies that never came, summed over
+ * every adapter since the library was loaded: real time with speed=real, the
+ * adapter's own clock with speed=max. Tests compare two readings. */
 WICKPORT_API int WpGetWaitedMs(uint64_t* milliseconds);
 
 #ifdef __cplusplus

@@ -29,6 +29,7 @@ class Library {
     std::mutex mu;
     Trace trace;
     int timeout_ms = kDefaultTimeoutMs;
+    uint64_t waited_us = 0;  // reads waiting for replies that never came, all adapters
 
     // Re-reads the adapters. With exactly one listed and none selected, that one
     // is selected, so a caller that passes no serial still reaches it.
@@ -237,9 +238,7 @@ int WpGetWaitedMs(uint64_t* milliseconds) {
     if (!milliseconds) return WP_E_IO;
     auto& lib = Lib();
     std::lock_guard lock(lib.mu);
-    auto* device = lib.Open();
-    if (!device) return WP_E_INVALID_HANDLE;
-    *milliseconds = device->WaitedUs() / 1000;
+    *milliseconds = lib.waited_us / 1000;
     return WP_OK;
 }
 
@@ -285,7 +284,9 @@ int WpRead(uint8_t* buffer, int length, int* received) {
     if (!device) return WP_E_INVALID_HANDLE;
     uint8_t report[WP_REPORT_SIZE] = {};
     int got = 0;
+    const uint64_t waited = device->WaitedUs();
     int rc = device->Read(report, &got, lib.timeout_ms);
+    lib.waited_us += device->WaitedUs() - waited;
     if (rc != WP_OK) return rc;
     // Only what arrived reaches the caller: past the end of a short report the
     // buffer is zero, whatever the backend left there.

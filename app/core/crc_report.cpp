@@ -19,43 +19,57 @@ constexpr uint8_t kPtSelectValue = 0x0D;
 constexpr unsigned kPtBlockAddress = 0x70;
 constexpr unsigned kPtBlockSize = 80;
 
-std::string Crc(const char* label, const uint8_t* a, const uint8_t* b, const char* tail = "") {
-    return Format("%s0x%02X%02X%02X%02X%s", label, a[0], a[1], b[0], b[1], tail);
+std::string Hex4(const char* label, const std::array<uint8_t, 4>& v, const char* tail = "") {
+    return Format("%s0x%02X%02X%02X%02X%s", label, v[0], v[1], v[2], v[3], tail);
 }
 
-std::string Ref(const char* label, const uint8_t* p) {
-    return Format("%s0x%02X%02X%02X%02X", label, p[0], p[1], p[2], p[3]);
-}
-
-const char* Verdict(const uint8_t* a, const uint8_t* b, const uint8_t* ref) {
-    bool same = a[0] == ref[0] && a[1] == ref[1] && b[0] == ref[2] && b[1] == ref[3];
-    return same ? ".. OK" : ".. DIFF";
+std::array<uint8_t, 4> At(const std::array<uint8_t, kPtBlockSize>& block, std::size_t offset) {
+    return {block[offset], block[offset + 1], block[offset + 2], block[offset + 3]};
 }
 
 }  // namespace
 
-std::vector<ReportLine> RunCrcReport(IOrdwin& ordwin) {
+std::array<uint8_t, 4> CrcReading::TrimReference() const {
+    return At(block, 76);
+}
+std::array<uint8_t, 4> CrcReading::UserReference() const {
+    return At(block, 72);
+}
+bool CrcReading::TrimMatches() const {
+    return trim == TrimReference();
+}
+bool CrcReading::UserMatches() const {
+    return user == UserReference();
+}
+
+CrcReading ReadCrcs(IOrdwin& ordwin) {
+    CrcReading r;
     uint8_t t1[2] = {}, t2[2] = {}, u1[2] = {}, u2[2] = {}, r1[2] = {}, r2[2] = {};
-    std::array<uint8_t, kPtBlockSize> block{};
     uint8_t selected = 0;
+    r.ok = ordwin.GetPageCRC(kRegionTrim, t1) >= 0 && ordwin.GetPageCRC(kSecondHalf, t2) >= 0 &&
+           ordwin.GetPageCRC(kRegionUser, u1) >= 0 && ordwin.GetPageCRC(kSecondHalf, u2) >= 0 &&
+           ordwin.GetPageCRC(kRegionRom, r1) >= 0 && ordwin.GetPageCRC(kSecondHalf, r2) >= 0 &&
+           ordwin.IndSetSFRByte(kPtSelectSfr, kPtSelectValue) >= 0 &&
+           ordwin.IndGetSFRByte(kPtSelectSfr, &selected) >= 0 &&
+           ordwin.GetRAMMemory(r.block.data(), kPtBlockAddress, kPtBlockSize) >= 0;
+    r.trim = {t1[0], t1[1], t2[0], t2[1]};
+    r.user = {u1[0], u1[1], u2[0], u2[1]};
+    r.rom = {r1[0], r1[1], r2[0], r2[1]};
+    return r;
+}
 
-    bool ok = ordwin.GetPageCRC(kRegionTrim, t1) >= 0 && ordwin.GetPageCRC(kSecondHalf, t2) >= 0 &&
-              ordwin.GetPageCRC(kRegionUser, u1) >= 0 && ordwin.GetPageCRC(kSecondHalf, u2) >= 0 &&
-              ordwin.GetPageCRC(kRegionRom, r1) >= 0 && ordwin.GetPageCRC(kSecondHalf, r2) >= 0 &&
-              ordwin.IndSetSFRByte(kPtSelectSfr, kPtSelectValue) >= 0 &&
-              ordwin.IndGetSFRByte(kPtSelectSfr, &selected) >= 0 &&
-              ordwin.GetRAMMemory(block.data(), kPtBlockAddress, kPtBlockSize) >= 0;
-
+std::vector<ReportLine> FormatCrcReport(const CrcReading& r) {
+    auto verdict = [](bool same) { return same ? ".. OK" : ".. DIFF"; };
     std::vector<ReportLine> lines;
-    if (!ok) lines.push_back({"Error occurred performing CRC operations.\n", true});
-    const uint8_t* b = block.data();
-    lines.push_back({"\n" + Crc("NVM TRIM CRC32: ", t1, t2), true});
-    lines.push_back({Ref("PT  TRIM CRC32: ", b + 76), false});
-    lines.push_back({Format("%s\n", Verdict(t1, t2, b + 76)), true});
-    lines.push_back({Crc("NVM USER CRC32: ", u1, u2), true});
-    lines.push_back({Ref("PT  USER CRC32: ", b + 72), false});
-    lines.push_back({Format("%s\n", Verdict(u1, u2, b + 72)), true});
-    lines.push_back({Crc("ROM CRC32:      ", r1, r2, "\n"), true});
+    if (!r.ok) lines.push_back({"Error occurred performing CRC operations.\n", true});
+    const uint8_t* b = r.block.data();
+    lines.push_back({"\n" + Hex4("NVM TRIM CRC32: ", r.trim), true});
+    lines.push_back({Hex4("PT  TRIM CRC32: ", r.TrimReference()), false});
+    lines.push_back({Format("%s\n", verdict(r.TrimMatches())), true});
+    lines.push_back({Hex4("NVM USER CRC32: ", r.user), true});
+    lines.push_back({Hex4("PT  USER CRC32: ", r.UserReference()), false});
+    lines.push_back({Format("%s\n", verdict(r.UserMatches())), true});
+    lines.push_back({Hex4("ROM CRC32:      ", r.rom, "\n"), true});
     lines.push_back({"PT DATA: ", true});
     for (unsigned n = 0; n < kPtBlockSize; n += 8) {
         lines.push_back(
@@ -64,6 +78,10 @@ std::vector<ReportLine> RunCrcReport(IOrdwin& ordwin) {
              true});
     }
     return lines;
+}
+
+std::vector<ReportLine> RunCrcReport(IOrdwin& ordwin) {
+    return FormatCrcReport(ReadCrcs(ordwin));
 }
 
 }  // namespace cindral

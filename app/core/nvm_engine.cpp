@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -151,6 +152,7 @@ int NvmEngine::DirectCompose() {
 int NvmEngine::RunCompose(bool direct) {
     OperationGate::Ticket ticket = gate_.TryEnter();
     if (!ticket) return 0;
+    lastRun_ = RunResult();
     WorkingDirectoryScope cwd(programDirectory_);
 
     if (host_.DeviceConnected() == 0) {
@@ -181,6 +183,7 @@ int NvmEngine::RunCompose(bool direct) {
     host_.WriteOutputLine(u"Invoking Marlspin\n");
     host_.WriteOutputLine(commandLine);
     RunResult r = RunHidden(commandLine, output);
+    lastRun_ = r;
     int result = 1;
     if (r.ran && r.exitCode != 0) {
         ShowComposerError(r.exitCode);
@@ -291,10 +294,20 @@ int NvmEngine::DirectBurn() {
 }
 
 void NvmEngine::WaitPumping(int milliseconds) {
-    for (int waited = 0; waited < milliseconds; waited += kPollSliceMs) {
-        ports_.sleep.Sleep(kPollSliceMs);
+    const int slice = std::min(milliseconds, kPollSliceMs);
+    for (int waited = 0; waited < milliseconds && !StopRequested(); waited += slice) {
+        ports_.sleep.Sleep(slice);
         ports_.pump.PumpMessages();
     }
+}
+
+NvmEngine::ImageOutcome NvmEngine::Interrupted() {
+    if (ordwin_.SetTargetHalt() < 0) {
+        Log(u"Halting the target failed!\n");
+    } else {
+        Log(u"Burn interrupted: target halted.\n");
+    }
+    return ImageOutcome::kReturnZero;
 }
 
 int NvmEngine::RunBurn(bool direct) {
@@ -389,6 +402,8 @@ NvmEngine::ImageOutcome NvmEngine::StepFailed(const char16_t* logLine, const cha
 
 NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long long index,
                                                 long long count, bool direct) {
+    if (monitor_) monitor_->ImageStarted(index, count);
+    if (StopRequested()) return ImageOutcome::kReturnZero;
     const std::string name = Format("Burn%lld.hex", index);
     {
         std::ofstream out(name, std::ios::binary | std::ios::trunc);
@@ -403,6 +418,7 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
     if (ordwin_.Download(buffer, 0, 0, 0, -1, 0, 0) < 0)
         return StepFailed(u"File Download failed!\n", "downloading the burner", index, count);
     RemoveFile(WidenText(name), ports_.messages);
+    if (StopRequested()) return Interrupted();
     if (ordwin_.SetClrBP(1, kBreakAddress) < 0)
         return StepFailed(u"Setting a breakpoint failed!\n", "setting the breakpoint", index,
                           count);
@@ -421,8 +437,10 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
     }
     bool stopped = false;
     bool statusFailed = false;
-    for (int poll = 0; poll < kPolls && !stopped && !statusFailed; ++poll) {
-        WaitPumping(kPollIntervalMs);
+    const int polls = std::max(1, kPollDeadlineMs / pollIntervalMs_);
+    for (int poll = 0; poll < polls && !stopped && !statusFailed; ++poll) {
+        WaitPumping(pollIntervalMs_);
+        if (StopRequested()) return Interrupted();
         int status = 0;
         if (ordwin_.GetTargetStatus(&status) < 0) {
             statusFailed = true;
@@ -435,10 +453,11 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
         if (ordwin_.SetTargetHalt() < 0)
             return StepFailed(u"Halting the target failed!\n", "halting the target", index, count);
         // Whatever the block holds now, this burner did not finish.
+        if (monitor_) monitor_->ImageTimedOut(index);
         Tell(
             WidenText(Format("Burn timed out: image %lld did not finish within %d seconds.\n"
                              "Burn aborted.",
-                             index, kPolls * kPollIntervalMs / 1000)));
+                             index, kPollDeadlineMs / 1000)));
         return ImageOutcome::kReturnZero;
     }
     uint8_t block[4] = {};
@@ -446,6 +465,7 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
         StepFailed(u"Error reading result from RAM!\n", "reading the result block", index, count);
         return direct ? ImageOutcome::kReturnZero : ImageOutcome::kStopFlag;
     }
+    if (monitor_) monitor_->ImageJudged(index, block);
     const bool success = block[0] == 0x5C;
     if (!success || direct || index == count) Tell(BurnResultMessage(block, direct));
     if (!success && !direct) return ImageOutcome::kStopFlag;

@@ -26,6 +26,18 @@ class IEngineHost {
     virtual void AppendOutputFile(const std::string& path) = 0;
 };
 
+// What a headless caller hears of a burn, and how it stops one. Cindral sets none.
+class IBurnMonitor {
+  public:
+    virtual ~IBurnMonitor() = default;
+    virtual void ImageStarted(long long /*index*/, long long /*count*/) {}
+    virtual void ImageJudged(long long /*index*/, const uint8_t /*block*/[4]) {}
+    virtual void ImageTimedOut(long long /*index*/) {}
+    // Asked before each step and at every poll; true ends the burn with the
+    // target halted.
+    virtual bool StopRequested() { return false; }
+};
+
 // What a page hands the engine before each compose or burn: copies of its
 // check states and lists, so the engine never reads a page behind its back.
 struct NvmOptions {
@@ -59,6 +71,7 @@ class NvmEngine {
     static constexpr unsigned kBreakAddress = 0x0006;
     static constexpr int kPolls = 25;
     static constexpr int kPollIntervalMs = 1000;
+    static constexpr int kPollDeadlineMs = kPolls * kPollIntervalMs;
     // The poll interval is slept in slices with the events run between them.
     static constexpr int kPollSliceMs = 100;
     static constexpr int kComposerSliceMs = 200;
@@ -92,6 +105,8 @@ class NvmEngine {
     // running the window's events while it waits.
     RunResult RunHidden(const std::u16string& commandLine, const std::string& outputFile);
     void ShowComposerError(int exitCode);
+    // How the last Compose or DirectCompose's composer run ended.
+    const RunResult& LastRun() const { return lastRun_; }
     static std::u16string ComposerErrorText(int exitCode);
 
     // The command lines Compose and DirectCompose would run with the current fields.
@@ -100,6 +115,9 @@ class NvmEngine {
 
     // Tests use short slices to see the events run while a child runs.
     void SetComposerSliceMs(int ms) { composerSliceMs_ = ms; }
+    // Polls the burner at this interval within the same deadline (Cindral: 1000 ms).
+    void SetPollIntervalMs(int ms) { pollIntervalMs_ = ms > 0 ? ms : kPollIntervalMs; }
+    void SetBurnMonitor(IBurnMonitor* monitor) { monitor_ = monitor; }
 
   private:
     enum class ImageOutcome { kNext, kStopFlag, kReturnZero };
@@ -111,6 +129,8 @@ class NvmEngine {
     void WaitPumping(int milliseconds);
     ImageOutcome StepFailed(const char16_t* logLine, const char* step, long long index,
                             long long count);
+    bool StopRequested() { return monitor_ != nullptr && monitor_->StopRequested(); }
+    ImageOutcome Interrupted();
     void Log(const char16_t* text) { host_.WriteOutputLine(text); }
     void Tell(const std::u16string& text) { ports_.messages.Ok(text); }
 
@@ -123,6 +143,9 @@ class NvmEngine {
     std::u16string composerPath_;
     std::u16string outputPath_;
     int composerSliceMs_ = kComposerSliceMs;
+    int pollIntervalMs_ = kPollIntervalMs;
+    IBurnMonitor* monitor_ = nullptr;
+    RunResult lastRun_;
 };
 
 // Only regular files are read as burn files: a device or a pipe named by the

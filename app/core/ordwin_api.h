@@ -29,6 +29,12 @@ class IOrdwin {
     virtual int SetRAMMemory(uint8_t* /*buffer*/, unsigned /*start*/, unsigned /*count*/) {
         return kNotImplemented;
     }
+    // Used by the command-line program only.
+    virtual int GetDerivativeID(uint8_t* /*derivativeId*/) { return kNotImplemented; }
+    virtual int FLASHEraseUSB(const char* /*serialNumber*/, int /*disableDialogs*/,
+                              int /*protocol*/) {
+        return kNotImplemented;
+    }
     virtual int GetXRAMMemory(uint8_t* buffer, unsigned start, unsigned count) = 0;
     virtual int GetSFRByte(unsigned address, uint8_t* value) = 0;
     virtual int IndGetSFRByte(unsigned address, uint8_t* value) = 0;

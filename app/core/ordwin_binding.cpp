@@ -91,6 +91,12 @@ int OrdwinBinding::GetRAMMemory(uint8_t* b, unsigned s, unsigned n) {
 int OrdwinBinding::SetRAMMemory(uint8_t* b, unsigned s, unsigned n) {
     return ORDWIN_CALL(setRAMMemory_, b, s, n);
 }
+int OrdwinBinding::GetDerivativeID(uint8_t* id) {
+    return ::GetDerivativeID(id);
+}
+int OrdwinBinding::FLASHEraseUSB(const char* sn, int disableDialogs, int protocol) {
+    return ::FLASHEraseUSB(sn, disableDialogs, protocol);
+}
 int OrdwinBinding::GetXRAMMemory(uint8_t* b, unsigned s, unsigned n) {
     return ORDWIN_CALL(getXRAMMemory_, b, s, n);
 }

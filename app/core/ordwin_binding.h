@@ -24,6 +24,8 @@ class OrdwinBinding final : public IOrdwin {
     const char* GetErrorMsg(int code) override;
     int GetRAMMemory(uint8_t* buffer, unsigned start, unsigned count) override;
     int SetRAMMemory(uint8_t* buffer, unsigned start, unsigned count) override;
+    int GetDerivativeID(uint8_t* derivativeId) override;
+    int FLASHEraseUSB(const char* serialNumber, int disableDialogs, int protocol) override;
     int GetXRAMMemory(uint8_t* buffer, unsigned start, unsigned count) override;
     int GetSFRByte(unsigned address, uint8_t* value) override;
     int IndGetSFRByte(unsigned address, uint8_t* value) override;

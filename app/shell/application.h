@@ -4,8 +4,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <optional>
-#include <string>
+
+#include "core/simulation.h"
 
 namespace cindral {
 
@@ -16,11 +16,6 @@ struct CommandLine {
 };
 
 CommandLine ParseCommandLine(const QStringList& arguments);
-
-// The WICKPORT_VIRTUAL value for two virtual adapters whose chips persist under `dir`.
-std::string SimulatedAdapters(const QString& dir);
-// Sets WICKPORT_VIRTUAL when it is not set yet; returns the directory used, if any.
-std::optional<QString> EnableSimulation();
 
 class CZeltra_NVM_BurnerApp {
   public:

@@ -1,0 +1,295 @@
+// cindral-cli end to end: the real program, the real composer and library, and
+// virtual chips whose NVM is read back from their state directories.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+
+#include "burn/device_page.h"
+#include "burn_test_support.h"
+#include "compose/main_page.h"
+
+extern char** environ;
+
+namespace cindral {
+namespace {
+
+using Json = nlohmann::json;
+using test::ReadAll;
+using test::WriteAll;
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1, err = -1;
+};
+
+Child Start(const std::vector<std::string>& args, const std::string& virtualAdapters,
+            const std::string& trace = "") {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        if (v.rfind("WICKPORT_", 0) != 0) env.push_back(v);
+    }
+    env.push_back("WICKPORT_VIRTUAL=" + virtualAdapters);
+    if (!trace.empty()) env.push_back("WICKPORT_TRACE=" + trace);
+    std::vector<char*> argv{const_cast<char*>(CINDRAL_CLI)}, envp;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    int out[2], err[2];
+    EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
+    EXPECT_EQ(pipe2(err, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_adddup2(&fa, err[1], 2);
+    Child c;
+    EXPECT_EQ(posix_spawn(&c.pid, CINDRAL_CLI, &fa, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    close(out[1]);
+    close(err[1]);
+    c.out = out[0];
+    c.err = err[0];
+    return c;
+}
+
+struct Result {
+    int exit = -1;
+    std::string out, err;
+    std::vector<Json> Objects() const {
+        std::vector<Json> objects;
+        std::size_t from = 0;
+        for (std::size_t nl; (nl = out.find('\n', from)) != std::string::npos; from = nl + 1)
+            objects.push_back(Json::parse(out.substr(from, nl - from)));
+        return objects;
+    }
+};
+
+Result Finish(Child c) {
+    Result r;
+    pollfd fds[2] = {{c.out, POLLIN, 0}, {c.err, POLLIN, 0}};
+    std::string* sinks[2] = {&r.out, &r.err};
+    int open = 2;
+    while (open > 0 && poll(fds, 2, 60000) > 0) {
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(c.pid, &status, 0);
+    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+Result RunCli(const std::vector<std::string>& args, const std::string& adapters) {
+    return Finish(Start(args, adapters));
+}
+
+class Cli : public ::testing::Test {
+  protected:
+    std::string Path(const std::string& name) const {
+        return dir.path().toStdString() + "/" + name;
+    }
+    std::string Adapter(const std::string& serial, const std::string& extra = "") const {
+        return serial + ":speed=max,state=" + Path(serial) + extra;
+    }
+    std::string Nvm(const std::string& serial) const { return ReadAll(Path(serial) + "/nvm.bin"); }
+    QTemporaryDir dir;
+};
+
+TEST_F(Cli, ComposeBurnAndInfoOnOneChip) {
+    const std::string chip = Adapter("VZC001");
+    // A first look creates the factory-fresh chip.
+    Result info = RunCli({"--json", "info"}, chip);
+    ASSERT_EQ(info.exit, 0) << info.err;
+    const std::string before = Nvm("VZC001");
+    ASSERT_EQ(before.size(), 8192u);
+
+    WriteAll(Path("boot.hex"), test::kBootHex);
+    const std::string nbf = Path("out.nbf");
+    Result compose = RunCli({"--json", "compose", "--boot", Path("boot.hex") + "@0x0200", "--run",
+                             "--ram-clear", "-o", nbf},
+                            chip);
+    ASSERT_EQ(compose.exit, 0) << compose.err;
+    Json c = compose.Objects().at(0);
+    EXPECT_EQ(c["composer_exit"], 0);
+    EXPECT_EQ(c["map"].at(0)["file"], "boot.hex");
+    EXPECT_EQ(c["map"].at(0)["range"], "0x0200 .. 0x0220");
+    EXPECT_FALSE(c["conflict"].get<bool>());
+    EXPECT_NE(
+        c["command_line"].get<std::string>().find(" --state=run  --bf_ram_clr  --mode_strict "),
+        std::string::npos);
+
+    Result burn = RunCli({"--json", "burn", nbf}, chip);
+    ASSERT_EQ(burn.exit, 0) << burn.err;
+    Json b = burn.Objects().at(0);
+    EXPECT_EQ(b["result"], "ok");
+    EXPECT_EQ(b["images_burned"], b["images"].size());
+    EXPECT_EQ(b["sha256"].get<std::string>().size(), 64u);
+
+    // The NVM holds the composed image and the boot record, and nothing else changed.
+    std::string expected = before;
+    for (int i = 0; i < 16; ++i) expected[0x200 + i] = static_cast<char>(i);
+    expected[0x220] = 0x55;
+    expected[0x1FF0] = 0x07;
+    expected[0x1FF1] = 0x10;
+    expected[0x1FF2] = 0x00;
+    expected[0x1FF3] = 0x21;
+    info = RunCli({"--json", "info", "-a", "VZC001"}, chip);
+    ASSERT_EQ(info.exit, 0) << info.err;
+    Json i = info.Objects().at(0);
+    const std::string user = i["crc"]["user"];
+    for (int k = 0; k < 4; ++k)
+        expected[0x1FF4 + k] =
+            static_cast<char>(std::stoul(user.substr(2 + 2 * k, 2), nullptr, 16));
+    EXPECT_EQ(Nvm("VZC001"), expected);
+    EXPECT_TRUE(i["crc"]["user_match"].get<bool>());
+    EXPECT_TRUE(i["crc"]["trim_match"].get<bool>());
+    EXPECT_EQ(i["device"]["PROT0_CTRL"], "0x07 (0000_0111)");
+    EXPECT_EQ(i["chip"]["hardware_id"], "0x24");
+}
+
+TEST_F(Cli, GangBurnSurvivesAnUnpluggedAdapter) {
+    const std::string adapters =
+        Adapter("VZG001") + ";" + Adapter("VZG002", ",fault=unplug@40") + ";" + Adapter("VZG003");
+    const std::string nbf = Path("d.nbf"), log = Path("audit.log");
+    Result compose = RunCli(
+        {"direct-burn", "--text", "@1000 AA 55\n@1100 01", "-o", nbf, "--dry-run", "-a", "VZG001"},
+        adapters);
+    ASSERT_EQ(compose.exit, 0) << compose.err;
+
+    Result burn = RunCli({"--json", "--log", log, "burn", nbf, "--all"}, adapters);
+    EXPECT_EQ(burn.exit, 4) << burn.err;
+    std::vector<Json> objects = burn.Objects();
+    ASSERT_EQ(objects.size(), 4u) << burn.out;
+    EXPECT_EQ(objects[3]["failed"], 1);
+    std::map<std::string, bool> ok;
+    for (int k = 0; k < 3; ++k) ok[objects[k]["adapter"]] = objects[k]["ok"];
+    EXPECT_EQ(ok,
+              (std::map<std::string, bool>{{"VZG001", true}, {"VZG002", false}, {"VZG003", true}}));
+    EXPECT_EQ(Nvm("VZG001")[0x1000], '\xAA');
+    EXPECT_EQ(Nvm("VZG003")[0x1100], '\x01');
+
+    // One whole line per chip, whatever order the workers finished in.
+    const std::string text = ReadAll(log);
+    std::set<std::string> serials;
+    std::size_t from = 0, lines = 0;
+    for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos;
+         from = nl + 1, ++lines) {
+        Json line = Json::parse(text.substr(from, nl - from));
+        serials.insert(line["adapter"].get<std::string>());
+        EXPECT_EQ(line["command"], "burn");
+        EXPECT_FALSE(line["time"].get<std::string>().empty());
+    }
+    EXPECT_EQ(from, text.size());
+    EXPECT_EQ(lines, 3u);
+    EXPECT_EQ(serials.size(), 3u);
+}
+
+TEST_F(Cli, InterruptHaltsTheBurnerAndExits130) {
+    const std::string chip = Adapter("VZI001", ",fault=hang"), trace = Path("trace.txt");
+    const std::string nbf = Path("i.nbf"), log = Path("audit.log");
+    ASSERT_EQ(RunCli({"direct-burn", "--text", "@1000 AA", "-o", nbf, "--dry-run"}, chip).exit, 0);
+
+    Child c = Start({"--log", log, "burn", nbf}, chip, trace);
+    // The burner runs (and never stops) once the run command went out.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ReadAll(trace).find("> 24") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(c.pid, SIGINT);
+    Result r = Finish(c);
+    EXPECT_EQ(r.exit, 130) << r.err;
+    const std::string t = ReadAll(trace);
+    const std::size_t go = t.rfind("> 24");
+    ASSERT_NE(go, std::string::npos);
+    EXPECT_NE(t.find("> 25", go), std::string::npos) << "no halt after the last run";
+    Json line = Json::parse(ReadAll(log));
+    EXPECT_EQ(line["result"], "interrupted, state unknown");
+    EXPECT_EQ(line["exit"], 130);
+}
+
+TEST_F(Cli, SettingsComposeAsTheMainPageDoes) {
+    test::FakeOrdwin ordwin;
+    test::TestPorts ports;
+    test::ProgramDir programDir;
+    CDeviceInformation device(ordwin, ports.messages);
+    device.SetConnected(1);
+    CMainDlg page(ordwin, ports.ports(), device, programDir.Wide());
+    WriteAll(Path("boot.hex"), test::kBootHex);
+    WriteAll(Path("app.mem"), "@10 01 02 03\n");
+    ports.files.answers = {WidenText(Path("boot.hex")), WidenText(Path("app.mem"))};
+    page.OnAddBootFile();
+    page.OnAddAppFile();
+    page.SetFirstBootAddress(u"0x0200");
+    page.Box(1024).click();  // Run
+    page.Box(1029).click();  // RAM Clear
+    page.LogicOrRadio().click();
+    page.BurnFileEdit().setText(QString::fromStdString(Path("page.nbf")));
+    ports.messages.answers = {MsgResult::Ok};
+    page.OnCompose();
+    const std::string byPage = ReadAll(Path("page.nbf"));
+    ASSERT_NE(byPage.find("[Burn]"), std::string::npos) << test::Texts(ports.messages);
+
+    SettingsWriter out;
+    page.StoreMainSettings(out);
+    ASSERT_TRUE(out.SaveTo(WidenText(Path("job.set"))));
+    std::filesystem::rename(Path("page.nbf"), Path("kept.nbf"));
+    Result r = RunCli({"compose", "--settings", Path("job.set")}, "");
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(ReadAll(Path("page.nbf")), byPage);
+
+    // A file that ends early is refused, not half applied.
+    WriteAll(Path("short.set"), ReadAll(Path("job.set")).substr(0, 40));
+    EXPECT_EQ(RunCli({"compose", "--settings", Path("short.set")}, "").exit, 6);
+}
+
+TEST_F(Cli, ExitCodesOfRefusedCommands) {
+    WriteAll(Path("empty.nbf"), "[Compose Map]\r\n;\r\n");
+    WriteAll(Path("boot.hex"), test::kBootHex);
+    const std::string two = Adapter("VZE001") + ";" + Adapter("VZE002");
+    struct Case {
+        std::vector<std::string> args;
+        std::string adapters;
+        int exit;
+    } cases[] = {
+        {{"burn"}, "", 1},
+        {{"frobnicate"}, "", 1},
+        {{"info"}, "", 2},
+        {{"info"}, two, 2},
+        {{"info", "-a", "NOPE"}, two, 2},
+        {{"burn", Path("missing.nbf"), "-a", "VZE001"}, two, 6},
+        {{"burn", Path("empty.nbf"), "-a", "VZE001"}, two, 6},
+        {{"compose", "--boot", Path("missing.hex"), "-o", Path("x.nbf")}, "", 6},
+        {{"compose", "--boot", Path("boot.hex") + "@zz", "-o", Path("x.nbf")}, "", 3},
+        {{"mtp", "read"}, two, 1},
+    };
+    for (const Case& c : cases) {
+        Result r = RunCli(c.args, c.adapters);
+        EXPECT_EQ(r.exit, c.exit) << c.args.at(0) << " " << (c.args.size() > 1 ? c.args[1] : "")
+                                  << "\n"
+                                  << r.err;
+    }
+}
+
+}  // namespace
+}  // namespace cindral

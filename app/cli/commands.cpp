@@ -129,6 +129,35 @@ struct Session {
     AdapterConnection connection;
 };
 
+// Virtual chips lock their state directories while this process lists them,
+// so a process that works on some adapters lists only those.
+void FocusVirtualAdapters(const std::vector<std::string>& serials) {
+    const char* env = std::getenv("WICKPORT_VIRTUAL");
+    if (env == nullptr || serials.empty()) return;
+    std::string kept, text = env;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        std::size_t end = text.find(';', from);
+        if (end == std::string::npos) end = text.size();
+        const std::string item = text.substr(from, end - from);
+        const std::string serial = item.substr(0, item.find(':'));
+        for (const std::string& wanted : serials)
+            if (serial == wanted) kept += (kept.empty() ? "" : ";") + item;
+        from = end + 1;
+    }
+    setenv("WICKPORT_VIRTUAL", kept.c_str(), 1);
+}
+
+// Lets go of every virtual adapter this process listed, for the workers.
+void ReleaseVirtualAdapters(Session& s) {
+    const char* env = std::getenv("WICKPORT_VIRTUAL");
+    if (env == nullptr) return;
+    const std::string saved = env;
+    setenv("WICKPORT_VIRTUAL", "", 1);
+    s.connection.ListAdapters();
+    setenv("WICKPORT_VIRTUAL", saved.c_str(), 1);
+}
+
 // Without -a the one attached adapter; several need a choice.
 std::optional<std::string> PickAdapter(Session& s, const std::string& wanted, std::string& why) {
     const std::vector<std::string> list = s.connection.ListAdapters();
@@ -360,9 +389,13 @@ std::optional<std::vector<std::string>> BurnTargets(const Globals& g, const Burn
             why = "no adapter attached";
             return std::nullopt;
         }
+        if (list.size() > 1) ReleaseVirtualAdapters(s);
         return list;
     }
-    if (!a.adapters.empty()) return a.adapters;
+    if (!a.adapters.empty()) {
+        if (a.adapters.size() == 1) FocusVirtualAdapters(a.adapters);
+        return a.adapters;
+    }
     Session s(g, "");
     std::optional<std::string> one = PickAdapter(s, "", why);
     if (!one) return std::nullopt;
@@ -649,6 +682,7 @@ int RunCompose(const Globals& g, const ComposeArgs& a) {
         // region does, "0" before a chip was read; every other file at "0".
         std::u16string first(1, u'0');
         if (!a.adapter.empty()) {
+            FocusVirtualAdapters({a.adapter});
             std::optional<std::string> serial = PickAdapter(s, a.adapter, why);
             if (!serial) return Fail(g, "compose", kExitAdapter, why);
             if (!s.connection.Connect(*serial))
@@ -732,6 +766,7 @@ int RunDirectBurn(const Globals& g, DirectArgs a) {
 }
 
 int RunWorker(const Globals& g, const BurnArgs& a) {
+    FocusVirtualAdapters(a.adapters);
     BurnJob job;
     job.file = a.file;
     job.direct = a.direct;

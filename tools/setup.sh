@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev libserialport-dev
-          sdcc sdcc-ucsim libgtest-dev libgmock-dev libcli11-dev libbenchmark-dev)
+          sdcc sdcc-ucsim libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libbenchmark-dev)
 
 install_packages() {
     [ "${NO_INSTALL:-0}" = 1 ] && return 0
@@ -28,12 +28,30 @@ build() {
     cmake --build "$dir"
 }
 
+# Without a display: the whole job headless with cindral-cli, on a virtual chip
+# of its own that lives in a temporary directory.
+headless_job() {
+    local cli=$1/bin/cindral-cli work
+    work=$(mktemp -d)
+    printf ':10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n' >"$work/boot.hex"
+    export WICKPORT_VIRTUAL="VZ0001:state=$work/VZ0001"
+    set -x
+    "$cli" compose --boot "$work/boot.hex@0x0200" --run -o "$work/job.nbf"
+    "$cli" burn "$work/job.nbf" -a VZ0001
+    "$cli" info -a VZ0001
+}
+
 mode=${1:-}
 dir=${BUILD_DIR:-build}
 case "$mode" in
   run)
     install_packages
     build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ] &&
+       [ -x "$dir/bin/cindral-cli" ]; then
+        headless_job "$dir"
+        exit
+    fi
     if [ -x "$dir/bin/cindral" ]; then
         exec "$dir/bin/cindral" --simulate
     fi

@@ -211,6 +211,23 @@ std::string CrcText(const CrcReading& r) {
     return out;
 }
 
+// Completes a chip's record and logs it before anything reports it; a log that
+// cannot be written fails the command.
+void Conclude(const Globals& g, Json& rec, int& exit, std::chrono::steady_clock::time_point start) {
+    rec["exit"] = exit;
+    rec["ok"] = exit == kExitOk;
+    rec["duration_s"] =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (g.log.empty()) return;
+    const std::string error = AppendAuditLine(g.log, rec);
+    if (error.empty()) return;
+    std::fprintf(stderr, "cindral-cli: cannot write the log %s: %s\n", g.log.c_str(),
+                 error.c_str());
+    if (exit == kExitOk) exit = kExitInput;
+    rec["exit"] = exit;
+    rec["ok"] = false;
+}
+
 // --- burning --------------------------------------------------------------------------------
 
 class BurnMonitor final : public IBurnMonitor {
@@ -362,20 +379,7 @@ Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& seri
     rec["images_burned"] = monitor.burned;
     rec["result"] = result;
     rec["message"] = s.LastText();
-    rec["exit"] = exit;
-    rec["ok"] = exit == kExitOk;
-    rec["duration_s"] =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!g.log.empty()) {
-        const std::string error = AppendAuditLine(g.log, rec);
-        if (!error.empty()) {
-            std::fprintf(stderr, "cindral-cli: cannot write the log %s: %s\n", g.log.c_str(),
-                         error.c_str());
-            if (exit == kExitOk) exit = kExitInput;
-            rec["exit"] = exit;
-            rec["ok"] = false;
-        }
-    }
+    Conclude(g, rec, exit, start);
     return rec;
 }
 
@@ -534,18 +538,7 @@ int RunErase(const Globals& g, const std::string& adapter, int com) {
              {"code", Format("0x%08X", static_cast<unsigned>(rc))},
              {"message", text},
              {"result", rc < 0 ? "failed" : "ok"}};
-    rec["duration_s"] =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!g.log.empty()) {
-        const std::string error = AppendAuditLine(g.log, rec);
-        if (!error.empty()) {
-            std::fprintf(stderr, "cindral-cli: cannot write the log %s: %s\n", g.log.c_str(),
-                         error.c_str());
-            if (exit == kExitOk) exit = kExitInput;
-        }
-    }
-    rec["exit"] = exit;
-    rec["ok"] = exit == kExitOk;
+    Conclude(g, rec, exit, start);
     Emit(g, rec);
     Print(g, *serial + ": " + text + "\n");
     return exit;

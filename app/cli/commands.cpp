@@ -178,6 +178,38 @@ std::optional<std::string> PickAdapter(Session& s, const std::string& wanted, st
     return list.front();
 }
 
+constexpr int kProtocolC2 = 1;
+
+std::string ComName(int com) {
+    return Format("COM%d", com);
+}
+
+// A USB adapter by serial number, or the serial adapter on COM `com`; only a
+// Zeltra is kept connected.
+bool ConnectTo(Session& s, const std::string& serial, int com) {
+    if (com < 0) return s.connection.Connect(serial);
+    const int rc = s.ordwin.Connect(com, 0, kProtocolC2, 0);
+    if (rc < 0) {
+        s.messages.Ok(WidenText(Format("Connect Failure: %s", s.ordwin.GetErrorMsg(rc))));
+        return false;
+    }
+    uint16_t id = 0;
+    if (s.ordwin.GetHardwareID(&id) < 0 || id != kZeltraHardwareId) {
+        s.messages.Ok(u"Connection failure:\nInvalid target", MsgIcon::Exclamation);
+        s.ordwin.Disconnect(com);
+        return false;
+    }
+    return true;
+}
+
+void DisconnectFrom(Session& s, int com) {
+    if (com < 0) {
+        s.ordwin.DisconnectUSB();
+    } else {
+        s.ordwin.Disconnect(com);
+    }
+}
+
 Json ChipIdentity(IOrdwin& ordwin) {
     uint16_t hw = 0;
     uint8_t derivative = 0;
@@ -320,7 +352,8 @@ const char* JobCommand(const BurnJob& job) {
 }
 
 // Burns on one adapter in this process; the record is logged and returned.
-Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& serial, int& exit) {
+Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& serial, int com,
+                   int& exit) {
     const auto start = std::chrono::steady_clock::now();
     Session s(g, serial + ": ");
     Json rec{{"command", JobCommand(job)}, {"time", UtcTimestamp()}, {"host", HostName()},
@@ -332,11 +365,11 @@ Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& seri
     if (InterruptRequested()) {
         exit = 128 + InterruptSignal();
         result = "interrupted, state unknown";
-    } else if (!PickAdapter(s, serial, why)) {
+    } else if (com < 0 && !PickAdapter(s, serial, why)) {
         exit = kExitAdapter;
         result = "connect failed";
         s.style.transcript.push_back(why);
-    } else if (!s.connection.Connect(serial)) {
+    } else if (!ConnectTo(s, serial, com)) {
         exit = kExitAdapter;
         result = "connect failed";
     } else {
@@ -374,7 +407,7 @@ Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& seri
             if (!InterruptRequested()) rec["crc"] = CrcJson(ReadCrcs(s.ordwin));
         }
     }
-    if (connected) s.ordwin.DisconnectUSB();
+    if (connected) DisconnectFrom(s, com);
     rec["images"] = monitor.images;
     rec["images_burned"] = monitor.burned;
     rec["result"] = result;
@@ -408,8 +441,6 @@ std::optional<std::vector<std::string>> BurnTargets(const Globals& g, const Burn
 
 int BurnFileOn(const Globals& g, const BurnArgs& a, bool direct) {
     const char* command = direct ? "direct-burn" : "burn";
-    if (a.com >= 0)
-        return Fail(g, command, kExitAdapter, "--com: serial adapters are not available yet");
     std::string why;
     BurnJob job;
     job.file = Absolute(a.file);
@@ -419,13 +450,14 @@ int BurnFileOn(const Globals& g, const BurnArgs& a, bool direct) {
     if (!data) return Fail(g, command, kExitInput, why);
     if (!CheckBurnFile(*data, direct, why)) return Fail(g, command, kExitInput, why);
     job.sha256 = Sha256Hex(*data);
-    std::optional<std::vector<std::string>> targets = BurnTargets(g, a, why);
+    std::optional<std::vector<std::string>> targets =
+        a.com >= 0 ? std::vector<std::string>{ComName(a.com)} : BurnTargets(g, a, why);
     if (!targets) return Fail(g, command, kExitAdapter, why);
 
     std::vector<Json> records;
     int exit = kExitOk;
     if (targets->size() == 1) {
-        records.push_back(BurnOnAdapter(g, job, targets->front(), exit));
+        records.push_back(BurnOnAdapter(g, job, targets->front(), a.com, exit));
     } else {
         std::vector<std::string> workerArgs = {"_worker", job.file};
         if (direct) workerArgs.push_back("--direct");
@@ -488,18 +520,17 @@ int RunList(const Globals& g) {
 }
 
 int RunInfo(const Globals& g, const std::string& adapter, int com) {
-    if (com >= 0)
-        return Fail(g, "info", kExitAdapter, "--com: serial adapters are not available yet");
+    if (!adapter.empty()) FocusVirtualAdapters({adapter});
     Session s(g, "");
     std::string why;
-    std::optional<std::string> serial = PickAdapter(s, adapter, why);
+    std::optional<std::string> serial = com >= 0 ? ComName(com) : PickAdapter(s, adapter, why);
     if (!serial) return Fail(g, "info", kExitAdapter, why);
-    if (!s.connection.Connect(*serial))
+    if (!ConnectTo(s, *serial, com))
         return Fail(g, "info", kExitAdapter, "cannot connect to " + *serial + ": " + s.LastText());
     Json rec{{"command", "info"}, {"adapter", *serial}, {"chip", ChipIdentity(s.ordwin)}};
     const DeviceReading device = ReadDeviceInformation(s.ordwin);
     const CrcReading crc = ReadCrcs(s.ordwin);
-    s.ordwin.DisconnectUSB();
+    DisconnectFrom(s, com);
 
     Json values = Json::object();
     std::string text = "Adapter: " + *serial + "\n";
@@ -520,15 +551,14 @@ int RunInfo(const Globals& g, const std::string& adapter, int com) {
 }
 
 int RunErase(const Globals& g, const std::string& adapter, int com) {
-    if (com >= 0)
-        return Fail(g, "erase", kExitAdapter, "--com: serial adapters are not available yet");
+    if (!adapter.empty()) FocusVirtualAdapters({adapter});
     const auto start = std::chrono::steady_clock::now();
     Session s(g, "");
     std::string why;
-    std::optional<std::string> serial = PickAdapter(s, adapter, why);
+    std::optional<std::string> serial = com >= 0 ? ComName(com) : PickAdapter(s, adapter, why);
     if (!serial) return Fail(g, "erase", kExitAdapter, why);
-    constexpr int kProtocolC2 = 1;
-    const int rc = s.ordwin.FLASHEraseUSB(serial->c_str(), 0, kProtocolC2);
+    const int rc = com >= 0 ? s.ordwin.FLASHErase(com, 0, kProtocolC2)
+                            : s.ordwin.FLASHEraseUSB(serial->c_str(), 0, kProtocolC2);
     const std::string text = rc < 0 ? s.ordwin.GetErrorMsg(rc) : "Erase succeeded";
     int exit = rc < 0 ? kExitChip : kExitOk;
     Json rec{{"command", "erase"},
@@ -768,7 +798,8 @@ int RunWorker(const Globals& g, const BurnArgs& a) {
     std::optional<std::string> data = ReadInput(job.file, why);
     job.sha256 = data ? Sha256Hex(*data) : std::string();
     int exit = kExitOk;
-    Json rec = BurnOnAdapter(g, job, a.adapters.empty() ? std::string() : a.adapters.front(), exit);
+    Json rec =
+        BurnOnAdapter(g, job, a.adapters.empty() ? std::string() : a.adapters.front(), -1, exit);
     // The parent reads exactly one line.
     const std::string line = rec.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);

@@ -13,8 +13,12 @@ namespace {
 
 void AddAdapterOptions(CLI::App* cmd, BurnArgs& b) {
     cmd->add_option("-a,--adapter", b.adapters, "adapter serial number; repeat for a gang burn");
-    cmd->add_flag("--all", b.all, "every attached adapter, one worker process each");
-    cmd->add_option("--com", b.com, "serial adapter on COM port N instead of -a");
+    cmd->add_flag("--all", b.all, "every attached adapter, one worker process each")
+        ->excludes("-a");
+    cmd->add_option("--com", b.com, "serial adapter on COM port N instead of -a")
+        ->check(CLI::Range(1, 512))
+        ->excludes("-a")
+        ->excludes("--all");
     cmd->add_flag("--dry-run", b.dryRun, "check the burn file and the connection, burn nothing");
 }
 
@@ -46,7 +50,9 @@ int main(int argc, char** argv) {
     int infoCom = -1;
     CLI::App* info = app.add_subcommand("info", "connect and print the Device and CRC pages");
     info->add_option("-a,--adapter", infoAdapter, "adapter serial number");
-    info->add_option("--com", infoCom, "serial adapter on COM port N");
+    info->add_option("--com", infoCom, "serial adapter on COM port N")
+        ->check(CLI::Range(1, 512))
+        ->excludes("-a");
 
     ComposeArgs c;
     CLI::App* compose = app.add_subcommand("compose", "run the composer as the Main page does");
@@ -75,7 +81,6 @@ int main(int argc, char** argv) {
     CLI::App* burn = app.add_subcommand("burn", "burn an NVM burn file on one or more chips");
     burn->add_option("file", b.file, "NVM burn file (.nbf)")->required();
     AddAdapterOptions(burn, b);
-    burn->get_option("--all")->excludes("-a");
 
     DirectArgs d;
     CLI::App* direct = app.add_subcommand("direct-burn", "compose direct input and burn it");
@@ -86,7 +91,6 @@ int main(int argc, char** argv) {
     direct->add_flag("--logic-or", d.logicOr, "Logic OR compose mode (default Strict)");
     direct->add_flag("--overwrite", d.overwrite, "replace an existing burn file");
     AddAdapterOptions(direct, d.burn);
-    direct->get_option("--all")->excludes("-a");
 
     MtpArgs m;
     CLI::App* mtp = app.add_subcommand("mtp", "read or write the 16-byte MTP");
@@ -104,7 +108,9 @@ int main(int argc, char** argv) {
     int eraseCom = -1;
     CLI::App* erase = app.add_subcommand("erase", "erase the target's code memory");
     erase->add_option("-a,--adapter", eraseAdapter, "adapter serial number");
-    erase->add_option("--com", eraseCom, "serial adapter on COM port N");
+    erase->add_option("--com", eraseCom, "serial adapter on COM port N")
+        ->check(CLI::Range(1, 512))
+        ->excludes("-a");
 
     BurnArgs w;
     CLI::App* worker = app.add_subcommand("_worker", "one adapter of a gang burn")->group("");

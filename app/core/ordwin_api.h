@@ -30,6 +30,14 @@ class IOrdwin {
         return kNotImplemented;
     }
     // Used by the command-line program only.
+    virtual int Connect(int /*comPort*/, int /*disableDialogs*/, int /*protocol*/,
+                        int /*baudIndex*/) {
+        return kNotImplemented;
+    }
+    virtual int Disconnect(int /*comPort*/) { return kNotImplemented; }
+    virtual int FLASHErase(int /*comPort*/, int /*disableDialogs*/, int /*protocol*/) {
+        return kNotImplemented;
+    }
     virtual int GetDerivativeID(uint8_t* /*derivativeId*/) { return kNotImplemented; }
     virtual int FLASHEraseUSB(const char* /*serialNumber*/, int /*disableDialogs*/,
                               int /*protocol*/) {

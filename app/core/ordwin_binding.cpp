@@ -91,6 +91,15 @@ int OrdwinBinding::GetRAMMemory(uint8_t* b, unsigned s, unsigned n) {
 int OrdwinBinding::SetRAMMemory(uint8_t* b, unsigned s, unsigned n) {
     return ORDWIN_CALL(setRAMMemory_, b, s, n);
 }
+int OrdwinBinding::Connect(int com, int disableDialogs, int protocol, int baudIndex) {
+    return ::Connect(com, disableDialogs, protocol, baudIndex);
+}
+int OrdwinBinding::Disconnect(int com) {
+    return ::Disconnect(com);
+}
+int OrdwinBinding::FLASHErase(int com, int disableDialogs, int protocol) {
+    return ::FLASHErase(com, disableDialogs, protocol);
+}
 int OrdwinBinding::GetDerivativeID(uint8_t* id) {
     return ::GetDerivativeID(id);
 }

@@ -24,6 +24,9 @@ class OrdwinBinding final : public IOrdwin {
     const char* GetErrorMsg(int code) override;
     int GetRAMMemory(uint8_t* buffer, unsigned start, unsigned count) override;
     int SetRAMMemory(uint8_t* buffer, unsigned start, unsigned count) override;
+    int Connect(int comPort, int disableDialogs, int protocol, int baudIndex) override;
+    int Disconnect(int comPort) override;
+    int FLASHErase(int comPort, int disableDialogs, int protocol) override;
     int GetDerivativeID(uint8_t* derivativeId) override;
     int FLASHEraseUSB(const char* serialNumber, int disableDialogs, int protocol) override;
     int GetXRAMMemory(uint8_t* buffer, unsigned start, unsigned count) override;

@@ -105,6 +105,7 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
             &CZeltra_NVM_BurnerDlg::RefreshAdapterList, Qt::QueuedConnection);
     connect(&m_tabs, &CDlgTabCtrl::selectionChanging, this,
             [this](int oldIndex, int) { OnTabChanging(oldIndex); });
+    ConnectPages();
 
     // While a compose, burn or MTP write runs nothing else may start, and the
     // window shows that it is busy.
@@ -242,20 +243,28 @@ void CZeltra_NVM_BurnerDlg::ToggleConnection() {
     if (m_bConnected == 1) {
         if (!m_connection.Disconnect()) return;
         m_bConnected = 0;
-        m_mainPage.SetConnected(0);
-        m_crcPage.SetConnected(0);
-        m_devicePage.SetConnected(0);
-        m_devicePage.ClearDevice();
-        m_mtpPage.SetConnectionState(0);
+        emit connectionChanged(false);
         return;
     }
     if (!ReadSelectedAdapter()) return;
     if (!m_connection.Connect(m_serial)) return;
     m_bConnected = 1;
-    m_mainPage.SetConnected(1);
-    m_crcPage.SetConnected(1);
-    m_devicePage.SetConnected(1);
-    m_mtpPage.SetConnectionState(1);
+    emit connectionChanged(true);
+}
+
+void CZeltra_NVM_BurnerDlg::ConnectPages() {
+    // Slots run in the order they are connected: Main, CRC, Device, MTP Write.
+    // The Direct Burn page learns the state at the next tab change.
+    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &m_mainPage,
+            [this](bool on) { m_mainPage.SetConnected(on ? 1 : 0); });
+    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &m_crcPage,
+            [this](bool on) { m_crcPage.SetConnected(on ? 1 : 0); });
+    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &m_devicePage, [this](bool on) {
+        m_devicePage.SetConnected(on ? 1 : 0);
+        if (!on) m_devicePage.ClearDevice();
+    });
+    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &m_mtpPage,
+            [this](bool on) { m_mtpPage.SetConnectionState(on ? 1 : 0); });
 }
 
 void CZeltra_NVM_BurnerDlg::OnConnect() {

@@ -74,6 +74,12 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     QPushButton& ResetButton() { return *m_resetButton; }
     QMenuBar& MenuBar() { return *m_menuBar; }
 
+  signals:
+    // The adapter was connected (true) or disconnected (false); the pages that
+    // follow the connection hook this instead of being called one by one.
+    void connectionChanged(bool connected);
+
+  public:
     // How modal child dialogs (About) are run; tests replace it.
     void SetModalRunner(std::function<int(QDialog&)> runner) { m_runModal = std::move(runner); }
 
@@ -84,6 +90,7 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
 
   private:
     void InitDialog();
+    void ConnectPages();
     void BuildMenu();
     void OnTabChanging(int oldIndex);
     void DisconnectOnLeaving();

@@ -190,6 +190,9 @@ void CMainDlg::BuildControls() {
     m_mapList.InsertColumn(1, QStringLiteral("NVM Range"), CListCtrlStyled::kLeft, 130);
     m_mapList.InsertColumn(2, QStringLiteral("Length"), CListCtrlStyled::kLeft, 99);
     m_mapList.InsertColumn(3, QStringLiteral("Conflict"), CListCtrlStyled::kLeft, 85);
+    for (CListCtrlStyled* list : {&m_bootList, &m_appList, &m_mapList})
+        list->SetExtendedStyle(CListCtrlStyled::kGridLines | CListCtrlStyled::kFullRowSelect |
+                               CListCtrlStyled::kFlatScrollBars);
     layout->addWidget(&m_mapList, 1);
 
     // Kept from the original layout: never shown.
@@ -200,8 +203,9 @@ void CMainDlg::BuildControls() {
     countEdit->setObjectName(QStringLiteral("1014"));
     countEdit->hide();
 
-    m_clearAction =
-        m_contextMenu.addMenu(QStringLiteral("Clear List"))->addAction(QStringLiteral("Clear"));
+    // The menu resource holds one popup, "Clear List"; a right click shows its items.
+    m_contextMenu.setTitle(QStringLiteral("Clear List"));
+    m_clearAction = m_contextMenu.addAction(QStringLiteral("Clear"));
     m_clearAction->setObjectName(QString::number(kClearCommand));
 
     connect(compose, &QPushButton::clicked, this, &CMainDlg::OnCompose);

@@ -18,6 +18,9 @@ CNVMAddressDlg::CNVMAddressDlg(QWidget* parent) : QDialog(parent), edit_(new QLi
     row->addWidget(new QLabel(QStringLiteral("NVM Address:")));
     edit_->setObjectName(QStringLiteral("1034"));
     edit_->setText(ToQ(m_address));
+    // The edit has the focus with its text selected, so typing replaces it.
+    edit_->selectAll();
+    edit_->setFocus();
     row->addWidget(edit_, 1);
     layout->addLayout(row);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);

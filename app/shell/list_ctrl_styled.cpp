@@ -48,6 +48,19 @@ class CListCtrlStyled::Delegate : public QStyledItemDelegate {
         option->font = FontFor(option->font, s);
     }
 
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        if ((list_->GetExtendedStyle() & kGridLines) == 0) return;
+        // Each cell draws its right and bottom edge, so the lines form a grid.
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        const QRect r = option.rect;
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->restore();
+    }
+
   private:
     CListCtrlStyled* list_;
 };
@@ -64,6 +77,11 @@ CListCtrlStyled::CListCtrlStyled(QWidget* parent) : QTreeWidget(parent) {
 }
 
 CListCtrlStyled::~CListCtrlStyled() = default;
+
+void CListCtrlStyled::SetExtendedStyle(uint32_t styles) {
+    extendedStyle_ = styles;
+    viewport()->update();
+}
 
 int CListCtrlStyled::InsertColumn(int index, const QString& heading, int format, int width,
                                   int /*subItem*/) {

@@ -15,6 +15,12 @@ class CListCtrlStyled : public QTreeWidget {
     Q_OBJECT
   public:
     enum ColumnFormat { kLeft = 0, kRight = 1, kCenter = 2 };
+    // Extended list styles, with the values the page templates use.
+    enum ExtendedStyle : uint32_t {
+        kGridLines = 0x001,
+        kFullRowSelect = 0x020,
+        kFlatScrollBars = 0x100,
+    };
 
     explicit CListCtrlStyled(QWidget* parent = nullptr);
     ~CListCtrlStyled() override;
@@ -31,6 +37,8 @@ class CListCtrlStyled : public QTreeWidget {
     void SetColumnTxtColor(int column, Colour colour);
     bool DeleteItem(int row);
     void DeleteAllItems();
+    void SetExtendedStyle(uint32_t styles);
+    uint32_t GetExtendedStyle() const { return extendedStyle_; }
     // Stores the value when the item was inserted with caller data; says whether it was.
     bool SetItemData(int row, intptr_t value);
 
@@ -47,6 +55,7 @@ class CListCtrlStyled : public QTreeWidget {
   private:
     class Delegate;
     std::vector<std::unique_ptr<iLS_item>> columns_;
+    uint32_t extendedStyle_ = 0;
 };
 
 }  // namespace cindral

@@ -14,7 +14,9 @@ void CMyButton::paintEvent(QPaintEvent*) {
     // Frame only; the caption is drawn below in red.
     p.drawControl(QStyle::CE_PushButtonBevel, option);
     QPen previous = p.pen();
-    p.setPen(QColor(255, 0, 0));
+    // Disabled (also with the whole window), the caption takes the disabled colour.
+    p.setPen(isEnabled() ? QColor(255, 0, 0)
+                         : palette().color(QPalette::Disabled, QPalette::ButtonText));
     p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
     p.setPen(previous);
 }

@@ -63,6 +63,8 @@ TEST_F(MainPage, ControlsAtCreation) {
     EXPECT_EQ(page.MapList().headerItem()->text(3), QStringLiteral("Conflict"));
     EXPECT_EQ(page.MapList().columnWidth(0), 300);
     EXPECT_EQ(page.BootList().columnWidth(0), 227);
+    for (CListCtrlStyled* list : {&page.BootList(), &page.AppList(), &page.MapList()})
+        EXPECT_EQ(list->GetExtendedStyle(), 0x121u) << "grid lines, full-row select, flat bars";
     EXPECT_EQ(page.BurnButton().text(), QStringLiteral("Burn"));
     EXPECT_FALSE(page.findChild<QLineEdit*>(QStringLiteral("1014"))->isVisibleTo(&page));
     EXPECT_EQ(page.findChild<QLineEdit*>(QStringLiteral("1014"))->text(), QStringLiteral("0"));
@@ -84,8 +86,15 @@ TEST_F(MainPage, FirstBootFileGetsTheFirstBootAddress) {
 
     // Removing row 0 through the context menu: the new row 0 takes the address.
     Select(page.BootList(), 0);
-    page.SetMenuRunner(
-        [](QMenu& menu, const QPoint&) { return menu.actions().at(0)->menu()->actions().at(0); });
+    // One right click shows the popup's own items: "Clear" at once, no submenu.
+    page.SetMenuRunner([](QMenu& menu, const QPoint&) {
+        EXPECT_EQ(menu.title(), QStringLiteral("Clear List"));
+        EXPECT_EQ(menu.actions().size(), 1);
+        QAction* clear = menu.actions().at(0);
+        EXPECT_EQ(clear->text(), QStringLiteral("Clear"));
+        EXPECT_EQ(clear->menu(), nullptr);
+        return clear;
+    });
     page.OnListContextMenu(true, QPoint());
     ASSERT_EQ(page.BootCount(), 1);
     EXPECT_EQ(Cell(page.BootList(), 0, 0), "boot2.mem");
@@ -119,7 +128,8 @@ TEST_F(MainPage, NvmAddressDialogAndItsRefusals) {
         auto& dlg = static_cast<CNVMAddressDlg&>(d);
         shownText = dlg.Edit().text().toStdString();
         EXPECT_EQ(dlg.windowTitle(), QStringLiteral("NVM Address"));
-        dlg.Edit().setText(QStringLiteral("not checked"));
+        // The text is selected on open: typing replaces it.
+        QTest::keyClicks(&dlg.Edit(), QStringLiteral("not checked"));
         dlg.accept();
         return static_cast<int>(QDialog::Accepted);
     });

@@ -75,6 +75,22 @@ TEST_F(StyledListTest, RedRowIsPaintedRedInEveryColumnAfterScrolling) {
     EXPECT_GT(CountPixels(Grab(), RowRect(30, 2), IsRed), 5) << "after scrolling away and back";
 }
 
+TEST_F(StyledListTest, GridLinesFollowTheExtendedStyle) {
+    const QRect cell = RowRect(2, 1);
+    auto lineAt = [&](int y) {
+        g_expect = list.palette().color(QPalette::Mid);
+        return CountPixels(Grab(), QRect(cell.left(), y, cell.width(), 1), IsExpected);
+    };
+    const int before = lineAt(cell.bottom());
+    list.SetExtendedStyle(CListCtrlStyled::kGridLines | CListCtrlStyled::kFullRowSelect);
+    QApplication::processEvents();
+    EXPECT_GT(lineAt(cell.bottom()), before + cell.width() / 2) << "a line under every row";
+    g_expect = list.palette().color(QPalette::Mid);
+    EXPECT_GT(CountPixels(Grab(), QRect(cell.right(), cell.top(), 1, cell.height()), IsExpected),
+              cell.height() / 2)
+        << "and between the columns";
+}
+
 TEST_F(StyledListTest, SelectedRedRowUsesHighlightColours) {
     list.scrollToItem(list.topLevelItem(30));
     list.setFocus();
@@ -135,6 +151,13 @@ TEST(MyButtonTest, CaptionIsRedNormalAndPressed) {
     QImage pressed = button.grab().toImage();
     EXPECT_GT(CountPixels(pressed, pressed.rect(), IsRed), 20);
     EXPECT_NE(normal, pressed) << "the pressed frame differs from the normal one";
+    // Disabled through its window, as while a burn runs: no red caption.
+    QWidget window;
+    auto* inWindow = new CMyButton(QStringLiteral("BURN BURN"), &window);
+    inWindow->resize(140, 40);
+    window.setEnabled(false);
+    QImage disabled = inWindow->grab().toImage();
+    EXPECT_EQ(CountPixels(disabled, disabled.rect(), IsRed), 0);
     // A plain button draws no red at all: the red comes from the class.
     QPushButton plain(QStringLiteral("BURN BURN"));
     plain.resize(140, 40);

@@ -16,6 +16,7 @@
 
 #include "file_helpers.h"
 #include "text.h"
+#include "work_place.h"
 
 namespace cindral {
 
@@ -179,6 +180,9 @@ int NvmEngine::RunCompose(bool direct) {
         }
     }
     const std::u16string commandLine = direct ? DirectCommandLine() : ComposeCommandLine();
+    const WorkPlace place = ChooseWorkPlace(programDirectory_);
+    outputPath_ = place.directory + kOutputName;
+    if (place.fallback) host_.WriteOutputLine(WorkPlaceNotice(programDirectory_, place));
     const std::string output = NarrowText(outputPath_, kPathBufferSize);
     host_.WriteOutputLine(u"Invoking Marlspin\n");
     host_.WriteOutputLine(commandLine);
@@ -404,7 +408,13 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
                                                 long long count, bool direct) {
     if (monitor_) monitor_->ImageStarted(index, count);
     if (StopRequested()) return ImageOutcome::kReturnZero;
-    const std::string name = Format("Burn%lld.hex", index);
+    // Beside a writable program the images go into the current directory as
+    // they always did; an installed program keeps them in its cache directory.
+    const WorkPlace place = ChooseWorkPlace(programDirectory_);
+    if (place.fallback && index == 1)
+        host_.WriteOutputLine(WorkPlaceNotice(programDirectory_, place));
+    const std::string name = (place.fallback ? NarrowText(place.directory, kPathBufferSize) : "") +
+                             Format("Burn%lld.hex", index);
     {
         std::ofstream out(name, std::ios::binary | std::ios::trunc);
         if (out.is_open()) out << image.records;

@@ -95,7 +95,9 @@ std::string Nbf(int count, int images) {
 
 class BurnEngine : public ::testing::Test {
   protected:
-    BurnEngine() : host(ports.messages), engine(ordwin, ports.ports(), host, u"/nowhere/") {
+    BurnEngine()
+        : host(ports.messages),
+          engine(ordwin, ports.ports(), host, WidenText(dir.path().toStdString() + "/")) {
         saved = GetCwd();
         chdir(dir.path().toLocal8Bit().constData());
         SetPath("/b.nbf");
@@ -158,6 +160,26 @@ TEST_F(BurnEngine, CallsInOrderForEachImageAndTheTemporaryFiles) {
     EXPECT_EQ(host.lines, V{"Processing burn file...\n"});
     EXPECT_EQ(ports.sleep.total, 3 * 2 * 1000) << "one second per poll, slept in slices";
     EXPECT_EQ(ports.pump.count, 3 * 2 * 10) << "events run between the slices";
+}
+
+TEST_F(BurnEngine, InstalledProgramKeepsItsImagesInTheCacheAndSaysSo) {
+    const std::string cache = dir.path().toStdString() + "/cache";
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    NvmEngine installed(ordwin, ports.ports(), host, u"/nowhere/");
+    installed.burnFile = &path;
+    Write(Nbf(2, 2));
+    EXPECT_EQ(installed.Burn(), 1);
+    unsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(ordwin.downloadNames,
+              (V{cache + "/cindral/Burn1.hex", cache + "/cindral/Burn2.hex"}));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(cache + "/cindral/Burn1.hex")));
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("Burn*")}).isEmpty())
+        << "nothing lands in the current directory";
+    ASSERT_EQ(host.lines.size(), 2u);
+    EXPECT_EQ(host.lines[1],
+              "Program directory /nowhere/ is not writable: marlspin.log and the "
+              "temporary burner files are in " +
+                  cache + "/cindral/\n");
 }
 
 TEST_F(BurnEngine, ConflictOnTheSecondOfThree) {

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -12,6 +13,7 @@
 #include "core/list_style.h"
 #include "core/output_log.h"
 #include "core/text.h"
+#include "core/work_place.h"
 #include "fake_ordwin.h"
 
 namespace cindral {
@@ -99,6 +101,36 @@ TEST(FileHelpers, WorkingDirectoryEndsInSeparatorAndCanBeSet) {
     EXPECT_EQ(Latin1(now), fs::canonical(dir.path).string() + "/");
     EXPECT_TRUE(SetWorkingDirectory(before));
     EXPECT_FALSE(SetWorkingDirectory(WidenText(dir.path + "/nope")));
+}
+
+TEST(WorkPlaceTest, ProgramDirectoryWhileWritableThenTheUsersCache) {
+    TempDir dir;
+    const std::u16string program = WidenText(dir.path + "/");
+    auto choose = [&](const char* xdg, const char* home, const std::u16string& where) {
+        xdg ? setenv("XDG_CACHE_HOME", xdg, 1) : unsetenv("XDG_CACHE_HOME");
+        home ? setenv("HOME", home, 1) : unsetenv("HOME");
+        return ChooseWorkPlace(where);
+    };
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = savedHome ? savedHome : "";
+    const std::string xdg = dir.path + "/xdg";
+
+    WorkPlace p = choose(xdg.c_str(), nullptr, program);
+    EXPECT_EQ(p.directory, program);
+    EXPECT_FALSE(p.fallback);
+    p = choose(xdg.c_str(), nullptr, u"/nowhere/");
+    EXPECT_EQ(p.directory, WidenText(xdg + "/cindral/"));
+    EXPECT_TRUE(p.fallback);
+    EXPECT_TRUE(std::filesystem::is_directory(xdg + "/cindral")) << "created when missing";
+    // A relative XDG_CACHE_HOME is ignored; HOME's .cache stands in.
+    p = choose("rel", dir.path.c_str(), u"/nowhere/");
+    EXPECT_EQ(p.directory, WidenText(dir.path + "/.cache/cindral/"));
+    // Nowhere to go: the program's directory stays and its own write error follows.
+    p = choose(nullptr, nullptr, u"/nowhere/");
+    EXPECT_EQ(p.directory, u"/nowhere/");
+    EXPECT_FALSE(p.fallback);
+    unsetenv("XDG_CACHE_HOME");
+    if (savedHome) setenv("HOME", home.c_str(), 1);
 }
 
 TEST(BurnFileDialogs, NewFileIsCreatedEmptyOnlyWhenChosenCreatableAndSpaceFree) {

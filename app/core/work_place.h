@@ -1,0 +1,25 @@
+// Where Cindral writes its own files (the composer's log, temporary burner
+// images): beside the program while that directory is writable, as in a build
+// tree; once installed, the user's cache directory. Never the current
+// directory, which for a program started from a menu is whatever the desktop chose.
+#pragma once
+
+#include <string>
+
+namespace cindral {
+
+struct WorkPlace {
+    std::u16string directory;  // ends in a separator
+    bool fallback = false;     // the program's directory was not writable
+};
+
+// programDirectory ends in a separator. The cache directory is
+// $XDG_CACHE_HOME/cindral/ (an absolute XDG_CACHE_HOME only), else
+// ~/.cache/cindral/, created when missing. When neither place can be used the
+// program's directory stays, and writing there fails with its own message.
+WorkPlace ChooseWorkPlace(const std::u16string& programDirectory);
+
+// The output-log line that says the files went elsewhere.
+std::u16string WorkPlaceNotice(const std::u16string& programDirectory, const WorkPlace& place);
+
+}  // namespace cindral

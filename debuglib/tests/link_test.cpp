@@ -236,6 +236,16 @@ TEST_F(Link, OpenFailuresExplainThemselves) {
     EXPECT_EQ(host.messages[0].text,
               "Cannot connect to the selected USB debug adapter/Pinrod base adapter.\n\nPlease "
               "check that the device is plugged in and not already in use.");
+    // What the HID library knows about the failure follows the message.
+    fake_.openResult = WP_E_INVALID_HANDLE;
+    api_.getOpenError = [](const char** text) {
+        *text = "Permission denied on /dev/hidraw3: fix it so.";
+        return WP_OK;
+    };
+    EXPECT_EQ(ctx_.link->OpenLink(), 0);
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_EQ(host.messages[1].text,
+              host.messages[0].text + "\n\nPermission denied on /dev/hidraw3: fix it so.");
     fake_.openResult = WP_OK;
     fake_.selected = "AB01";
     EXPECT_EQ(ctx_.link->OpenLink(), 1);

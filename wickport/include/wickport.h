@@ -65,6 +65,10 @@ WICKPORT_API int WpGetBackend(int* backend);
  * succeeded or the backend gave no reason. The text stays valid until the next
  * WpOpen. */
 WICKPORT_API int WpGetOpenError(const char** text);
+/* Also ours: the configured real-adapter ids (WICKPORT_USB_IDS,
+ * ~/.config/wickport/usb-ids, /etc/wickport/usb-ids), by index; index 0 reads
+ * them afresh. WP_E_DEVICE_NOT_FOUND past the last. */
+WICKPORT_API int WpGetUsbId(int index, int* vendorId, int* productId);
 
 /* The function of an ordinal, or NULL for ordinals the library does not have
  * (0, 11, 14, 19 and above 21). Cast it to the type of the named function. */

@@ -1,6 +1,13 @@
 #include "adapter_list.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace wickport {
 namespace {
@@ -81,6 +88,22 @@ bool ParseHex16(std::string_view s, uint16_t* out) {
     *out = static_cast<uint16_t>(value);
     return true;
 }
+
+bool ParseUsbId(std::string_view item, UsbId* id) {
+    size_t colon = item.find(':');
+    return colon != std::string_view::npos && ParseHex16(item.substr(0, colon), &id->vendor) &&
+           ParseHex16(item.substr(colon + 1), &id->product);
+}
+
+void AddOnce(std::vector<UsbId>* ids, const UsbId& id) {
+    for (const UsbId& e : *ids) {
+        if (e.vendor == id.vendor && e.product == id.product) return;
+    }
+    ids->push_back(id);
+}
+
+// Far more than any list of adapters needs; a bigger file is not an id list.
+constexpr off_t kMaxIdFileSize = 64 * 1024;
 
 }  // namespace
 
@@ -165,14 +188,103 @@ std::vector<UsbId> ParseUsbIds(std::string_view text, std::vector<std::string>* 
     for (std::string_view raw : Split(text, ',')) {
         std::string_view item = Trim(raw);
         if (item.empty()) continue;
-        size_t colon = item.find(':');
         UsbId id;
-        if (colon == std::string_view::npos || !ParseHex16(item.substr(0, colon), &id.vendor) ||
-            !ParseHex16(item.substr(colon + 1), &id.product)) {
+        if (!ParseUsbId(item, &id)) {
             if (problems) problems->push_back("skipping " + Quoted(item) + ": not VID:PID in hex");
             continue;
         }
         ids.push_back(id);
+    }
+    return ids;
+}
+
+}  // namespace wickport
+
+namespace wickport {
+
+std::vector<UsbId> ParseUsbIdFile(std::string_view text, std::string_view source,
+                                  std::vector<std::string>* problems) {
+    std::vector<UsbId> ids;
+    int number = 0;
+    for (std::string_view line : Split(text, '\n')) {
+        ++number;
+        line = Trim(line.substr(0, line.find('#')));
+        if (line.empty()) continue;
+        UsbId id;
+        if (!ParseUsbId(line, &id)) {
+            if (problems) {
+                problems->push_back(std::string(source) + ":" + std::to_string(number) +
+                                    ": skipping " + Quoted(line) + ": not VID:PID in hex");
+            }
+            continue;
+        }
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+bool ReadIdFile(const std::string& path, std::string* text, std::string* problem) {
+    problem->clear();
+    // Non-blocking, so that a FIFO in the file's place cannot hang the caller.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR) *problem = path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxIdFileSize;
+    if (!ok) {
+        *problem = path + ": not a regular file of at most 64 KiB";
+    } else {
+        text->assign(static_cast<size_t>(st.st_size), '\0');
+        size_t done = 0;
+        while (ok && done < text->size()) {
+            ssize_t n = ::read(fd, text->data() + done, text->size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        text->resize(done);
+        if (!ok) *problem = path + ": " + std::strerror(errno);
+    }
+    ::close(fd);
+    return ok;
+}
+
+std::vector<std::string> UsbIdFiles() {
+    std::vector<std::string> files;
+    // A relative XDG_CONFIG_HOME is ignored, as the base directory rules ask.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (config && config[0] == '/') {
+        files.push_back(std::string(config) + "/wickport/usb-ids");
+    } else if (home && home[0] == '/') {
+        files.push_back(std::string(home) + "/.config/wickport/usb-ids");
+    }
+    files.push_back(kSystemIdFile);
+    return files;
+}
+
+std::vector<UsbId> ConfiguredUsbIds(const char* envText, const std::vector<std::string>& files,
+                                    std::vector<std::string>* problems) {
+    std::vector<UsbId> ids;
+    std::vector<std::string> envProblems;
+    if (envText) {
+        for (const UsbId& id : ParseUsbIds(envText, &envProblems)) AddOnce(&ids, id);
+    }
+    if (problems) {
+        for (const auto& p : envProblems) problems->push_back("WICKPORT_USB_IDS: " + p);
+    }
+    for (const std::string& path : files) {
+        std::string text, problem;
+        if (!ReadIdFile(path, &text, &problem)) {
+            if (problems && !problem.empty()) problems->push_back(problem);
+            continue;
+        }
+        for (const UsbId& id : ParseUsbIdFile(text, path, problems)) AddOnce(&ids, id);
     }
     return ids;
 }

@@ -28,6 +28,25 @@ struct UsbId {
 // WICKPORT_USB_IDS: "VID:PID[,VID:PID...]" in hex, optional 0x prefixes.
 std::vector<UsbId> ParseUsbIds(std::string_view text, std::vector<std::string>* problems);
 
+// One id file: one VID:PID a line, '#' starts a comment. Problems name the
+// source and line.
+std::vector<UsbId> ParseUsbIdFile(std::string_view text, std::string_view source,
+                                  std::vector<std::string>* problems);
+
+// Reads a small regular file (an id list). False, with *problem empty, when it
+// does not exist; false with *problem set when it is not a readable list.
+bool ReadIdFile(const std::string& path, std::string* text, std::string* problem);
+
+// The id files a user's programs read: $XDG_CONFIG_HOME/wickport/usb-ids (by
+// default ~/.config/wickport/usb-ids), then the system's kSystemIdFile.
+inline constexpr const char* kSystemIdFile = "/etc/wickport/usb-ids";
+std::vector<std::string> UsbIdFiles();
+
+// The ids of WICKPORT_USB_IDS (envText, null when unset) and of the files, in
+// that order, each id once.
+std::vector<UsbId> ConfiguredUsbIds(const char* envText, const std::vector<std::string>& files,
+                                    std::vector<std::string>* problems);
+
 // Serial numbers are compared without regard to letter case.
 bool SameSerial(std::string_view a, std::string_view b);
 

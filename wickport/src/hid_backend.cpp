@@ -1,14 +1,18 @@
-// Real adapters through hidapi (hidraw), for the USB ids in WICKPORT_USB_IDS.
+// Real adapters through hidapi (hidraw), for the USB ids in WICKPORT_USB_IDS
+// and the id files.
 //
 // Control values travel as two-byte feature reports [id, value] whose report
 // id is the control id. An adapter reset closes the device and opens it again
 // by serial number.
 #include <hidapi.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "adapter_list.h"
 #include "backend.h"
@@ -60,6 +64,18 @@ std::vector<Found> Scan(const std::vector<UsbId>& ids) {
         }
     }
     return all;
+}
+
+// Why a listed adapter did not open, when the answer helps the user: most
+// often the hidraw node belongs to root until a udev rule hands it over.
+std::string DescribeOpenFailure(const std::string& path) {
+    if (::access(path.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return {};
+    return "Permission denied on " + path +
+           ": this user may not open the adapter. To fix it, add the adapter's VID:PID to " +
+           kSystemIdFile +
+           " (read by the udev rule the package installs), or install the rule that "
+           "'ordwin-smoke udev-rule' prints into /etc/udev/rules.d/; then unplug and replug "
+           "the adapter.";
 }
 
 class HidDevice final : public Device {
@@ -146,14 +162,11 @@ class HidBackend final : public Backend {
     }
 
     std::vector<AdapterInfo> Enumerate() override {
-        const char* env = std::getenv("WICKPORT_USB_IDS");
-        std::string text = env ? env : "";
-        if (text != ids_text_) {
-            ids_text_ = text;
-            std::vector<std::string> problems;
-            ids_ = ParseUsbIds(text, &problems);
-            for (const auto& p : problems)
-                std::fprintf(stderr, "wickport: WICKPORT_USB_IDS: %s\n", p.c_str());
+        std::vector<std::string> problems;
+        ids_ = ConfiguredUsbIds(std::getenv("WICKPORT_USB_IDS"), UsbIdFiles(), &problems);
+        // Each problem is told once, not at every enumeration.
+        for (const auto& p : problems) {
+            if (told_.insert(p).second) std::fprintf(stderr, "wickport: %s\n", p.c_str());
         }
         std::vector<AdapterInfo> list;
         // No ids, no USB access at all.
@@ -164,11 +177,13 @@ class HidBackend final : public Backend {
 
     bool Present(const AdapterInfo&) override { return true; }
 
-    int Open(const AdapterInfo& info, std::unique_ptr<Device>* device,
-             std::string* /*why*/) override {
+    int Open(const AdapterInfo& info, std::unique_ptr<Device>* device, std::string* why) override {
         if (!Init()) return WP_E_NOT_INITIALIZED;
         hid_device* handle = hid_open_path(info.locator.c_str());
-        if (!handle) return WP_E_INVALID_HANDLE;
+        if (!handle) {
+            if (why) *why = DescribeOpenFailure(info.locator);
+            return WP_E_INVALID_HANDLE;
+        }
         *device = std::make_unique<HidDevice>(handle, ids_, info.serial);
         return WP_OK;
     }
@@ -180,8 +195,8 @@ class HidBackend final : public Backend {
     }
 
     bool initialized_ = false;
-    std::string ids_text_;
     std::vector<UsbId> ids_;
+    std::set<std::string> told_;
 };
 
 }  // namespace

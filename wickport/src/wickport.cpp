@@ -103,6 +103,13 @@ class Library {
 
     Device* Open() const { return open_.get(); }
 
+    // The configured real-adapter ids, read afresh at index 0.
+    const std::vector<UsbId>& UsbIds(int index) {
+        if (index == 0)
+            usb_ids_ = ConfiguredUsbIds(std::getenv("WICKPORT_USB_IDS"), UsbIdFiles(), nullptr);
+        return usb_ids_;
+    }
+
   private:
     Backend* CurrentBackend() {
         // WICKPORT_VIRTUAL, even empty, replaces the real adapters.
@@ -135,6 +142,7 @@ class Library {
     std::optional<Selection> selected_;
     std::unique_ptr<Device> open_;
     std::string open_error_;
+    std::vector<UsbId> usb_ids_;
 };
 
 // Never destroyed: callers' own static destructors may still close the
@@ -316,7 +324,7 @@ int WpResetAdapter(void) {
 
 int WpGetVersion(const char** version) {
     if (!version) return WP_E_IO;
-    *version = "1.0.0";
+    *version = WICKPORT_VERSION;
     return WP_OK;
 }
 
@@ -369,6 +377,17 @@ int WpGetFeatureReport(uint8_t* report, int length) {
     if (rc != WP_OK) return rc;
     std::memcpy(report, copy, static_cast<size_t>(length));
     lib.trace.Bytes("F< ", report, length);
+    return WP_OK;
+}
+
+int WpGetUsbId(int index, int* vendorId, int* productId) {
+    if (!vendorId || !productId) return WP_E_IO;
+    auto& lib = Lib();
+    std::lock_guard lock(lib.mu);
+    const auto& ids = lib.UsbIds(index);
+    if (index < 0 || static_cast<size_t>(index) >= ids.size()) return WP_E_DEVICE_NOT_FOUND;
+    *vendorId = ids[static_cast<size_t>(index)].vendor;
+    *productId = ids[static_cast<size_t>(index)].product;
     return WP_OK;
 }
 

@@ -1,6 +1,11 @@
 // The parsers of WICKPORT_VIRTUAL and WICKPORT_USB_IDS on their own, where the
 // exact options handed to the simulator can be seen.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "adapter_list.h"
 
@@ -59,6 +64,57 @@ TEST(UsbIdParse, ReadsHexPairsAndSkipsTheRest) {
     EXPECT_EQ(ids[1].vendor, 0x1234);
     EXPECT_EQ(ids[1].product, 0x00ff);
     EXPECT_EQ(problems.size(), 4u);
+}
+
+TEST(UsbIdParse, IdFilesHaveOneIdALineWithComments) {
+    std::vector<std::string> problems;
+    auto ids = ParseUsbIdFile(
+        "# adapters\n10c4:8253\n  0x10C4:0x8045  # the small one\n\n1:2,3:4\r\nfffe:fffd\r\n",
+        "usb-ids", &problems);
+    ASSERT_EQ(ids.size(), 3u);
+    EXPECT_EQ(ids[0].product, 0x8253);
+    EXPECT_EQ(ids[1].product, 0x8045);
+    EXPECT_EQ(ids[2].vendor, 0xfffe);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].rfind("usb-ids:5: ", 0), 0u) << problems[0];
+}
+
+TEST(UsbIdParse, ConfiguredIdsComeFromTheVariableThenTheFilesEachOnce) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("wickport-ids-" + std::to_string(getpid()));
+    fs::create_directories(dir / "sub");
+    std::ofstream(dir / "user") << "10c4:8253\n1234:5678\n";
+    std::ofstream(dir / "big") << std::string(70000, '#');
+    ::mkfifo((dir / "fifo").c_str(), 0600);
+    std::vector<std::string> problems;
+    auto ids =
+        ConfiguredUsbIds("10C4:8253,aaaa:bbbb",
+                         {(dir / "missing").string(), (dir / "sub").string(),
+                          (dir / "big").string(), (dir / "fifo").string(), (dir / "user").string()},
+                         &problems);
+    ASSERT_EQ(ids.size(), 3u);
+    EXPECT_EQ(ids[0].product, 0x8253);
+    EXPECT_EQ(ids[1].product, 0xbbbb);
+    EXPECT_EQ(ids[2].product, 0x5678);
+    // A missing file is no problem; a directory, an oversized file and a FIFO are.
+    EXPECT_EQ(problems.size(), 3u);
+    fs::remove_all(dir);
+}
+
+TEST(UsbIdParse, UserFileFollowsTheBaseDirectoryRules) {
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string keep = saved ? saved : "";
+    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    EXPECT_EQ(UsbIdFiles(), (std::vector<std::string>{"/cfg/wickport/usb-ids", kSystemIdFile}));
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(UsbIdFiles(),
+              (std::vector<std::string>{"/home/u/.config/wickport/usb-ids", kSystemIdFile}));
+    if (saved) {
+        setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
 }
 
 TEST(SerialCompare, IgnoresLetterCaseOnly) {

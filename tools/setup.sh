@@ -2,12 +2,14 @@
 # One-stop set-up for a fresh Debian 12 machine.
 #   tools/setup.sh run    install, build, start the main job on virtual adapters
 #   tools/setup.sh test   install, build (warnings are errors), run every test
+#   tools/setup.sh package  install, build, make the Debian package (BUILD_DIR/*.deb)
 # Options through the environment: BUILD_DIR (default build), SANITIZE=1, NO_INSTALL=1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev libserialport-dev
-          sdcc sdcc-ucsim libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libbenchmark-dev)
+          sdcc sdcc-ucsim libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libbenchmark-dev
+          dpkg-dev file)
 
 install_packages() {
     [ "${NO_INSTALL:-0}" = 1 ] && return 0
@@ -64,8 +66,13 @@ case "$mode" in
     build "$dir" "${flags[@]}"
     QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j2
     ;;
+  package)
+    install_packages
+    build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    (cd "$dir" && cpack -G DEB)
+    ;;
   *)
-    echo "usage: tools/setup.sh run|test" >&2
+    echo "usage: tools/setup.sh run|test|package" >&2
     exit 2
     ;;
 esac

@@ -1,16 +1,48 @@
 // Smoke check of the library: lists the USB adapters and connects to the
 // first one. Exit 0 when every step worked. With no adapter source
 // configured it runs on one virtual adapter, so a fresh checkout has
-// something to talk to.
+// something to talk to. `udev-rule` prints the udev rule that lets the
+// logged-in user open the configured adapters.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ordwin.h"
+#include "wickport.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: ordwin-smoke [udev-rule]\n"
+    "  (no command)  list the USB debug adapters, connect to the first and print its identity;\n"
+    "                with neither WICKPORT_VIRTUAL nor WICKPORT_USB_IDS set, on the virtual\n"
+    "                adapter VZ0001\n"
+    "  udev-rule     print a udev rule giving the logged-in user the hidraw nodes of the\n"
+    "                adapters configured in WICKPORT_USB_IDS, ~/.config/wickport/usb-ids and\n"
+    "                /etc/wickport/usb-ids (one VID:PID a line, # comments); install it with\n"
+    "                ordwin-smoke udev-rule | sudo tee /etc/udev/rules.d/70-wickport-local.rules\n";
+
+int PrintUdevRule() {
+    std::printf(
+        "# USB debug adapters for the Zeltra toolchain: the logged-in user may open them.\n");
+    int vendor = 0, product = 0, count = 0;
+    for (int i = 0; WpGetUsbId(i, &vendor, &product) == WP_OK; ++i, ++count) {
+        std::printf(
+            "SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\", "
+            "TAG+=\"uaccess\"\n",
+            vendor, product);
+    }
+    if (count == 0) {
+        std::fprintf(stderr,
+                     "ordwin-smoke: no adapter ids configured; list them (VID:PID) in "
+                     "/etc/wickport/usb-ids or WICKPORT_USB_IDS\n");
+        return 1;
+    }
+    return 0;
+}
 
 bool Check(const char* what, int result) {
     if (result >= 0) return true;
@@ -21,7 +53,16 @@ bool Check(const char* what, int result) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "udev-rule") == 0) return PrintUdevRule();
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc > 1) {
+        std::fprintf(stderr, "ordwin-smoke: unknown command '%s'\n%s", argv[1], kUsage);
+        return 2;
+    }
     if (std::getenv("WICKPORT_VIRTUAL") == nullptr && std::getenv("WICKPORT_USB_IDS") == nullptr) {
         setenv("WICKPORT_VIRTUAL", "VZ0001", 0);
         std::printf("No adapter source configured: using the virtual adapter VZ0001.\n");
@@ -43,7 +84,12 @@ int main() {
         return 0;
     }
 
-    if (!Check("ConnectUSB", ConnectUSB(serials.front().c_str(), 1, 1, 1))) return 1;
+    if (!Check("ConnectUSB", ConnectUSB(serials.front().c_str(), 1, 1, 1))) {
+        const char* problem = nullptr;
+        if (WpGetOpenProblem(&problem) == WP_OK && problem != nullptr && *problem != '\0')
+            std::printf("%s\n", problem);
+        return 1;
+    }
     uint16_t hardwareId = 0;
     uint8_t derivativeId = 0;
     const char* name = nullptr;

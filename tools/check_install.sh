@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Checks an existing build as users get it: staged install (DESTDIR), the
+# installed programs run from there with nothing of the build tree, a program
+# built against the installed library, and the Debian package's contents.
+#   tools/check_install.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(cd "${1:-build}" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+stage=$work/stage
+
+DESTDIR=$stage cmake --install "$build" >/dev/null
+prefix=$(cmake -L -N "$build" | sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p')
+root=$stage$prefix
+echo "installed into $root"
+
+# No RPATH may point into the build tree or anywhere but beside the binary.
+for f in "$root"/bin/* "$root"/lib*/libordwin.so.* "$root"/lib*/libwickport.so.*; do
+    [ -L "$f" ] && continue
+    rpath=$(readelf -d "$f" | sed -n 's/.*R\(UN\)\{0,1\}PATH.*\[\(.*\)\]/\2/p')
+    for entry in ${rpath//:/ }; do
+        case "$entry" in
+          '$ORIGIN'|'$ORIGIN/'*) ;;
+          *) echo "FAIL: $f has RPATH entry $entry"; exit 1 ;;
+        esac
+    done
+done
+
+# The installed programs, from a clean environment and a directory of their own.
+run() { (cd "$work" && env -i PATH="$root/bin:/usr/bin:/bin" HOME="$work/home" "$@"); }
+mkdir -p "$work/home"
+out=$(run WICKPORT_VIRTUAL=VZ0001 ordwin-smoke)
+echo "$out"
+grep -q "Connected to VZ0001" <<<"$out" || { echo "FAIL: installed ordwin-smoke did not connect"; exit 1; }
+rule=$(run WICKPORT_USB_IDS=10c4:8253 ordwin-smoke udev-rule)
+grep -q 'ATTRS{idVendor}=="10c4", ATTRS{idProduct}=="8253", TAG+="uaccess"' <<<"$rule" ||
+    { echo "FAIL: udev-rule printed: $rule"; exit 1; }
+if [ -x "$root/bin/cindral-cli" ]; then
+    out=$(run WICKPORT_VIRTUAL="VZ0001;VZ0002" cindral-cli list)
+    echo "$out"
+    grep -q VZ0002 <<<"$out" || { echo "FAIL: installed cindral-cli list"; exit 1; }
+fi
+run QT_QPA_PLATFORM=offscreen cindral --help >/dev/null
+run marlspin --help >/dev/null
+
+# A program of someone else's, through pkg-config and through find_package.
+pcdir=$(dirname "$(find "$root" -name ordwin.pc)")
+cat >"$work/use_ordwin.c" <<'C'
+#include <ordwin.h>
+#include <stdio.h>
+int main(void) { printf("Ordwin %s\n", GetDLLVersion()); return 0; }
+C
+# shellcheck disable=SC2046
+cc -o "$work/use_ordwin" "$work/use_ordwin.c" $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs ordwin)
+LD_LIBRARY_PATH=$(PKG_CONFIG_PATH=$pcdir pkg-config --variable=libdir ordwin) "$work/use_ordwin"
+mkdir -p "$work/cmake_user"
+cp "$work/use_ordwin.c" "$work/cmake_user/"
+cat >"$work/cmake_user/CMakeLists.txt" <<'CM'
+cmake_minimum_required(VERSION 3.25)
+project(use_ordwin C)
+find_package(Ordwin 4 REQUIRED)
+add_executable(use_ordwin use_ordwin.c)
+target_link_libraries(use_ordwin PRIVATE Ordwin::ordwin)
+CM
+cmake -S "$work/cmake_user" -B "$work/cmake_user/build" -G Ninja -DCMAKE_PREFIX_PATH="$root" >/dev/null
+cmake --build "$work/cmake_user/build" >/dev/null
+"$work/cmake_user/build/use_ordwin"
+
+# The Debian package and what it holds.
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls -t "$build"/*.deb | head -1)
+dpkg-deb -I "$deb" | grep -E "^ (Package|Version|Depends):"
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$')
+echo "$contents"
+for want in usr/bin/cindral usr/bin/ordwin-smoke usr/lib/udev/rules.d/70-wickport.rules \
+            usr/share/applications/cindral.desktop usr/share/icons/hicolor/48x48/apps/cindral.png; do
+    grep -qx "\./$want" <<<"$contents" || { echo "FAIL: $want missing from $deb"; exit 1; }
+done
+echo "install check passed"

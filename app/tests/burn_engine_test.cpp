@@ -166,7 +166,7 @@ TEST_F(BurnEngine, InstalledProgramKeepsItsImagesInTheCacheAndSaysSo) {
     const std::string cache = dir.path().toStdString() + "/cache";
     setenv("XDG_CACHE_HOME", cache.c_str(), 1);
     NvmEngine installed(ordwin, ports.ports(), host, u"/nowhere/");
-    installed.burnFile = &path;
+    installed.Options().burnFile = path;
     Write(Nbf(2, 2));
     EXPECT_EQ(installed.Burn(), 1);
     unsetenv("XDG_CACHE_HOME");

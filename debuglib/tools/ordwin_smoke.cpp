@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
 
     if (!Check("ConnectUSB", ConnectUSB(serials.front().c_str(), 1, 1, 1))) {
         const char* problem = nullptr;
-        if (WpGetOpenProblem(&problem) == WP_OK && problem != nullptr && *problem != '\0')
+        if (WpGetOpenError(&problem) == WP_OK && problem != nullptr && *problem != '\0')
             std::printf("%s\n", problem);
         return 1;
     }

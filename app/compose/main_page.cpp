@@ -299,7 +299,8 @@ void CMainDlg::OnRunClicked() {
 void CMainDlg::AddFile(bool boot) {
     if (m_engine.Gate().Busy()) return;
     FileDialogRequest request;
-    request.filter = u"Hex Files (*.hex)|*.hex|Mem Files (*.mem)|*.mem|All Files (*.*)|*.*||";
+    request.filter =
+        u"Hex Files (*.hex;*.ihx)|*.hex;*.ihx|Mem Files (*.mem)|*.mem|All Files (*.*)|*.*||";
     request.defaultExtension = u"txt";
     request.confirmOverwrite = true;
     std::optional<std::u16string> chosen = m_ports.files.OpenFile(request);

@@ -3,7 +3,11 @@
 namespace cindral {
 
 int32_t HexFlagOf(std::u16string_view fileName) {
-    return fileName.find(u".hex") != std::u16string_view::npos ? 1 : 0;
+    // SDCC writes Intel-HEX as .ihx.
+    return fileName.find(u".hex") != std::u16string_view::npos ||
+                   fileName.find(u".ihx") != std::u16string_view::npos
+               ? 1
+               : 0;
 }
 
 namespace {

@@ -15,7 +15,7 @@ struct NVMData {
     std::u16string fullPath;
     std::u16string fileName;
     std::u16string nvmAddress;  // passed to the composer verbatim
-    int32_t hexFlag = 0;        // 1: the name contains ".hex" (case-sensitive)
+    int32_t hexFlag = 0;        // 1: the name contains ".hex" or ".ihx" (case-sensitive)
 };
 
 // Hex flag of a file name.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QThread>
@@ -71,34 +72,49 @@ QString QtFileDialogPort::ToQtFilter(const std::u16string& filter) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         QString name = parts[i];
-        // The Windows caption already names its patterns in brackets.
-        if (!name.contains(QLatin1Char('('))) name += QStringLiteral(" (") + patterns + ')';
+        // The Windows caption already names its patterns in brackets; Qt reads
+        // them from there, separated by spaces.
+        if (name.contains(QLatin1Char('(')))
+            name.replace(QLatin1Char(';'), QLatin1Char(' '));
+        else
+            name += QStringLiteral(" (") + patterns + ')';
         out << name;
     }
     return out.join(QStringLiteral(";;"));
 }
 
+std::optional<std::u16string> QtFileDialogPort::Run(QFileDialog& dialog,
+                                                    const FileDialogRequest& r) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString path = dialog.selectedFiles().first();
+    // The next dialog for the same kind of file opens where this one ended.
+    lastDirectory_[r.filter] = QFileInfo(path).absolutePath();
+    return FromQ(path);
+}
+
 std::optional<std::u16string> QtFileDialogPort::OpenFile(const FileDialogRequest& r) {
     QFileDialog dialog(parent_);
+    if (auto dir = lastDirectory_.find(r.filter); dir != lastDirectory_.end())
+        dialog.setDirectory(dir->second);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilter(ToQtFilter(r.filter));
     dialog.setDefaultSuffix(ToQ(r.defaultExtension));
     if (!r.proposedName.empty()) dialog.selectFile(ToQ(r.proposedName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return FromQ(dialog.selectedFiles().first());
+    return Run(dialog, r);
 }
 
 std::optional<std::u16string> QtFileDialogPort::SaveFile(const FileDialogRequest& r) {
     QFileDialog dialog(parent_);
+    if (auto dir = lastDirectory_.find(r.filter); dir != lastDirectory_.end())
+        dialog.setDirectory(dir->second);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(ToQtFilter(r.filter));
     dialog.setDefaultSuffix(ToQ(r.defaultExtension));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
     if (!r.proposedName.empty()) dialog.selectFile(ToQ(r.proposedName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return FromQ(dialog.selectedFiles().first());
+    return Run(dialog, r);
 }
 
 void QtSleepPort::Sleep(int milliseconds) {

@@ -10,6 +10,8 @@
 
 class QProgressDialog;
 
+class QFileDialog;
+
 namespace cindral {
 
 class QtMessagePort final : public IMessagePort {
@@ -34,7 +36,11 @@ class QtFileDialogPort final : public IFileDialogPort {
     static QString ToQtFilter(const std::u16string& filter);
 
   private:
+    std::optional<std::u16string> Run(QFileDialog& dialog, const FileDialogRequest& request);
+
     QPointer<QWidget> parent_;
+    // Per filter, the folder of the last file chosen in this session.
+    std::map<std::u16string, QString> lastDirectory_;
 };
 
 class QtSleepPort final : public ISleepPort {

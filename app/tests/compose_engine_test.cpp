@@ -54,6 +54,7 @@ TEST(ComposeCommandLine, SwitchesStateAndOrder) {
               "m  --nvm_burn_file=x.nbf --state=user ");
     EXPECT_EQ(HexFlagOf(u"boot.hex.mem"), 1) << "anywhere in the name";
     EXPECT_EQ(HexFlagOf(u"boot.Hex"), 0);
+    EXPECT_EQ(HexFlagOf(u"main.ihx"), 1) << "SDCC's Intel-HEX name";
 }
 
 TEST(ComposeCommandLine, DirectLines) {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QImage>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -230,7 +233,37 @@ TEST(QtPorts, WindowsFilterBecomesAQtFilter) {
         QStringLiteral("NVM Burner Settings (*.set);;All Files (*.*)"));
     EXPECT_EQ(QtFileDialogPort::ToQtFilter(u"Hex|*.hex;*.ihx||"),
               QStringLiteral("Hex (*.hex *.ihx)"));
+    EXPECT_EQ(QtFileDialogPort::ToQtFilter(u"Hex Files (*.hex;*.ihx)|*.hex;*.ihx||"),
+              QStringLiteral("Hex Files (*.hex *.ihx)"));
     EXPECT_EQ(QtFileDialogPort::ToQtFilter(u"|"), QString());
+}
+
+// Each dialog for a kind of file opens where the last one of that kind ended.
+TEST(QtPorts, FileDialogsReturnToTheFolderLastUsed) {
+    QTemporaryDir a, b;
+    QString seen;
+    auto choose = [&](const QString& path) {
+        QTimer::singleShot(0, [&seen, path] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (d == nullptr) return;
+            seen = d->directory().absolutePath();
+            d->selectFile(path);
+            static_cast<QDialog*>(d)->accept();
+        });
+    };
+    QtFileDialogPort port;
+    FileDialogRequest hex{u"Hex Files (*.hex;*.ihx)|*.hex;*.ihx||", u"", u"", false, false};
+    FileDialogRequest nbf{u"NVM Burn File (*.nbf)|*.nbf||", u"", u"", false, false};
+    choose(a.filePath(QStringLiteral("x.ihx")));
+    ASSERT_TRUE(port.OpenFile(hex));
+    choose(b.filePath(QStringLiteral("y.nbf")));
+    ASSERT_TRUE(port.SaveFile(nbf));
+    choose(a.filePath(QStringLiteral("z.hex")));
+    ASSERT_TRUE(port.OpenFile(hex));
+    EXPECT_EQ(seen, QDir(a.path()).absolutePath());
+    choose(b.filePath(QStringLiteral("w.nbf")));
+    ASSERT_TRUE(port.OpenFile(nbf));
+    EXPECT_EQ(seen, QDir(b.path()).absolutePath());
 }
 
 // Answers the next modal message box by pressing `button`, once it is up.

@@ -321,6 +321,16 @@ void CZeltra_NVM_BurnerDlg::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Return never leaves the program (Exit is left to its button); in the
+    // adapter box it connects the adapter named there.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        QWidget* focus = focusWidget();
+        const bool inAdapterBox =
+            focus != nullptr && (focus == &m_adapterCombo || m_adapterCombo.isAncestorOf(focus));
+        if (inAdapterBox && m_bConnected == 0) OnConnect();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 

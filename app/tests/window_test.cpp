@@ -292,6 +292,26 @@ TEST_F(WindowTest, EscapeIsSwallowedAndExitDisconnects) {
     EXPECT_EQ(ordwin.Count("DisconnectUSB"), 1);
 }
 
+TEST_F(WindowTest, ReturnInTheAdapterBoxConnectsAndNeverExits) {
+    ordwin.adapters = {"VZ0001"};
+    Make();
+    window->show();
+    QWidget* edit = window->AdapterCombo().lineEdit();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->Connected(), 1);
+    EXPECT_EQ(ordwin.Count("ConnectUSB"), 1);
+    EXPECT_EQ(window->ConnectButton().text(), QStringLiteral("Disconnect"));
+    // Connected: Return does nothing at all.
+    QTest::keyClick(edit, Qt::Key_Enter);
+    QTest::keyClick(&window->ConnectButton(), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->Connected(), 1);
+    EXPECT_EQ(ordwin.Count("ConnectUSB"), 1);
+    EXPECT_EQ(ordwin.Count("DisconnectUSB"), 0);
+}
+
 TEST_F(WindowTest, CloseBoxAndMenuExitDisconnectOnlyWhenConnected) {
     ordwin.adapters = {"VZ0001"};
     Make();

@@ -9,24 +9,38 @@
 #include <vector>
 
 #include "connect/firmware_images.h"
+#include "zt/serial_protocol.h"
 
 namespace {
+
+enum class Layout { kImage, kModeSwitch, kFiller };
 
 struct ImageRow {
     const char* kind;
     uint8_t version;
     int pages;
+    Layout layout = Layout::kImage;
 };
 
 // Versions and page counts are those the firmware check expects of each
 // kind of adapter.
 const ImageRow kImages[] = {
-    {"kSerial", 23, 17},   {"kUsb", 31, 19},       {"kUsbUpdateMode", 2, 19},
-    {"kSmall8045", 4, 17}, {"kSmall8253", 11, 20},
+    {"kSerial", zt::serial::kFirmwareVersion, zt::serial::kImagePages},
+    {"kUsb", 31, 19},
+    {"kUsbUpdateMode", 2, 19},
+    {"kSmall8045", 4, 17},
+    {"kSmall8253", 11, 20},
+    {"kSerialModeSwitch", 0, zt::serial::kModeSwitchRecords, Layout::kModeSwitch},
+    {"kSerialFiller", 0, 1, Layout::kFiller},
 };
 
 std::vector<uint8_t> BuildImage(const ImageRow& row) {
     std::vector<uint8_t> image;
+    if (row.layout == Layout::kFiller) {
+        return std::vector<uint8_t>(
+            ordwin::kFirmwarePageSize,
+            static_cast<uint8_t>(zt::serial::kFillerByte ^ ordwin::kFirmwareXorMask));
+    }
     uint32_t x =
         0x6A09E667u ^ (static_cast<uint32_t>(row.version) << 16) ^ static_cast<uint32_t>(row.pages);
     for (int page = 0; page < row.pages; ++page) {
@@ -37,7 +51,7 @@ std::vector<uint8_t> BuildImage(const ImageRow& row) {
             x ^= x << 5;
             b = static_cast<uint8_t>(x >> 11);
         }
-        if (page == 0) {
+        if (page == 0 && row.layout == Layout::kImage) {
             plain[0] = 'Z';
             plain[1] = 'F';
             plain[2] = 'W';
@@ -45,7 +59,8 @@ std::vector<uint8_t> BuildImage(const ImageRow& row) {
             plain[4] = static_cast<uint8_t>(row.pages);
         }
         const uint16_t crc = ordwin::FirmwarePageCrc(plain, ordwin::kFirmwarePageSize);
-        image.push_back(static_cast<uint8_t>(page));
+        image.push_back(row.layout == Layout::kModeSwitch ? zt::serial::kModeSwitchPages[page]
+                                                          : static_cast<uint8_t>(page));
         for (uint8_t b : plain) image.push_back(static_cast<uint8_t>(b ^ ordwin::kFirmwareXorMask));
         image.push_back(static_cast<uint8_t>(crc >> 8));
         image.push_back(static_cast<uint8_t>(crc & 0xFF));

@@ -1,8 +1,8 @@
 // Smoke check of the library: lists the USB adapters and connects to the
-// first one. Exit 0 when every step worked. With no adapter source
-// configured it runs on one virtual adapter, so a fresh checkout has
-// something to talk to. `udev-rule` prints the udev rule that lets the
-// logged-in user open the configured adapters.
+// first one, or with --com N connects to the serial adapter on COM N. Exit 0
+// when every step worked. With no adapter source configured it runs on one
+// virtual adapter, so a fresh checkout has something to talk to. `udev-rule`
+// prints the udev rule that lets the logged-in user open the configured adapters.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,14 +16,15 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ordwin-smoke [udev-rule]\n"
+    "usage: ordwin-smoke [udev-rule | --com N]\n"
     "  (no command)  list the USB debug adapters, connect to the first and print its identity;\n"
     "                with neither WICKPORT_VIRTUAL nor WICKPORT_USB_IDS set, on the virtual\n"
     "                adapter VZ0001\n"
     "  udev-rule     print a udev rule giving the logged-in user the hidraw nodes of the\n"
     "                adapters configured in WICKPORT_USB_IDS, ~/.config/wickport/usb-ids and\n"
     "                /etc/wickport/usb-ids (one VID:PID a line, # comments); install it with\n"
-    "                ordwin-smoke udev-rule | sudo tee /etc/udev/rules.d/70-wickport-local.rules\n";
+    "                ordwin-smoke udev-rule | sudo tee /etc/udev/rules.d/70-wickport-local.rules\n"
+    "  --com N       connect to the serial adapter on COM port N and print its identity\n";
 
 int PrintUdevRule() {
     std::printf(
@@ -51,9 +52,39 @@ bool Check(const char* what, int result) {
     return false;
 }
 
+bool PrintIdentity(const char* adapter) {
+    uint16_t hardwareId = 0;
+    uint8_t derivativeId = 0;
+    const char* name = nullptr;
+    const bool ok = Check("GetHardwareID", GetHardwareID(&hardwareId)) &&
+                    Check("GetDerivativeID", GetDerivativeID(&derivativeId)) &&
+                    Check("GetDeviceName", GetDeviceName(&name));
+    if (ok) {
+        std::printf("Connected to %s: hardware id %u, derivative id 0x%02X, %s\n", adapter,
+                    hardwareId, derivativeId, name);
+    }
+    return ok;
+}
+
+int ConnectSerial(const char* text) {
+    char* end = nullptr;
+    const long port = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || port < 1 || port > 512) {
+        std::printf("--com takes a COM port number 1..512, not \"%s\".\n", text);
+        return 2;
+    }
+    std::printf("Ordwin %s\n", GetDLLVersion());
+    if (!Check("Connect", Connect(static_cast<int>(port), 1, 1, 0))) return 1;
+    const std::string adapter = "COM" + std::to_string(port);
+    bool ok = PrintIdentity(adapter.c_str());
+    ok = Check("Disconnect", Disconnect(static_cast<int>(port))) && ok;
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--com") == 0) return ConnectSerial(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "udev-rule") == 0) return PrintUdevRule();
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(kUsage, stdout);
@@ -90,16 +121,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", problem);
         return 1;
     }
-    uint16_t hardwareId = 0;
-    uint8_t derivativeId = 0;
-    const char* name = nullptr;
-    bool ok = Check("GetHardwareID", GetHardwareID(&hardwareId)) &&
-              Check("GetDerivativeID", GetDerivativeID(&derivativeId)) &&
-              Check("GetDeviceName", GetDeviceName(&name));
-    if (ok) {
-        std::printf("Connected to %s: hardware id %u, derivative id 0x%02X, %s\n",
-                    serials.front().c_str(), hardwareId, derivativeId, name);
-    }
+    bool ok = PrintIdentity(serials.front().c_str());
     ok = Check("DisconnectUSB", DisconnectUSB()) && ok;
     return ok ? 0 : 1;
 }

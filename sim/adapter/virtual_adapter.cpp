@@ -12,6 +12,7 @@
 #include "adapter_firmware.h"
 #include "chip/number_text.h"
 #include "chip/zeltra.h"
+#include "zt/serial_protocol.h"
 
 namespace zsim {
 namespace {
@@ -32,6 +33,7 @@ constexpr uint64_t kMaxCyclesPerInteraction = 2 * kCyclesPerSecond;
 constexpr uint64_t kFastBudget = 50000000;
 
 constexpr uint8_t kPowerValue = 0x5F;
+constexpr uint8_t kFirmwareLastOp = 6;
 
 bool ParseHexByte(std::string text, uint8_t* out) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -43,7 +45,7 @@ bool ParseHexByte(std::string text, uint8_t* out) {
     return true;
 }
 
-enum class FaultKind { kDrop, kShort, kStatus, kUnplug, kNoPower, kHang };
+enum class FaultKind { kDrop, kShort, kStatus, kUnplug, kNoPower, kHang, kExtra };
 
 struct Fault {
     FaultKind kind;
@@ -69,7 +71,8 @@ bool ParseFaults(const std::string& text, std::vector<Fault>* faults, std::strin
         static const std::pair<const char*, FaultKind> kKinds[] = {
             {"drop", FaultKind::kDrop},       {"short", FaultKind::kShort},
             {"status", FaultKind::kStatus},   {"unplug", FaultKind::kUnplug},
-            {"nopower", FaultKind::kNoPower}, {"hang", FaultKind::kHang}};
+            {"nopower", FaultKind::kNoPower}, {"hang", FaultKind::kHang},
+            {"extra", FaultKind::kExtra}};
         bool found = false;
         for (const auto& [name, k] : kKinds) {
             if (kind == name) {
@@ -79,7 +82,7 @@ bool ParseFaults(const std::string& text, std::vector<Fault>* faults, std::strin
         }
         if (!found) {
             *error = "unknown fault \"" + item +
-                     "\" (drop, short, status, unplug, nopower or hang, optionally @N)";
+                     "\" (drop, short, status, unplug, nopower, hang or extra, optionally @N)";
             return false;
         }
         if (plus == std::string::npos) break;
@@ -89,6 +92,7 @@ bool ParseFaults(const std::string& text, std::vector<Fault>* faults, std::strin
 }
 
 struct Settings {
+    bool serial = false;
     uint16_t pid = 0x8A51;
     std::optional<uint8_t> mode;
     std::optional<uint8_t> fw;
@@ -106,7 +110,8 @@ bool IsSmall(uint16_t pid) {
 
 // The firmware version an adapter of this kind ships with (the one the
 // library expects of it).
-uint8_t DefaultVersion(uint16_t pid, uint8_t mode) {
+uint8_t DefaultVersion(bool serial, uint16_t pid, uint8_t mode) {
+    if (serial) return zt::serial::kFirmwareVersion;
     if (pid == 0x8045) return 4;
     if (pid == 0x8253) return 11;
     return mode == 1 ? 2 : 31;
@@ -115,6 +120,10 @@ uint8_t DefaultVersion(uint16_t pid, uint8_t mode) {
 struct Reply {
     std::vector<uint8_t> bytes;
     int length = 64;
+    size_t size = 0;  // bytes the adapter answered
+    bool target_data = false;
+    bool shortened = false;
+    bool extra = false;
 };
 
 class ZeltraAdapter final : public VirtualAdapter {
@@ -126,8 +135,9 @@ class ZeltraAdapter final : public VirtualAdapter {
           chip_(std::move(chip)),
           chip_error_(std::move(chip_error)) {
         small_ = IsSmall(s_.pid);
-        mode_ = s_.mode ? *s_.mode : (small_ ? 1 : 2);
-        version_ = s_.fw ? *s_.fw : DefaultVersion(s_.pid, mode_);
+        const uint8_t default_mode = s_.serial ? zt::serial::kFirmwareMode : (small_ ? 1 : 2);
+        mode_ = s_.mode ? *s_.mode : default_mode;
+        version_ = s_.fw ? *s_.fw : DefaultVersion(s_.serial, s_.pid, mode_);
         flash_.fill(0xFF);
         flash_[10 * kFirmwarePageSize + 511] = kPowerValue;
         flash_[11 * kFirmwarePageSize + 511] = kPowerValue;
@@ -174,9 +184,10 @@ class ZeltraAdapter final : public VirtualAdapter {
         bool drop = OneShot(FaultKind::kDrop);
         bool shorten = OneShot(FaultKind::kShort);
         std::optional<std::vector<uint8_t>> reply;
+        const bool raw = raw_remaining_ > 0;
         if (OneShot(FaultKind::kStatus)) {
             reply = std::vector<uint8_t>{kStFailed};
-        } else if (raw_remaining_ > 0) {
+        } else if (raw) {
             reply = RawData(data, length);
         } else {
             reply = Dispatch(data, length);
@@ -184,6 +195,10 @@ class ZeltraAdapter final : public VirtualAdapter {
         if (!reply || drop) return true;
         Reply r;
         r.bytes = std::move(*reply);
+        r.size = r.bytes.size();
+        r.target_data = !raw && data[0] > kFirmwareLastOp && IsDataCommand(data[0]);
+        r.shortened = shorten;
+        r.extra = OneShot(FaultKind::kExtra);
         r.bytes.resize(64, 0);
         r.length = shorten ? 16 : 64;
         replies_.push_back(std::move(r));
@@ -216,6 +231,25 @@ class ZeltraAdapter final : public VirtualAdapter {
     uint64_t WaitedUs() const override {
         std::lock_guard<std::mutex> lock(mu_);
         return waited_us_;
+    }
+
+    ReadResult TakeReply(StreamReply* reply) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        *reply = StreamReply{};
+        if (!present_) return ReadResult::kGone;
+        if (!open_ || replies_.empty()) return ReadResult::kNoReply;
+        Reply r = std::move(replies_.front());
+        replies_.pop_front();
+        reply->bytes.assign(r.bytes.begin(), r.bytes.begin() + long(r.size));
+        reply->target_data = r.target_data;
+        reply->shortened = r.shortened;
+        reply->extra = r.extra;
+        return ReadResult::kReport;
+    }
+
+    int RawBytesPending() const override {
+        std::lock_guard<std::mutex> lock(mu_);
+        return raw_remaining_;
     }
 
     bool Reset(bool) override {
@@ -378,6 +412,18 @@ class ZeltraAdapter final : public VirtualAdapter {
     }
 
     void StorePage() {
+        if (s_.serial && raw_page_ == zt::serial::kFillerPage) {
+            bool switched = true;
+            for (uint8_t p : zt::serial::kModeSwitchPages)
+                switched = switched && mode_pages_.count(p);
+            if (switched) mode_ = zt::serial::kFirmwareMode;
+            mode_pages_.clear();
+            prepared_ = false;
+            return;
+        }
+        for (uint8_t p : zt::serial::kModeSwitchPages) {
+            if (s_.serial && raw_page_ == p) mode_pages_.insert(p);
+        }
         uint8_t* page = &flash_[raw_page_ * kFirmwarePageSize];
         for (int i = 0; i < kFirmwarePageSize; ++i) page[i] = raw_[i] ^ kFirmwareXorMask;
         last_written_ = raw_page_;
@@ -417,7 +463,11 @@ class ZeltraAdapter final : public VirtualAdapter {
                 prepared_ = true;
                 return {0};
             case 3:
-                if (!prepared_ || (c[1] << 8 | c[2]) != kFirmwarePageSize) return {1};
+                // A serial adapter takes the filler that ends its mode switch unprepared.
+                if (!(prepared_ || (s_.serial && page_ == zt::serial::kFillerPage)) ||
+                    (c[1] << 8 | c[2]) != kFirmwarePageSize) {
+                    return {1};
+                }
                 raw_page_ = page_;
                 raw_remaining_ = kFirmwarePageSize;
                 return {0};
@@ -700,6 +750,7 @@ class ZeltraAdapter final : public VirtualAdapter {
     uint8_t image_version_ = 0xFF;
     int image_pages_ = 0;
     std::set<int> image_written_;
+    std::set<int> mode_pages_;
 
     uint8_t controls_[5] = {};
     uint8_t pin_mode_[3] = {};
@@ -787,8 +838,9 @@ bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error
 
 std::unique_ptr<VirtualAdapter> VirtualAdapter::Create(const std::string& serial,
                                                        const AdapterOptions& options,
-                                                       std::string* error) {
+                                                       std::string* error, Kind kind) {
     Settings s;
+    s.serial = kind == Kind::kSerial;
     s.chip.serial = serial;
     if (!ParseOptions(options, &s, error)) return nullptr;
     std::unique_ptr<Zeltra> chip;

@@ -46,9 +46,13 @@ class VirtualAdapter {
   public:
     // Builds the adapter of one description (serial plus key=value options).
     // Returns null and sets *error for an unknown key or a bad value.
+    // A serial adapter runs mode 3 / version 23 firmware, takes the filler
+    // page that switches an older one to its update mode, and knows the
+    // fault `extra` (two more bytes after a reply).
+    enum class Kind { kUsb, kSerial };
     static std::unique_ptr<VirtualAdapter> Create(const std::string& serial,
-                                                  const AdapterOptions& options,
-                                                  std::string* error);
+                                                  const AdapterOptions& options, std::string* error,
+                                                  Kind kind = Kind::kUsb);
     virtual ~VirtualAdapter() = default;
 
     virtual const std::string& Serial() const = 0;
@@ -76,6 +80,17 @@ class VirtualAdapter {
     virtual void WaitForReply(int timeout_ms) = 0;
     // The time spent so in microseconds, real and virtual alike.
     virtual uint64_t WaitedUs() const = 0;
+
+    // The next reply as the adapter produced it, for a byte-stream transport.
+    struct StreamReply {
+        std::vector<uint8_t> bytes;  // unpadded
+        bool target_data = false;    // a target command's data reply (not status or firmware)
+        bool shortened = false;      // a short fault hit it
+        bool extra = false;          // an extra fault hit it
+    };
+    virtual ReadResult TakeReply(StreamReply* reply) = 0;
+    // Raw page bytes still expected after a page write command.
+    virtual int RawBytesPending() const = 0;
 
     // Adapter reset: boot_mode true for the mode-1 reset, false otherwise.
     virtual bool Reset(bool boot_mode) = 0;

@@ -1,6 +1,8 @@
 #include "zeltra_sim.h"
 
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -11,6 +13,7 @@
 #include "chip/number_text.h"
 #include "chip/zeltra.h"
 #include "intel_hex.h"
+#include "serial_adapter.h"
 
 namespace zsim {
 namespace {
@@ -46,12 +49,18 @@ void Hex(std::ostream& out, uint32_t value, int digits) {
     out << buf;
 }
 
+std::atomic<bool> g_stop{false};
+
+void StopServing(int) {
+    g_stop = true;
+}
+
 }  // namespace
 
 int ZeltraSimMain(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"zeltra-sim: run an 8051 program on a virtual Zeltra"};
     app.require_subcommand(1);
-    app.footer("Run 'zeltra-sim run --help' for the options of run.");
+    app.footer("Run 'zeltra-sim run --help' or 'zeltra-sim serial --help' for their options.");
     CLI::App* run = app.add_subcommand(
         "run",
         "Load FILE.hex into the code RAM of a freshly reset chip and run it from 0x0000.\n"
@@ -76,6 +85,18 @@ int ZeltraSimMain(int argc, const char* const* argv, std::ostream& out, std::ost
     run->add_option("--serial", serial, "seed of the factory trim (default VZ0001)");
     run->add_option("--vpp", vpp_text, "programming voltage present: 1 (default) or 0");
     run->add_option("--user-begin", user_begin_text, "NVM user region start (default 0x0200)");
+    CLI::App* serial_cmd = app.add_subcommand(
+        "serial",
+        "Serve a virtual Zeltra behind a virtual serial debug adapter on a pseudo-terminal\n"
+        "until killed. PATH becomes a link to the terminal; Ordwin lists the port among its\n"
+        "COM ports (or set ORDWIN_COM<n>=PATH). Options are the virtual USB adapter's keys,\n"
+        "e.g. fw=22 (an outdated adapter), mode=2, target=pristine, fault=short@9 or extra@9.");
+    std::string link, serial_state, adapter_serial = "VZS001";
+    std::vector<std::string> adapter_options;
+    serial_cmd->add_option("--link", link, "path of the link to the pseudo-terminal")->required();
+    serial_cmd->add_option("--state", serial_state, "the chip's state directory");
+    serial_cmd->add_option("--serial", adapter_serial, "seed of the factory trim (default VZS001)");
+    serial_cmd->add_option("OPTIONS", adapter_options, "KEY=VALUE adapter options");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -87,6 +108,24 @@ int ZeltraSimMain(int argc, const char* const* argv, std::ostream& out, std::ost
         err << "zeltra-sim: " << why << "\n";
         return kExitBadInput;
     };
+    if (serial_cmd->parsed()) {
+        AdapterOptions options;
+        if (!serial_state.empty()) options.emplace_back("state", serial_state);
+        for (const std::string& item : adapter_options) {
+            const size_t eq = item.find('=');
+            if (eq == std::string::npos || eq == 0)
+                return bad("bad option \"" + item + "\" (KEY=VALUE)");
+            options.emplace_back(item.substr(0, eq), item.substr(eq + 1));
+        }
+        std::string why;
+        auto server = SerialAdapterServer::Create(link, adapter_serial, options, &why);
+        if (!server) return bad(why);
+        out << server->Link() << std::endl;
+        std::signal(SIGINT, StopServing);
+        std::signal(SIGTERM, StopServing);
+        server->Serve(g_stop);
+        return 0;
+    }
     std::optional<uint64_t> stop;
     if (!brk.empty()) {
         stop = ParseNumber(brk, 0xFFFF);

@@ -14,6 +14,7 @@
 #include "target/sfr_access.h"
 #include "target/target_reset.h"
 #include "wickport.h"
+#include "zt/serial_protocol.h"
 
 namespace ordwin {
 namespace {
@@ -152,6 +153,7 @@ int32_t StoreComPort(DebugContext& context, int comPort) {
         return ORDWIN_E_INVALIDARG;
     }
     context.comPort = comPort;
+    context.link->SetComPort(comPort);
     return 0;
 }
 
@@ -227,12 +229,27 @@ int32_t AdapterHandshake(DebugContext& context) {
         context.handshakeDone = true;
         return 0;
     }
-    // The serial handshake needs the serial transport, which is not built.
+    AdapterLink& link = *context.link;
     SetConnectionState(context, LinkState::kClose);
-    context.link->SetAutomaticBaud(true);
-    context.link->SetLineControl(false);
+    link.SetAutomaticBaud(true);
+    link.SetLineControl(false);
     if (OpenAdapterLink(context) < 0) return ORDWIN_E_LINK_OPEN;
-    return ORDWIN_E_PORT_NOT_OPEN;
+    // The pulse's result is not looked at: a port without modem lines (a
+    // pseudo-terminal) still reaches an adapter that resets on the handshake.
+    link.ResetAdapter(1);
+    link.ResetAdapter(0);
+    int32_t result = link.PurgeInput();
+    if (result < 0) return result;
+    const uint8_t request = zt::serial::kHandshakeRequest;
+    result = link.SendPacket(1, &request);
+    if (result < 0) return result;
+    link.Wait(zt::serial::kHandshakeWaitMs);
+    uint8_t reply = 0;
+    result = link.ReceiveBytes(&reply, 1, AdapterLink::Receive::kNoWait);
+    if (result < 0) return result;
+    if (reply != zt::serial::kHandshakeReply) return ORDWIN_E_BAD_RESPONSE;
+    context.handshakeDone = true;
+    return 0;
 }
 
 int32_t IdentifyTarget(DebugContext& context) {

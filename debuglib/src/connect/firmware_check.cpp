@@ -11,6 +11,7 @@
 #include "ordwin.h"
 #include "target/target_reset.h"
 #include "wickport.h"
+#include "zt/serial_protocol.h"
 
 namespace ordwin {
 namespace {
@@ -96,8 +97,9 @@ int32_t OfferUpdate(DebugContext& context, bool versionRead, int mode) {
 }  // namespace
 
 bool CarriesFirmwareFor(const DebugContext& context) {
-    // The serial adapters' images are ours too, and no serial adapter is known to be virtual.
-    if (!context.link->IsUsb()) return false;
+    // A serial port carries no backend: only a virtual adapter's announced
+    // pseudo-terminal is known to take our images.
+    if (!context.link->IsUsb()) return context.link->IsVirtualSerial();
     const WickportApi& wp = Wickport();
     int backend = WP_BACKEND_HID;
     if (wp.getBackend == nullptr || wp.getBackend(&backend) < 0) return false;
@@ -130,7 +132,7 @@ int32_t ReadAdapterVersion(DebugContext& context, uint8_t* version) {
     const uint8_t packet[] = {kOpVersion, 0, 0};
     result = link.SendPacket(sizeof packet, packet);
     if (result < 0) return result;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    link.Wait(100);
     return link.ReceiveReply(version, 1);
 }
 
@@ -140,7 +142,8 @@ bool ExpectedFirmware(const DebugContext& context, int resetTarget, FirmwareExpe
             *out = {resetTarget, -1, 0, 0};
             return true;
         case kAdapterSerial:
-            *out = {3, 3, 23, 17};
+            *out = {zt::serial::kFirmwareMode, zt::serial::kCheckPage, zt::serial::kFirmwareVersion,
+                    zt::serial::kImagePages};
             return true;
         case kAdapterUsb:
             if (context.smallAdapter) {
@@ -181,8 +184,7 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget) {
             DropLostTarget(context);
             result = ORDWIN_E_BAD_RESPONSE;
         } else {
-            // Switching a serial adapter to its update mode needs the carried images.
-            result = ORDWIN_E_FIRMWARE_UPDATE;
+            result = SwitchSerialToUpdateMode(context);
         }
     }
     if (result >= 0 && !(usb && context.smallAdapter) && expected.checkPage >= 0) {

@@ -22,6 +22,9 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget);
 // Reads the adapter's firmware version (the reply comes after a pause).
 int32_t ReadAdapterVersion(DebugContext& context, uint8_t* version);
 int32_t UpdateAdapterFirmware(DebugContext& context, int mode);
+// Writes the fixed records and the filler that put an older serial adapter
+// into its update mode, then handshakes again.
+int32_t SwitchSerialToUpdateMode(DebugContext& context);
 
 // The carried firmware images are generated for the virtual adapters only:
 // true when the context's adapter is one of them.

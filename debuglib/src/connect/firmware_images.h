@@ -12,7 +12,17 @@ inline constexpr int kFirmwarePageSize = 512;
 inline constexpr int kFirmwareRecordSize = kFirmwarePageSize + 3;
 inline constexpr uint8_t kFirmwareXorMask = 0xA5;
 
-enum class FirmwareImageKind { kSerial, kUsb, kUsbUpdateMode, kSmall8045, kSmall8253 };
+// kSerialModeSwitch holds the records that put an older serial adapter into
+// its update mode; kSerialFiller is the bare 512-byte page written after them.
+enum class FirmwareImageKind {
+    kSerial,
+    kUsb,
+    kUsbUpdateMode,
+    kSmall8045,
+    kSmall8253,
+    kSerialModeSwitch,
+    kSerialFiller
+};
 
 struct FirmwareImage {
     const uint8_t* records;

@@ -14,6 +14,7 @@
 #include "link/packet_sizes.h"
 #include "ordwin.h"
 #include "target/target_reset.h"
+#include "zt/serial_protocol.h"
 
 namespace ordwin {
 namespace {
@@ -47,9 +48,8 @@ int32_t ReadFlashByte(DebugContext& context, uint32_t address, uint8_t* value) {
 }
 
 int32_t VerifyByCrc(DebugContext& context, const uint8_t* record) {
-    const uint8_t packet[] = {kOpCrc, 0, 0};
     uint8_t crc[2] = {};
-    const int32_t result = context.commands->Exchange(packet, sizeof packet, crc, 2);
+    const int32_t result = context.commands->FirmwareCommand(kOpCrc, 0, 0, crc, 2);
     if (result < 0) {
         ShowMessage("Firmware CRC Command failed.");
         return result;
@@ -138,6 +138,39 @@ void PatchPowerValue(DebugContext& context, std::vector<uint8_t>& image, int mod
 }
 
 }  // namespace
+
+int32_t SwitchSerialToUpdateMode(DebugContext& context) {
+    if (const int32_t refused = RefuseUncarriedFirmware(context); refused < 0) return refused;
+    const FirmwareImage records = CarriedFirmwareImage(FirmwareImageKind::kSerialModeSwitch);
+    int32_t result = 0;
+    for (size_t at = 0; at + kFirmwareRecordSize <= records.size && result >= 0;
+         at += kFirmwareRecordSize) {
+        result = WritePageRecord(context, records.records + at);
+    }
+    if (result < 0) return result;
+    // The filler page goes without the prepare step and is not verified.
+    result = Accepted(context, kOpPage, zt::serial::kFillerPage, 0);
+    if (result >= 0) {
+        result = Accepted(context, kOpWrite, kFirmwarePageSize >> 8, kFirmwarePageSize & 0xFF);
+    }
+    if (result < 0) return result;
+    const FirmwareImage filler = CarriedFirmwareImage(FirmwareImageKind::kSerialFiller);
+    AdapterLink& link = *context.link;
+    for (size_t offset = 0; offset + kReportSize <= filler.size; offset += kReportSize) {
+        result = link.SendPacket(kReportSize, filler.records + offset);
+        if (result < 0) return result;
+    }
+    uint8_t reply = 0xFF;
+    result = link.ReceiveReply(&reply, 1);
+    if (result < 0) return result;
+    if (reply != 0) return ORDWIN_E_INCORRECT_RESPONSE;
+    result = Accepted(context, kOpPage, zt::serial::kCheckPage, 0);
+    if (result < 0) return result;
+    link.Wait(zt::serial::kModeSwitchPauseMs);
+    result = ReadAdapterVersion(context, &context.adapterFirmwareVersion);
+    if (result < 0) return result;
+    return AdapterHandshake(context) < 0 ? ORDWIN_E_FIRMWARE_UPDATE : 0;
+}
 
 int32_t UpdateAdapterFirmware(DebugContext& context, int mode) {
     FirmwareExpectation expected{};

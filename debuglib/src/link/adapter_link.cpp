@@ -1,16 +1,20 @@
 #include "link/adapter_link.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "errors/messages.h"
 #include "exports/debug_context.h"
 #include "link/packet_sizes.h"
+#include "link/serial_port.h"
 #include "link/status_byte.h"
 #include "link/wickport_api.h"
 #include "ordwin.h"
 #include "wickport.h"
+#include "zt/serial_protocol.h"
 
 namespace ordwin {
 namespace {
@@ -21,9 +25,50 @@ constexpr uint16_t kSmallAdapterB = 0x8045;
 constexpr int kControlReset = 0x40;
 constexpr int kControlResetState = 0x42;
 
+uint64_t SteadyMilliseconds() {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void SleepMilliseconds(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// The serial port's own per-call time-outs.
+constexpr int kPortTimeoutMs = 1000;
+
 }  // namespace
 
-AdapterLink::AdapterLink(DebugContext& context) : context_(context) {}
+AdapterLink::AdapterLink(DebugContext& context)
+    : context_(context),
+      receiveBudgetMs_(zt::serial::kReceiveBudgetMs),
+      clock_(SteadyMilliseconds),
+      pause_(SleepMilliseconds),
+      port_(std::make_unique<SerialPort>()) {}
+
+AdapterLink::~AdapterLink() = default;
+
+void AdapterLink::SetClock(Clock clock) {
+    clock_ = clock ? std::move(clock) : Clock(SteadyMilliseconds);
+}
+
+void AdapterLink::SetPause(Pause pause) {
+    pause_ = pause ? std::move(pause) : Pause(SleepMilliseconds);
+}
+
+void AdapterLink::SetComPort(int number) {
+#ifdef _WIN32
+    devicePath_ = "\\\\.\\COM" + std::to_string(number);
+#else
+    devicePath_ = ComPortPath(number);
+#endif
+    portName_ = "COM" + std::to_string(number);
+}
+
+bool AdapterLink::IsVirtualSerial() const {
+    return !IsUsb() && open_ && port_->IsAnnouncedVirtual();
+}
 
 void AdapterLink::NoteProductId(int productId) {
     context_.usbProductId = static_cast<uint16_t>(productId & 0xFFFF);
@@ -33,10 +78,50 @@ void AdapterLink::NoteProductId(int productId) {
 
 int AdapterLink::OpenLink() {
     if (IsUsb()) return OpenUsb();
-    // The serial transport is not part of this build: a COM port never opens.
-    open_ = 0;
     context_.smallAdapter = 0;
-    return 0;
+    return OpenSerial();
+}
+
+int AdapterLink::OpenSerial() {
+    open_ = 1;
+    if (portName_.rfind("COM", 0) != 0) {
+        ShowMessage("COM port number has not been assigned yet.");
+        open_ = 0;
+        return 0;
+    }
+    const SerialPort::OpenError error =
+        devicePath_.empty() ? SerialPort::OpenError::kNotFound : port_->Open(devicePath_);
+    if (error != SerialPort::OpenError::kNone) {
+        const char* format = error == SerialPort::OpenError::kNotFound
+                                 ? "Error opening %s.\r\nInvalid Port selected."
+                             : error == SerialPort::OpenError::kInUse
+                                 ? "Error opening %s.\r\nPort already in use or not available."
+                                 : "Error opening %s.";
+        char text[128];
+        std::snprintf(text, sizeof text, format, portName_.c_str());
+        ShowMessage(text);
+        open_ = 0;
+        return 0;
+    }
+    if (!port_->PurgeBoth()) open_ = 0;
+    int rate = baudRate_;
+    if (automaticBaud_ &&
+        (rate < zt::serial::kLowestAutoBaud || rate > zt::serial::kHighestAutoBaud)) {
+        const int current = port_->CurrentBaud();
+        if (current >= zt::serial::kLowestAutoBaud && current <= zt::serial::kHighestAutoBaud) {
+            rate = current;
+        } else {
+            automaticBaud_ = false;
+            baudRate_ = zt::serial::kDefaultBaud;
+            rate = baudRate_;
+        }
+    }
+    if (!port_->Apply(rate, lineControl_)) open_ = 0;
+    openBaud_ = rate;
+    // DTR belongs to ResetAdapter; a port without modem lines cannot drop it.
+    port_->SetDtr(false);
+    if (!open_) port_->Close();
+    return open_;
 }
 
 int AdapterLink::OpenUsb() {
@@ -77,25 +162,46 @@ int AdapterLink::OpenUsb() {
 int AdapterLink::CloseLink() {
     if (IsUsb()) {
         if (open_ && Wickport().close() >= 0) open_ = 0;
-    } else {
+    } else if (open_ || port_->IsOpen()) {
+        if (!port_->PurgeBoth()) ShowMessage("Error purging COM port buffers.");
+        if (!port_->RestoreSaved()) ShowMessage("Error setting original COM port timeouts.");
+        port_->Close();
         open_ = 0;
     }
     return open_ ? 0 : 1;
 }
 
 int32_t AdapterLink::PurgeInput() {
-    return 0;
+    if (IsUsb()) return 0;
+    if (!port_->IsOpen()) return ORDWIN_E_PORT_NOT_OPEN;
+    if (port_->PurgeInput()) return 0;
+    // A port that went away under us (a pulled cable) is not coming back.
+    if (!port_->WaitBriefly(0)) return PortLost(ORDWIN_E_SHORT_RESPONSE);
+    return ORDWIN_E_PURGE;
+}
+
+int32_t AdapterLink::PortLost(int32_t code) {
+    port_->Close();
+    open_ = 0;
+    return code;
 }
 
 int32_t AdapterLink::SendPacket(int length, const uint8_t* packet) {
     if (packet == nullptr || length <= 0 || length > kReportSize) return ORDWIN_E_INVALIDARG;
-    if (!IsUsb()) return ORDWIN_E_PORT_NOT_OPEN;
-    return Wickport().write(packet, length);
+    if (IsUsb()) return Wickport().write(packet, length);
+    if (!port_->IsOpen()) return ORDWIN_E_PORT_NOT_OPEN;
+    if (port_->InputWaiting() < 0) return PortLost(static_cast<int32_t>(0x8100001F));
+    // No write is ever left pending (each one completes before returning), so
+    // there is nothing to abort; flushing output here would drop bytes the
+    // adapter has not read yet.
+    const int written = port_->Write(packet, length, kPortTimeoutMs);
+    if (written < 0) return PortLost(ORDWIN_E_WRITE_INCOMPLETE);
+    return written == length ? 0 : ORDWIN_E_WRITE_INCOMPLETE;
 }
 
-int32_t AdapterLink::ReceiveBytes(uint8_t* buffer, int length) {
+int32_t AdapterLink::ReceiveBytes(uint8_t* buffer, int length, Receive kind) {
     if (buffer == nullptr || length <= 0 || length > kReportSize) return ORDWIN_E_INVALIDARG;
-    if (!IsUsb()) return ORDWIN_E_PORT_NOT_OPEN;
+    if (!IsUsb()) return ReceiveSerial(buffer, length, kind);
     int received = 0;
     const int result = Wickport().read(buffer, length, &received);
     if (result == WP_E_READ_TIMEOUT) return ORDWIN_E_NO_RESPONSE;
@@ -103,9 +209,45 @@ int32_t AdapterLink::ReceiveBytes(uint8_t* buffer, int length) {
     return result;
 }
 
+int32_t AdapterLink::ReceiveSerial(uint8_t* buffer, int length, Receive kind) {
+    if (!port_->IsOpen()) return ORDWIN_E_PORT_NOT_OPEN;
+    const int target = kind == Receive::kData ? length + 1 : length;
+    const uint64_t start = clock_();
+    const auto elapsed = [&] {
+        const uint64_t now = clock_();
+        return now >= start ? now - start : start - now;
+    };
+    int queued = port_->InputWaiting();
+    if (kind != Receive::kNoWait) {
+        while (queued >= 0 && queued < target &&
+               elapsed() <= static_cast<uint64_t>(receiveBudgetMs_)) {
+            // Part of a reply is there: poll would not wait, so sleep a little.
+            if (queued > 0) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            } else if (!port_->WaitBriefly(1)) {
+                return PortLost(ORDWIN_E_SHORT_RESPONSE);
+            }
+            queued = port_->InputWaiting();
+        }
+    }
+    if (queued < 0) return PortLost(ORDWIN_E_SHORT_RESPONSE);
+    // Too many bytes are as wrong as too few: the reply is not the one asked for.
+    if (queued != target) return ORDWIN_E_SHORT_RESPONSE;
+    for (int i = 0; i < length; ++i) {
+        // Bounded: a byte that will not come fails the receive within its budget.
+        for (;;) {
+            const int got = port_->ReadByte(&buffer[i], kPortTimeoutMs);
+            if (got > 0) break;
+            if (got < 0) return PortLost(ORDWIN_E_SHORT_RESPONSE);
+            if (elapsed() > static_cast<uint64_t>(receiveBudgetMs_)) return ORDWIN_E_SHORT_RESPONSE;
+        }
+    }
+    return 0;
+}
+
 int32_t AdapterLink::ReadStatusByte() {
     uint8_t status = 0;
-    if (ReceiveBytes(&status, 1) < 0) return ORDWIN_E_BAD_RESPONSE;
+    if (ReceiveReply(&status, 1) < 0) return ORDWIN_E_BAD_RESPONSE;
     return StatusToResult(status);
 }
 
@@ -118,9 +260,12 @@ int32_t AdapterLink::SetUsbTimeout(int milliseconds) {
     return Wickport().setTimeout(milliseconds);
 }
 
-int AdapterLink::ResetAdapter(int /*level*/) {
-    if (!IsUsb()) return 0;
-    return ResetUsbAdapter();
+int AdapterLink::ResetAdapter(int level) {
+    if (IsUsb()) return ResetUsbAdapter();
+    if (level != 0) return port_->SetDtr(false) ? 1 : 0;
+    if (!port_->SetDtr(true)) return 0;
+    pause_(zt::serial::kResetPulseMs);
+    return 1;
 }
 
 int AdapterLink::ResetUsbAdapter() {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace ordwin {
@@ -12,9 +14,14 @@ struct DebugContext;
 inline constexpr int kAdapterSerial = 2;
 inline constexpr int kAdapterUsb = 3;
 
+class SerialPort;
+
 class AdapterLink {
   public:
+    using Clock = std::function<uint64_t()>;  // milliseconds
+
     explicit AdapterLink(DebugContext& context);
+    ~AdapterLink();
 
     void SetLinkType(int type) { adapterType_ = type; }
     int LinkType() const { return adapterType_; }
@@ -28,10 +35,18 @@ class AdapterLink {
 
     int32_t PurgeInput();
     int32_t SendPacket(int length, const uint8_t* packet);
-    // The three receive variants differ only on the serial adapter.
-    int32_t ReceiveBytes(uint8_t* buffer, int length);
-    int32_t ReceiveData(uint8_t* buffer, int length) { return ReceiveBytes(buffer, length); }
-    int32_t ReceiveReply(uint8_t* buffer, int length) { return ReceiveBytes(buffer, length); }
+    // The three receive variants differ only on the serial adapter: a data
+    // reply waits for its trailing byte and leaves it queued, a firmware reply
+    // or status byte waits for exactly its length, the handshake reads only
+    // what is already there.
+    enum class Receive { kData, kExact, kNoWait };
+    int32_t ReceiveBytes(uint8_t* buffer, int length, Receive kind);
+    int32_t ReceiveData(uint8_t* buffer, int length) {
+        return ReceiveBytes(buffer, length, Receive::kData);
+    }
+    int32_t ReceiveReply(uint8_t* buffer, int length) {
+        return ReceiveBytes(buffer, length, Receive::kExact);
+    }
     int32_t ReadStatusByte();
     int32_t DecodeStatus(uint8_t status) const;
 
@@ -52,6 +67,22 @@ class AdapterLink {
     void SetBaudRate(int rate) { baudRate_ = rate; }
     int BaudRate() const { return baudRate_; }
     void SetLineControl(bool on) { lineControl_ = on; }
+    bool LineControl() const { return lineControl_; }
+    // Builds the device path and the "COMn" name of a COM port number.
+    void SetComPort(int number);
+    const std::string& PortName() const { return portName_; }
+    // The rate the open serial port runs at.
+    int OpenBaudRate() const { return openBaud_; }
+    // True when the open serial port is a virtual adapter's pseudo-terminal.
+    bool IsVirtualSerial() const;
+
+    // How long a serial receive waits in all, and its clock (tests shorten both).
+    void SetReceiveBudget(int milliseconds) { receiveBudgetMs_ = milliseconds; }
+    void SetClock(Clock clock);
+    // The pause of reset pulses and handshakes (tests may replace it).
+    using Pause = std::function<void(int milliseconds)>;
+    void SetPause(Pause pause);
+    void Wait(int milliseconds) const { pause_(milliseconds); }
 
     // Records the product id of the chosen USB adapter in the context.
     void NoteProductId(int productId);
@@ -59,6 +90,10 @@ class AdapterLink {
   private:
     int OpenUsb();
     int ResetUsbAdapter();
+    int OpenSerial();
+    int32_t ReceiveSerial(uint8_t* buffer, int length, Receive kind);
+    // A port that failed under a transfer is closed, so nothing waits on it again.
+    int32_t PortLost(int32_t code);
 
     DebugContext& context_;
     int adapterType_ = kAdapterSerial;
@@ -66,6 +101,13 @@ class AdapterLink {
     bool automaticBaud_ = false;
     int baudRate_ = 115200;
     bool lineControl_ = true;
+    std::string devicePath_;
+    std::string portName_;
+    int openBaud_ = 0;
+    int receiveBudgetMs_;
+    Clock clock_;
+    Pause pause_;
+    std::unique_ptr<SerialPort> port_;
 };
 
 }  // namespace ordwin

@@ -57,9 +57,15 @@ int32_t TargetCommands::CommandTwoParams(uint8_t code, uint8_t p1, uint8_t p2) {
     return Exchange(packet, sizeof packet);
 }
 
-int32_t TargetCommands::FirmwareCommand(uint8_t op, uint8_t p1, uint8_t p2, uint8_t* reply) {
+int32_t TargetCommands::FirmwareCommand(uint8_t op, uint8_t p1, uint8_t p2, uint8_t* reply,
+                                        int replyLength) {
     const uint8_t packet[] = {op, p1, p2};
-    return Exchange(packet, sizeof packet, reply, 1);
+    int32_t result = link_.PurgeInput();
+    if (result < 0) return result;
+    result = link_.SendPacket(sizeof packet, packet);
+    if (result < 0) return result;
+    // The adapter's own replies carry no trailing byte.
+    return link_.ReceiveReply(reply, replyLength);
 }
 
 int32_t TargetCommands::BlockRead(uint8_t code, uint8_t address, int count, uint8_t* out) {

@@ -25,7 +25,9 @@ class TargetCommands {
     int32_t ReadOneByte(uint8_t code, uint8_t* value);                  // [code, 0] -> 1 byte
     int32_t CommandOneParam(uint8_t code, uint8_t p);                   // [code, 1, p] -> status
     int32_t CommandTwoParams(uint8_t code, uint8_t p1, uint8_t p2);     // [code, 2, p1, p2]
-    int32_t FirmwareCommand(uint8_t op, uint8_t p1, uint8_t p2, uint8_t* reply);  // -> 1 byte
+    // [op, p1, p2] -> replyLength bytes of the adapter's own
+    int32_t FirmwareCommand(uint8_t op, uint8_t p1, uint8_t p2, uint8_t* reply,
+                            int replyLength = 1);
 
     // [code, 2, address, n] per packet, n data bytes back each; count <= 255.
     int32_t BlockRead(uint8_t code, uint8_t address, int count, uint8_t* out);

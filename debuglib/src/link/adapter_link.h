@@ -40,7 +40,7 @@ class AdapterLink {
     // or status byte waits for exactly its length, the handshake reads only
     // what is already there.
     enum class Receive { kData, kExact, kNoWait };
-    int32_t ReceiveBytes(uint8_t* buffer, int length, Receive kind);
+    int32_t ReceiveBytes(uint8_t* buffer, int length, Receive kind = Receive::kData);
     int32_t ReceiveData(uint8_t* buffer, int length) {
         return ReceiveBytes(buffer, length, Receive::kData);
     }

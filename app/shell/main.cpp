@@ -1,10 +1,31 @@
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
 #include "shell/application.h"
 
+namespace {
+
+QtMessageHandler g_qtDefault = nullptr;
+
+// Qt aborts when it cannot open the display (none set, or the server not
+// accepting yet); a start ends with a plain error and exit code 1 instead.
+void StartMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg) {
+        if (g_qtDefault) g_qtDefault(type, context, text);
+        return;
+    }
+    std::fprintf(stderr, "cindral: cannot start: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    g_qtDefault = qInstallMessageHandler(StartMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_qtDefault);
     QApplication::setApplicationName(QStringLiteral("cindral"));
     // Qt has taken its own options out of the list by now.
     cindral::CommandLine cl = cindral::ParseCommandLine(QApplication::arguments());

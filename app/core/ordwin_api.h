@@ -54,6 +54,8 @@ class IOrdwin {
     virtual int SetTargetHalt() = 0;
     virtual int SetTargetGo() = 0;
     virtual int WritePC(unsigned address) = 0;
+    // Used by the MTP write to tell a finished writer from one it had to stop.
+    virtual int ReadPC(uint32_t* /*pc*/) { return kNotImplemented; }
     virtual int Download(char* fileName, int eraseAndReset, int disableDialogs, int scratchTarget,
                          int bank, int lock, int preserve) = 0;
 };

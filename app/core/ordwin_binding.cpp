@@ -17,6 +17,7 @@ enum Ordinal {
     kGetRAMMemory = 7,
     kSetRAMMemory = 11,
     kSetTargetHalt = 13,
+    kReadPC = 24,
     kWritePC = 25,
     kSetClrBP = 26,
     kGetTargetStatus = 27,
@@ -58,6 +59,7 @@ OrdwinBinding::OrdwinBinding()
       setClrBP_(Bind<decltype(setClrBP_)>(kSetClrBP)),
       setTargetHalt_(Bind<decltype(setTargetHalt_)>(kSetTargetHalt)),
       setTargetGo_(Bind<decltype(setTargetGo_)>(kSetTargetGo)),
+      readPC_(Bind<decltype(readPC_)>(kReadPC)),
       writePC_(Bind<decltype(writePC_)>(kWritePC)),
       download_(Bind<decltype(download_)>(kDownload)) {}
 
@@ -132,6 +134,9 @@ int OrdwinBinding::SetTargetHalt() {
 }
 int OrdwinBinding::SetTargetGo() {
     return setTargetGo_ ? setTargetGo_() : kNotImplemented;
+}
+int OrdwinBinding::ReadPC(uint32_t* pc) {
+    return ORDWIN_CALL(readPC_, pc);
 }
 int OrdwinBinding::WritePC(unsigned address) {
     return ORDWIN_CALL(writePC_, address);

@@ -1,4 +1,4 @@
-// The real Ordwin: 18 exports bound by ordinal and GetHardwareID by name.
+// The real Ordwin: 19 exports bound by ordinal and GetHardwareID by name.
 #pragma once
 
 #include "ordwin_api.h"
@@ -38,6 +38,7 @@ class OrdwinBinding final : public IOrdwin {
     int SetClrBP(int set, unsigned address) override;
     int SetTargetHalt() override;
     int SetTargetGo() override;
+    int ReadPC(uint32_t* pc) override;
     int WritePC(unsigned address) override;
     int Download(char* fileName, int eraseAndReset, int disableDialogs, int scratchTarget, int bank,
                  int lock, int preserve) override;
@@ -64,6 +65,7 @@ class OrdwinBinding final : public IOrdwin {
     int (*setClrBP_)(int, unsigned);
     int (*setTargetHalt_)();
     int (*setTargetGo_)();
+    int (*readPC_)(uint32_t*);
     int (*writePC_)(unsigned);
     int (*download_)(char*, int, int, int, int, int, int);
 };

@@ -1,9 +1,11 @@
 #include "mtp_engine.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "file_helpers.h"
+#include "nvm_engine.h"
 #include "text.h"
 #include "zeltra/mtp_writer.h"
 
@@ -87,6 +89,41 @@ MtpEngine::Outcome MtpEngine::Write(const std::string& patchedWriter) {
     const std::u16string text = mtp::ResultMessage(result[0]);
     messages_.Ok(text);
     return {Status::kFinished, result[0], text};
+}
+
+std::optional<std::string> ReadMtpHexFile(const std::u16string& path, IMessagePort& messages) {
+    // A content file is a few lines; anything past this is no MTP file.
+    constexpr std::uintmax_t kLargest = 1 << 20;
+    std::ifstream in;
+    if (IsRegularFile(path)) in.open(ToPath(path), std::ios::binary);
+    if (!in.is_open()) {
+        messages.Ok(u"Failed to open hex file");
+        return std::nullopt;
+    }
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(ToPath(path), ec);
+    if (ec || size > kLargest) {
+        messages.Ok(u"Failed to allocate memory for hex file.\n");
+        return std::nullopt;
+    }
+    std::string text(static_cast<std::size_t>(size), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(size));
+    if (static_cast<std::uintmax_t>(in.gcount()) != size) {
+        messages.Ok(u"Failed to read hex file into buffer.\n");
+        return std::nullopt;
+    }
+    return text;
+}
+
+bool WriteMtpHexFile(const std::u16string& path, const std::string& text, IMessagePort& messages) {
+    std::ofstream out(NarrowText(path, kPathBufferSize), std::ios::binary | std::ios::trunc);
+    if (out.is_open()) out << text;
+    if (!out.is_open() || !out.flush()) {
+        messages.ShowMessage(u"Unable to create new hex file.", u"Error!", MsgButtons::Ok,
+                             MsgIcon::None);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace cindral

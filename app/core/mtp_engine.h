@@ -17,6 +17,10 @@ namespace cindral {
 // The writer program as the program carries it (resource "DataFile" 138), unpatched.
 std::string MtpWriterResource();
 
+// The whole of a content hex file (messages shown on failure), and the saved file.
+std::optional<std::string> ReadMtpHexFile(const std::u16string& path, IMessagePort& messages);
+bool WriteMtpHexFile(const std::u16string& path, const std::string& text, IMessagePort& messages);
+
 class MtpEngine {
   public:
     static constexpr unsigned kWindow = 0x4040;

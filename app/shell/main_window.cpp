@@ -36,6 +36,7 @@ CZeltra_NVM_BurnerDlg::CZeltra_NVM_BurnerDlg(IOrdwin& ordwin, Ports ports, QWidg
       m_connection(ordwin, ports.messages),
       m_mainPage(ordwin, ports, m_devicePage),
       m_directBurnPage(ordwin, ports, m_devicePage),
+      m_mtpPage(ordwin, ports),
       m_devicePage(ordwin, ports.messages),
       m_crcPage(ordwin, ports.messages),
       m_runModal([](QDialog& d) { return d.exec(); }) {

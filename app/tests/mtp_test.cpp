@@ -1,10 +1,18 @@
 // The MTP page's text rules and the writer program as the program carries it.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "burn/mtp_page.h"
+#include "burn_test_support.h"
 #include "core/mtp_content.h"
 #include "core/mtp_engine.h"
 #include "core/text.h"
@@ -195,6 +203,186 @@ TEST(MtpContent, ResultMessages) {
                                                             {0xA5, "Undefined Burn Failure: 0xa5"}};
     for (auto [code, text] : table)
         EXPECT_EQ(N(mtp::ResultMessage(static_cast<uint8_t>(code))), text);
+}
+
+// The scripted library, with what a write needs: RAM a run leaves behind, the PC
+// it halts at and the writer text as downloaded.
+class PageOrdwin : public test::FakeOrdwin {
+  public:
+    uint32_t pc = 0x00B0;
+    std::map<unsigned, uint8_t> ramOnGo;
+    std::string downloaded;
+    int SetRAMMemory(uint8_t* b, unsigned s, unsigned n) override {
+        calls.push_back("SetRAMMemory");
+        std::memcpy(ram.data() + s, b, n);
+        return 0;
+    }
+    int SetTargetGo() override {
+        for (auto [a, v] : ramOnGo) ram[a] = v;
+        return test::FakeOrdwin::SetTargetGo();
+    }
+    int ReadPC(uint32_t* p) override {
+        calls.push_back("ReadPC");
+        *p = pc;
+        return 0;
+    }
+    int Download(char* name, int a, int b, int c, int d, int e, int f) override {
+        downloaded = test::ReadAll(name);
+        return test::FakeOrdwin::Download(name, a, b, c, d, e, f);
+    }
+};
+
+// --- the page, against the scripted library ---------------------------------------------
+
+class MtpPage : public ::testing::Test {
+  protected:
+    MtpPage() : page(ordwin, ports.ports()) {
+        saved = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        for (int i = 0; i < 16; ++i)
+            ordwin.xdata[0x4040 + static_cast<std::size_t>(i)] = static_cast<uint8_t>(0x11 * i);
+        ordwin.ramOnGo = {{0x0D, 5}};
+    }
+    ~MtpPage() override { QDir::setCurrent(saved); }
+
+    bool Red(int position) {
+        QTextCursor c(page.ContentBox().document());
+        c.setPosition(position + 1);
+        return c.charFormat().foreground().color() == QColor(255, 0, 0);
+    }
+    std::string Reds() {
+        std::string out;
+        for (int i = 0; i < 50; ++i) out += Red(i) ? 'r' : '.';
+        return out;
+    }
+    std::string Content() { return N(page.ContentText()); }
+    std::string Controls() {
+        std::string out;
+        for (QWidget* w :
+             {static_cast<QWidget*>(&page.OpenButton()), static_cast<QWidget*>(&page.SaveButton()),
+              static_cast<QWidget*>(&page.ReadButton()), static_cast<QWidget*>(&page.WriteButton()),
+              static_cast<QWidget*>(&page.ContentBox())})
+            out += w->isEnabled() ? '1' : '0';
+        return out;
+    }
+
+    test::TestPorts ports;
+    PageOrdwin ordwin;
+    QTemporaryDir work;
+    QString saved;
+    CBurnEPROMDlg page;
+};
+
+const char* kRamp = "00 11 22 33  44 55 66 77  88 99 AA BB  CC DD EE FF";
+
+TEST_F(MtpPage, ConnectWriteAndDisconnect) {
+    EXPECT_EQ(Content(), N(mtp::kInitialContent));
+    EXPECT_EQ(Controls(), "00000");
+    page.OnWrite();
+    EXPECT_EQ(ports.messages.LastText(), "Not connected to the device.\n");
+
+    page.SetConnectionState(1);
+    EXPECT_EQ(Controls(), "11111");
+    EXPECT_EQ(Content(), kRamp);
+    ordwin.calls.clear();
+    page.WriteButton().click();
+    EXPECT_EQ(ports.messages.LastText(), "Write was successful.");
+    EXPECT_EQ(ordwin.calls,
+              (std::vector<std::string>{"Download", "WritePC", "SetRAMMemory", "SetTargetGo",
+                                        "SetTargetHalt", "ReadPC", "GetRAMMemory"}));
+    EXPECT_EQ(ports.sleep.total, 1000);
+    // The downloaded writer carries offset 0, length 16 and the content, checksummed.
+    EXPECT_EQ(ordwin.downloaded.substr(0, 49),
+              ":120100000010"
+              "00112233445566778899AABBCCDDEEFF"
+              "e5\r\n");
+    CodeOf(ordwin.downloaded);
+    EXPECT_FALSE(QFile::exists(QStringLiteral("Burn1.hex")));
+
+    ordwin.pc = 0x0003;
+    page.WriteButton().click();
+    EXPECT_EQ(ports.messages.LastText(),
+              "MTP write timed out. The MTP content is unknown; read it back.");
+
+    const int reads = ordwin.Count("GetXRAMMemory");
+    page.SetConnectionState(1);  // a tab change repeats the state
+    EXPECT_EQ(ordwin.Count("GetXRAMMemory"), reads);
+    page.SetConnectionState(0);
+    EXPECT_EQ(Content(), std::string(51, ' '));
+    EXPECT_EQ(Controls(), "00000");
+    EXPECT_EQ(page.WriterText(), MtpWriterResource());
+
+    // While another operation runs nothing on the page can start.
+    page.SetConnectionState(1);
+    {
+        OperationGate::Ticket busy = OperationGate::Shared().TryEnter();
+        EXPECT_EQ(Controls(), "00000");
+        ordwin.calls.clear();
+        page.OnWrite();
+        page.OnRead();
+        EXPECT_TRUE(ordwin.calls.empty());
+    }
+    EXPECT_EQ(Controls(), "11111");
+}
+
+TEST_F(MtpPage, TypingKeepsTheLayoutAndMarksChangedBytesRed) {
+    page.SetConnectionState(1);
+    QTextEdit& box = page.ContentBox();
+    QTextCursor c = box.textCursor();
+    c.setPosition(0);
+    box.setTextCursor(c);
+    QTest::keyClicks(&box, "G");
+    EXPECT_EQ(Content(), kRamp);
+    QTest::keyClicks(&box, "7b");
+    EXPECT_EQ(Content(), "7B 11 22 33  44 55 66 77  88 99 AA BB  CC DD EE FF");
+    EXPECT_EQ(box.textCursor().position(), 3);
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    EXPECT_EQ(Content(), "7B 11 22 33  44 55 66 77  88 99 AA BB  CC DD EE FF");
+    c.setPosition(48);
+    box.setTextCursor(c);
+    QTest::keyClicks(&box, "1");
+    EXPECT_EQ(Reds(), "rr" + std::string(46, '.') + "rr");
+    page.WriteButton().click();
+    EXPECT_EQ(Reds(), std::string(50, '.'));
+}
+
+TEST_F(MtpPage, OpenAndSaveHexFiles) {
+    test::WriteAll("last.hex", ":01000F00AB45\r\n:00000001FF\r\n");
+    test::WriteAll("high.hex", ":01001000AB44\r\n:00000001FF\r\n");
+    test::WriteAll("long.hex", ":11000000000102030405060708090A0B0C0D0E0F1000\r\n");
+    test::WriteAll("note.hex", ":01000F00AB45\r\n; note\r\n:00000001FF\r\n");
+    const std::u16string dir = WidenText(work.path().toStdString() + "/");
+    page.SetConnectionState(1);
+    for (const char* bad : {"high.hex", "long.hex", "note.hex"}) {
+        ports.files.answers = {dir + WidenText(bad)};
+        page.OpenButton().click();
+        EXPECT_EQ(ports.messages.LastText(), "Incompatible file format.\n") << bad;
+        EXPECT_EQ(Content(), kRamp) << bad;
+        EXPECT_TRUE(page.HexFilePath().empty());
+    }
+    ports.files.answers = {dir + u"last.hex"};
+    page.OpenButton().click();
+    EXPECT_EQ(Content(), "00 11 22 33  44 55 66 77  88 99 AA BB  CC DD EE AB");
+    EXPECT_EQ(Reds(), std::string(48, '.') + "rr");
+    EXPECT_EQ(ports.files.requests.back().filter, u"Hex File (*.hex)|*.hex|All Files (*.*)|*.*||");
+    ports.files.answers = {u"/a path/x.hex"};
+    page.OpenButton().click();
+    EXPECT_EQ(ports.messages.shown.back().caption, u"Error!");
+
+    ports.files.answers = {dir + u"saved.hex"};
+    page.SaveButton().click();
+    const FileDialogRequest& r = ports.files.requests.back();
+    EXPECT_EQ(r.proposedName, u"Hex_File");
+    EXPECT_TRUE(r.confirmOverwrite);
+    EXPECT_EQ(test::ReadAll("saved.hex"),
+              ":1000000000112233445566778899AABBCCDDEEAB4c\r\n:00000001FF");
+
+    page.SetConnectionState(0);
+    const std::size_t dialogs = ports.files.requests.size();
+    page.OnSaveHexFile();
+    EXPECT_EQ(ports.messages.shown.back().caption, u"Warning!");
+    EXPECT_EQ(ports.files.requests.size(), dialogs);
 }
 
 }  // namespace

@@ -142,10 +142,13 @@ void ConsoleHost::WriteOutputLine(const std::u16string& text) {
 }
 
 void ConsoleHost::AppendOutputFile(const std::string& path) {
+    // The composer says a few lines; a runaway one is cut, not held whole.
+    constexpr std::size_t kMaxOutput = 1u << 20;
     std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    composerOutput_ = s.str();
+    std::string text(kMaxOutput, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    composerOutput_ = std::move(text);
 }
 
 }  // namespace cindral::cli

@@ -263,6 +263,27 @@ TEST_F(Cli, SettingsComposeAsTheMainPageDoes) {
     EXPECT_EQ(RunCli({"compose", "--settings", Path("short.set")}, "").exit, 6);
 }
 
+TEST_F(Cli, MtpWriteReadAndHexOverlay) {
+    // The writer runs on the chip's clock for its second.
+    const std::string chip = "VZM001:state=" + Path("VZM001");
+    auto content = [&] {
+        Result r = RunCli({"--json", "mtp", "read", "--save", Path("m.hex")}, chip);
+        EXPECT_EQ(r.exit, 0) << r.err;
+        return r.Objects().at(0)["content"].get<std::string>();
+    };
+    Result w = RunCli(
+        {"--log", Path("a.log"), "mtp", "write", "00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"},
+        chip);
+    ASSERT_EQ(w.exit, 0) << w.err;
+    EXPECT_EQ(content(), "00 11 22 33  44 55 66 77  88 99 AA BB  CC DD EE FF");
+    EXPECT_EQ(ReadAll(Path("m.hex")).substr(0, 43), ":1000000000112233445566778899AABBCCDDEEFFf8");
+    EXPECT_EQ(Json::parse(ReadAll(Path("a.log")))["result"], "ok");
+    WriteAll(Path("p.hex"), ":02000400AA55FB\r\n:00000001FF\r\n");
+    ASSERT_EQ(RunCli({"mtp", "write", "--hex", Path("p.hex")}, chip).exit, 0);
+    EXPECT_EQ(content(), "00 11 22 33  AA 55 66 77  88 99 AA BB  CC DD EE FF");
+    EXPECT_EQ(RunCli({"mtp", "write", "00 11"}, chip).exit, 1);
+}
+
 TEST_F(Cli, ExitCodesOfRefusedCommands) {
     WriteAll(Path("empty.nbf"), "[Compose Map]\r\n;\r\n");
     WriteAll(Path("boot.hex"), test::kBootHex);
@@ -281,7 +302,7 @@ TEST_F(Cli, ExitCodesOfRefusedCommands) {
         {{"burn", Path("empty.nbf"), "-a", "VZE001"}, two, 6},
         {{"compose", "--boot", Path("missing.hex"), "-o", Path("x.nbf")}, "", 6},
         {{"compose", "--boot", Path("boot.hex") + "@zz", "-o", Path("x.nbf")}, "", 3},
-        {{"mtp", "read"}, two, 1},
+        {{"mtp", "read"}, two, 2},
     };
     for (const Case& c : cases) {
         Result r = RunCli(c.args, c.adapters);

@@ -24,6 +24,7 @@
 #include "core/ordwin_binding.h"
 #include "core/text.h"
 #include "gang.h"
+#include "zt/firmware_layout.h"
 
 namespace cindral::cli {
 
@@ -270,7 +271,7 @@ class BurnMonitor final : public IBurnMonitor {
         if (style_.progress) style_.Line(Format("image %lld of %lld", index, count));
     }
     void ImageJudged(long long index, const uint8_t b[4]) override {
-        const bool ok = b[0] == 0x5C;
+        const bool ok = b[0] == zt::burner::kResultSuccess;
         if (ok) ++burned;
         images.push_back(Json{{"index", index},
                               {"ok", ok},

@@ -17,6 +17,8 @@
 #include "file_helpers.h"
 #include "text.h"
 #include "work_place.h"
+#include "zt/composer_exit.h"
+#include "zt/zeltra_map.h"
 
 namespace cindral {
 
@@ -87,34 +89,7 @@ NvmEngine::NvmEngine(IOrdwin& ordwin, Ports ports, IEngineHost& host,
       outputPath_(programDirectory_ + kOutputName) {}
 
 std::u16string NvmEngine::ComposerErrorText(int code) {
-    switch (code) {
-        case 1:
-            return u"Command Line Error";
-        case 2:
-            return u"First Boot File Address Error";
-        case 3:
-            return u"Burner Creation Error";
-        case 4:
-            return u"Output Dir Error";
-        case 5:
-            return u"Boot HEX Input Error";
-        case 6:
-            return u"Boot MEM Input Error";
-        case 7:
-            return u"App HEX Input Error";
-        case 8:
-            return u"App MEM Input Error";
-        case 9:
-            return u"Direct Burn Input Error";
-        case 10:
-            return u"Address Specification Error";
-        case 11:
-            return u"NVM Burn File Error";
-        case 12:
-            return u"Unhandled exception.";
-        default:
-            return u"Undefined Error";
-    }
+    return WidenText(zt::composer::ExitCodeText(code));
 }
 
 void NvmEngine::ShowComposerError(int code) {
@@ -265,16 +240,17 @@ NvmEngine::RunResult NvmEngine::RunHidden(const std::u16string& commandLine,
 // --- burning -------------------------------------------------------------------------------
 
 std::u16string BurnResultMessage(const uint8_t b[4], bool direct) {
-    if (b[0] == 0x5C) return u"Burn Succeeded";
-    if (b[0] != 0xFA) return WidenText(Format("Undefined Burn Result!: 0x%02x-0x%02x", b[0], b[1]));
+    if (b[0] == zt::burner::kResultSuccess) return u"Burn Succeeded";
+    if (b[0] != zt::burner::kResultFailure)
+        return WidenText(Format("Undefined Burn Result!: 0x%02x-0x%02x", b[0], b[1]));
     switch (b[1]) {
-        case 0x01:
+        case zt::zeltra::kBurnXdataOverflow:
             return WidenText(Format("XDATA address Overflow\nError Code: 0x%02x", b[1]));
-        case 0x02:
+        case zt::zeltra::kBurnConflict:
             return WidenText(
                 Format("Bit Conflict\nError Code: 0x%02x\nBit Failure Address: 0x%02X%02X", b[1],
                        b[2], b[3]));
-        case 0x03:
+        case zt::zeltra::kBurnThreshold:
             return WidenText(
                 direct ? Format("Exceeded Burn Threshold\nError Code: 0x%02x\nBit Failure "
                                 "Address: 0x%02X%02X",
@@ -282,7 +258,7 @@ std::u16string BurnResultMessage(const uint8_t b[4], bool direct) {
                        : Format("Burn threshold error - verify 6.5V presence\nError Code: "
                                 "0x%02x\nBit Failure Address: 0x%02X%02X",
                                 b[1], b[2], b[3]));
-        case 0x04:
+        case zt::zeltra::kBurnRange:
             return WidenText(Format("Burn outside valid NVM address\nError Code: 0x%02x", b[1]));
         default:
             return WidenText(Format("Undefined Burn Failure: 0x%02x", b[1]));
@@ -476,7 +452,7 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
         return direct ? ImageOutcome::kReturnZero : ImageOutcome::kStopFlag;
     }
     if (monitor_) monitor_->ImageJudged(index, block);
-    const bool success = block[0] == 0x5C;
+    const bool success = block[0] == zt::burner::kResultSuccess;
     if (!success || direct || index == count) Tell(BurnResultMessage(block, direct));
     if (!success && !direct) return ImageOutcome::kStopFlag;
     return ImageOutcome::kNext;

@@ -13,6 +13,7 @@
 #include "operation_gate.h"
 #include "ordwin_api.h"
 #include "ports.h"
+#include "zt/firmware_layout.h"
 
 namespace cindral {
 
@@ -67,8 +68,8 @@ struct NvmOptions {
 class NvmEngine {
   public:
     static constexpr std::size_t kPathBufferSize = 2048;
-    static constexpr unsigned kResultAddress = 0x64;
-    static constexpr unsigned kBreakAddress = 0x0006;
+    static constexpr unsigned kResultAddress = zt::burner::kResultAddress;
+    static constexpr unsigned kBreakAddress = zt::burner::kBreakAddress;
     static constexpr int kPolls = 25;
     static constexpr int kPollIntervalMs = 1000;
     static constexpr int kPollDeadlineMs = kPolls * kPollIntervalMs;

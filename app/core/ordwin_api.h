@@ -4,11 +4,13 @@
 
 #include <cstdint>
 
+#include "zt/zeltra_map.h"
+
 namespace cindral {
 
 constexpr int kNotConnected = static_cast<int32_t>(0x8100801B);
 constexpr int kNotImplemented = static_cast<int32_t>(0x80004001);
-constexpr uint16_t kZeltraHardwareId = 0x24;
+constexpr uint16_t kZeltraHardwareId = zt::zeltra::kFamily;
 
 class IOrdwin {
   public:

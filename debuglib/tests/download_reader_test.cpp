@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "ordwin.h"
-#include "target/crc.h"
 #include "target/hex_reader.h"
 #include "target/omf_reader.h"
+#include "zt/crc.h"
 
 namespace {
 
@@ -263,10 +263,10 @@ TEST(Readers, MangledInputNeverReadsPastTheText) {
 
 TEST(PageCrc, KnownValues) {
     const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-    EXPECT_EQ(ordwin::Crc16Xmodem(check, sizeof check), 0x31C3);
-    EXPECT_EQ(ordwin::Crc16Xmodem(check, 0), 0);
+    EXPECT_EQ(zt::Crc16Xmodem(check, sizeof check), 0x31C3);
+    EXPECT_EQ(zt::Crc16Xmodem(check, 0), 0);
     // Reflected polynomial with initial value 0 and no final inversion.
-    EXPECT_EQ(ordwin::Crc32Plain(check, sizeof check), 0x2DFD2D88u);
+    EXPECT_EQ(zt::Crc32Raw(check, sizeof check), 0x2DFD2D88u);
 }
 
 }  // namespace

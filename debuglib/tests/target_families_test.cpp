@@ -15,11 +15,11 @@
 #include "ordwin.h"
 #include "recording_host.h"
 #include "target/breakpoints.h"
-#include "target/crc.h"
 #include "target/memory_access.h"
 #include "target/page_programming.h"
 #include "target/target_reset.h"
 #include "target/target_state.h"
+#include "zt/crc.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ struct ScriptedTarget {
                 reply = {0x01};
                 break;
             case 0x31: {
-                const uint16_t crc = ordwin::Crc16Xmodem(code.data() + p[1] * 256, 256);
+                const uint16_t crc = zt::Crc16Xmodem(code.data() + p[1] * 256, 256);
                 reply = {uint8_t(crc >> 8), uint8_t(crc)};
                 break;
             }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "connect/firmware_images.h"
+#include "zt/adapter_protocol.h"
 #include "zt/serial_protocol.h"
 
 namespace {
@@ -24,12 +25,16 @@ struct ImageRow {
 
 // Versions and page counts are those the firmware check expects of each
 // kind of adapter.
+constexpr ImageRow Row(const char* kind, const zt::adapter::FirmwareRow& row) {
+    return {kind, static_cast<uint8_t>(row.version), row.pages};
+}
+
 const ImageRow kImages[] = {
-    {"kSerial", zt::serial::kFirmwareVersion, zt::serial::kImagePages},
-    {"kUsb", 31, 19},
-    {"kUsbUpdateMode", 2, 19},
-    {"kSmall8045", 4, 17},
-    {"kSmall8253", 11, 20},
+    Row("kSerial", zt::adapter::kSerialFirmware),
+    Row("kUsb", zt::adapter::kUsbFirmware),
+    Row("kUsbUpdateMode", zt::adapter::kUsbUpdateModeFirmware),
+    Row("kSmall8045", zt::adapter::kSmall8045Firmware),
+    Row("kSmall8253", zt::adapter::kSmall8253Firmware),
     {"kSerialModeSwitch", 0, zt::serial::kModeSwitchRecords, Layout::kModeSwitch},
     {"kSerialFiller", 0, 1, Layout::kFiller},
 };

@@ -21,6 +21,10 @@
 PARAM	= 0x0200
 NVMBURN	= 0x8063
 RES	= 0x64			; result block: status, code, address high, low
+OK	= 0x5C			; status of a burner that finished
+FAIL	= 0xFA			; status of one that failed or stopped early
+UNDONE	= 0xFF			; code of one that stopped early
+OVERFLOW = 0x01			; code of a segment beyond the staging window
 
 ; Working variables, kept in memory because NvmBurn may use any register.
 TPH	= 0x30			; next segment descriptor
@@ -50,8 +54,8 @@ start:
 	mov	psw,#0x00		; register bank 0, which NvmBurn takes its arguments in
 	mov	sp,#0x6F		; stack above the result block
 	; A burner stopped before its end must not leave a stale success.
-	mov	RES+0,#0xFA
-	mov	RES+1,#0xFF
+	mov	RES+0,#FAIL
+	mov	RES+1,#UNDONE
 	mov	RES+2,#0x00
 	mov	RES+3,#0x00
 
@@ -173,14 +177,14 @@ burn_failed:
 	ljmp	done
 
 overflow:
-	mov	RES+1,#0x01
+	mov	RES+1,#OVERFLOW
 	mov	RES+2,DSTH
 	mov	RES+3,DSTL
 	ljmp	done
 
 success:
 	mov	RES+1,#0x00
-	mov	RES+0,#0x5C
+	mov	RES+0,#OK
 	ljmp	done
 
 ; A = code byte at DPTR, DPTR advanced.

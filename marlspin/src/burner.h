@@ -9,10 +9,10 @@
 namespace marlspin {
 
 // Layout of the burner's parameter table (16-bit fields big-endian).
-inline constexpr uint32_t kParamTable = 0x0200;
-inline constexpr uint32_t kParamHeaderSize = 8;   // signature, layout, mode, count, data address
-inline constexpr uint32_t kParamSegmentSize = 6;  // NVM destination, length, XDATA address
-inline constexpr uint32_t kCodeRamEnd = 0x8000;
+inline constexpr uint32_t kParamTable = zt::burner::kParamTable;
+inline constexpr uint32_t kParamHeaderSize = zt::burner::kParamHeaderSize;
+inline constexpr uint32_t kParamSegmentSize = zt::burner::kParamSegmentSize;
+inline constexpr uint32_t kCodeRamEnd = zt::zeltra::kCodeRamEnd;
 
 // One contiguous block of code memory.
 struct CodeBlock {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "crc32.h"
 #include "failure.h"
+#include "zt/crc.h"
 
 namespace marlspin {
 namespace {
@@ -207,7 +207,7 @@ Composition Compose(const ComposeRequest& request, std::ostream& info, std::ostr
     }
 
     c.boot_length = static_cast<uint16_t>(boot_end - user_begin);
-    c.user_crc = Crc32(user_region.data(), user_region.size());
+    c.user_crc = zt::Crc32(user_region.data(), user_region.size());
     Segment record;
     record.address = kBootRecord;
     record.bytes = {request.state,

@@ -7,28 +7,30 @@
 #include <vector>
 
 #include "readers.h"
+#include "zt/firmware_layout.h"
+#include "zt/zeltra_map.h"
 
 namespace marlspin {
 
-inline constexpr uint32_t kMinUserBegin = 0x014C;  // first address after the factory data
-inline constexpr uint32_t kUserEnd = 0x1FEF;       // last byte of the user region
-inline constexpr uint32_t kBootRecord = 0x1FF0;
-inline constexpr uint32_t kBootRecordSize = 8;      // state, flags, length, CRC32
-inline constexpr std::size_t kMaxSegment = 0x1000;  // the burner's XDATA staging window
+inline constexpr uint32_t kMinUserBegin = zt::zeltra::kNvmUserMinBegin;
+inline constexpr uint32_t kUserEnd = zt::zeltra::kNvmUserLast;  // inclusive
+inline constexpr uint32_t kBootRecord = zt::zeltra::kBootRecord;
+inline constexpr uint32_t kBootRecordSize = zt::zeltra::kBootRecordSize;
+inline constexpr std::size_t kMaxSegment = zt::burner::kMaxSegment;
 inline constexpr std::size_t kMaxImages = 99;       // what Cindral's burn engine reads
 inline constexpr std::size_t kMaxDirectImages = 9;  // Cindral numbers direct images with one digit
 inline constexpr std::size_t kMaxInputFiles = 256;
 
-inline constexpr uint8_t kStateUser = 0x03;
-inline constexpr uint8_t kStateRun = 0x07;
+inline constexpr uint8_t kStateUser = zt::zeltra::kBootStateUser;
+inline constexpr uint8_t kStateRun = zt::zeltra::kBootStateRun;
 
 enum BootFlag : uint8_t {
-    kFlagXoEarlyEnable = 0x01,
-    kFlagExeUserBoot = 0x02,
-    kFlagNvmDisable = 0x04,
-    kFlagMtpDisable = 0x08,
-    kFlagRamClear = 0x10,
-    kFlagC2Disable = 0x40,
+    kFlagXoEarlyEnable = zt::zeltra::kBootFlagXoEarlyEnable,
+    kFlagExeUserBoot = zt::zeltra::kBootFlagExeUserBoot,
+    kFlagNvmDisable = zt::zeltra::kBootFlagNvmDisable,
+    kFlagMtpDisable = zt::zeltra::kBootFlagMtpDisable,
+    kFlagRamClear = zt::zeltra::kBootFlagRamClear,
+    kFlagC2Disable = zt::zeltra::kBootFlagC2Disable,
 };
 
 struct InputFile {

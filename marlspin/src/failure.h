@@ -3,24 +3,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "zt/composer_exit.h"
+
 namespace marlspin {
 
-// Exit codes, as Cindral interprets them.
-enum ExitCode : int {
-    kExitOk = 0,
-    kExitCommandLine = 1,
-    kExitFirstBootAddress = 2,
-    kExitBurnerCreation = 3,
-    kExitOutputDir = 4,
-    kExitBootHexInput = 5,
-    kExitBootMemInput = 6,
-    kExitAppHexInput = 7,
-    kExitAppMemInput = 8,
-    kExitDirectInput = 9,
-    kExitAddressSpec = 10,
-    kExitBurnFile = 11,
-    kExitUnhandled = 12,
-};
+using namespace zt::composer;  // the exit codes
 
 // A failure that ends the run with an exit code and a message for the operator.
 class Failure : public std::runtime_error {

@@ -8,16 +8,12 @@
 #include <cstring>
 
 #include "failure.h"
+#include "zt/intel_hex_record.h"
 
 namespace marlspin {
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+using zt::HexDigit;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -71,8 +67,6 @@ void ReadIntelHex(std::string_view text, uint64_t base, PlacedBytes& out) {
     bool segmented = false;
     bool ended = false;
     std::size_t last_line = 0;
-    std::vector<uint8_t> rec;
-    rec.reserve(260);
 
     ForEachLine(SkipBom(text), [&](std::string_view raw, std::size_t number) {
         last_line = number;
@@ -86,29 +80,31 @@ void ReadIntelHex(std::string_view text, uint64_t base, PlacedBytes& out) {
         if (digits.size() % 2 != 0)
             throw InputError(number, "odd number of hex digits in the record");
         if (digits.size() > 2 * (255 + 5)) throw InputError(number, "record too long");
-        rec.clear();
-        for (std::size_t i = 0; i < digits.size(); i += 2) {
-            int hi = HexValue(digits[i]);
-            int lo = HexValue(digits[i + 1]);
-            if (hi < 0 || lo < 0)
+        zt::HexRecord rec;
+        std::size_t bad = 0;
+        switch (zt::ParseHexRecord(digits, &rec, zt::HexChecksum::kPresent, &bad)) {
+            case zt::HexRecordStatus::kOk:
+                break;
+            case zt::HexRecordStatus::kBadDigit:
                 throw InputError(number,
-                                 "invalid hex digit in '" + Printable(digits.substr(i, 2)) + "'");
-            rec.push_back(static_cast<uint8_t>(hi << 4 | lo));
+                                 "invalid hex digit in '" + Printable(digits.substr(bad, 2)) + "'");
+            default:
+                throw InputError(number,
+                                 Format("byte count 0x%02X does not match the %zu data bytes of "
+                                        "the record (truncated?)",
+                                        zt::HexByte(digits[0], digits[1]), digits.size() / 2 - 5));
         }
-        const unsigned count = rec[0];
-        if (rec.size() != count + 5u)
-            throw InputError(number,
-                             Format("byte count 0x%02X does not match the %zu data bytes of "
-                                    "the record (truncated?)",
-                                    count, rec.size() - 5));
-        uint8_t sum = 0;
-        for (std::size_t i = 0; i + 1 < rec.size(); ++i) sum = static_cast<uint8_t>(sum + rec[i]);
-        const uint8_t expected = static_cast<uint8_t>(0x100 - sum);
-        if (rec.back() != expected)
-            throw InputError(
-                number, Format("checksum 0x%02X is wrong, expected 0x%02X", rec.back(), expected));
-        const unsigned address = rec[1] << 8 | rec[2];
-        const unsigned type = rec[3];
+        const unsigned count = rec.count;
+        if (!rec.checksumOk) {
+            uint8_t sum =
+                static_cast<uint8_t>(rec.count + (rec.address >> 8) + rec.address + rec.type);
+            for (unsigned i = 0; i < count; ++i) sum = static_cast<uint8_t>(sum + rec.data[i]);
+            const uint8_t expected = static_cast<uint8_t>(0x100 - sum);
+            throw InputError(number, Format("checksum 0x%02X is wrong, expected 0x%02X",
+                                            rec.checksum, expected));
+        }
+        const unsigned address = rec.address;
+        const unsigned type = rec.type;
         auto want = [&](unsigned n) {
             if (count != n)
                 throw InputError(number, Format("record type 0x%02X needs %u data bytes, not %u",
@@ -119,7 +115,7 @@ void ReadIntelHex(std::string_view text, uint64_t base, PlacedBytes& out) {
                 for (unsigned i = 0; i < count; ++i) {
                     uint64_t at = segmented ? segment_base + ((address + i) & 0xFFFF)
                                             : linear_base + address + i;
-                    out.Put(base + at, rec[4 + i]);
+                    out.Put(base + at, rec.data[i]);
                 }
                 break;
             case 0x01:
@@ -128,12 +124,12 @@ void ReadIntelHex(std::string_view text, uint64_t base, PlacedBytes& out) {
                 return false;
             case 0x02:
                 want(2);
-                segment_base = static_cast<uint64_t>(rec[4] << 8 | rec[5]) << 4;
+                segment_base = static_cast<uint64_t>(rec.data[0] << 8 | rec.data[1]) << 4;
                 segmented = true;
                 break;
             case 0x04:
                 want(2);
-                linear_base = static_cast<uint64_t>(rec[4] << 8 | rec[5]) << 16;
+                linear_base = static_cast<uint64_t>(rec.data[0] << 8 | rec.data[1]) << 16;
                 segmented = false;
                 break;
             case 0x03:
@@ -165,7 +161,7 @@ void ReadMemText(std::string_view text, uint64_t base, PlacedBytes& out, uint64_
                 uint64_t value = 0;
                 bool ok = !digits.empty() && digits.size() <= 8;
                 for (char c : digits) {
-                    int v = HexValue(c);
+                    int v = HexDigit(c);
                     if (v < 0) ok = false;
                     value = value << 4 | static_cast<uint64_t>(v < 0 ? 0 : v);
                 }
@@ -175,8 +171,8 @@ void ReadMemText(std::string_view text, uint64_t base, PlacedBytes& out, uint64_
                 address = base + value;
                 continue;
             }
-            int hi = HexValue(token[0]);
-            int lo = token.size() == 2 ? HexValue(token[1]) : 0;
+            int hi = HexDigit(token[0]);
+            int lo = token.size() == 2 ? HexDigit(token[1]) : 0;
             if (token.size() > 2 || hi < 0 || lo < 0)
                 throw InputError(
                     number, "bad byte '" + Printable(token) + "' (a byte is 1 or 2 hex digits)");
@@ -197,7 +193,7 @@ std::optional<uint32_t> ParseAddress(std::string_view text) {
         std::string_view digits = text.substr(2);
         if (digits.size() > 8) return std::nullopt;
         for (char c : digits) {
-            int v = HexValue(c);
+            int v = HexDigit(c);
             if (v < 0) return std::nullopt;
             value = value << 4 | static_cast<uint64_t>(v);
         }

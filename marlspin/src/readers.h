@@ -8,9 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "zt/zeltra_map.h"
+
 namespace marlspin {
 
-inline constexpr uint32_t kNvmSize = 0x2000;
+inline constexpr uint32_t kNvmSize = zt::zeltra::kNvmSize;
 inline constexpr std::size_t kMaxInputSize = 16u << 20;
 
 // The bytes one input gives, at absolute NVM addresses. Bytes beyond the NVM

@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "crc32.h"
 #include "support.h"
+#include "zt/crc.h"
 
 using namespace marlspin;
 
@@ -96,11 +96,11 @@ TEST(Addresses, HexOrDecimalWithinThirtyTwoBits) {
 }
 
 TEST(Crc32, MatchesTheBitwiseDefinition) {
-    EXPECT_EQ(Crc32(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xCBF43926u);
+    EXPECT_EQ(zt::Crc32(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xCBF43926u);
     std::vector<uint8_t> data(7664);
     std::mt19937 rng(7);
     for (auto& b : data) b = static_cast<uint8_t>(rng());
-    EXPECT_EQ(Crc32(data.data(), data.size()), mstest::BitwiseCrc32(data));
+    EXPECT_EQ(zt::Crc32(data.data(), data.size()), mstest::BitwiseCrc32(data));
 }
 
 // Mutated, truncated and random inputs either read or raise InputError; a crash,

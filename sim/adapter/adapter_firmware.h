@@ -20,26 +20,16 @@
 #include <cstdint>
 #include <vector>
 
+#include "zt/adapter_protocol.h"
+#include "zt/crc.h"
+
 namespace zsim {
 
-constexpr uint8_t kFirmwareXorMask = 0xA5;
-constexpr int kFirmwarePageSize = 512;
-constexpr int kFirmwareRecordSize = 515;
-constexpr int kFirmwarePages = 128;  // 64 KiB of adapter flash
-
-// The adapter's page CRC: value ^= byte << 8, then per bit shift left and,
-// when bit 15 is set after the shift, XOR 0x1021.
-inline uint16_t FirmwarePageCrc(const uint8_t* plain, int length) {
-    uint16_t value = 0;
-    for (int i = 0; i < length; ++i) {
-        value = uint16_t(value ^ (plain[i] << 8));
-        for (int k = 0; k < 8; ++k) {
-            value = uint16_t(value << 1);
-            if (value & 0x8000) value ^= 0x1021;
-        }
-    }
-    return value;
-}
+using zt::FirmwarePageCrc;
+using zt::adapter::kFirmwarePages;
+using zt::adapter::kFirmwarePageSize;
+using zt::adapter::kFirmwareRecordSize;
+using zt::adapter::kFirmwareXorMask;
 
 // A deterministic image of `pages` records numbered from first_page that
 // carries `version`.

@@ -12,18 +12,21 @@
 #include "adapter_firmware.h"
 #include "chip/number_text.h"
 #include "chip/zeltra.h"
+#include "zt/adapter_protocol.h"
 #include "zt/serial_protocol.h"
 
 namespace zsim {
 namespace {
 
+namespace wire = zt::adapter;
+
 using Clock = std::chrono::steady_clock;
 
-constexpr uint8_t kStOk = 0x0D;
-constexpr uint8_t kStNotHalted = 0x01;
-constexpr uint8_t kStFailed = 0x02;
-constexpr uint8_t kStFlash = 0x03;
-constexpr uint8_t kStNoTarget = 0x57;
+constexpr uint8_t kStOk = wire::kStatusOk;
+constexpr uint8_t kStNotHalted = wire::kStatusNotHalted;
+constexpr uint8_t kStFailed = wire::kStatusFailed;
+constexpr uint8_t kStFlash = wire::kStatusFlash;
+constexpr uint8_t kStNoTarget = wire::kStatusNoTarget;
 
 // Real speed runs at most this much chip time per interaction, so a host that
 // went quiet for long does not cost a burst of simulation.
@@ -33,7 +36,6 @@ constexpr uint64_t kMaxCyclesPerInteraction = 2 * kCyclesPerSecond;
 constexpr uint64_t kFastBudget = 50000000;
 
 constexpr uint8_t kPowerValue = 0x5F;
-constexpr uint8_t kFirmwareLastOp = 6;
 
 bool ParseHexByte(std::string text, uint8_t* out) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -93,7 +95,7 @@ bool ParseFaults(const std::string& text, std::vector<Fault>* faults, std::strin
 
 struct Settings {
     bool serial = false;
-    uint16_t pid = 0x8A51;
+    uint16_t pid = wire::kProductUsb;
     std::optional<uint8_t> mode;
     std::optional<uint8_t> fw;
     bool attached = true;
@@ -104,17 +106,11 @@ struct Settings {
     ZeltraConfig chip;
 };
 
-bool IsSmall(uint16_t pid) {
-    return pid == 0x8045 || pid == 0x8253;
-}
-
 // The firmware version an adapter of this kind ships with (the one the
 // library expects of it).
 uint8_t DefaultVersion(bool serial, uint16_t pid, uint8_t mode) {
     if (serial) return zt::serial::kFirmwareVersion;
-    if (pid == 0x8045) return 4;
-    if (pid == 0x8253) return 11;
-    return mode == 1 ? 2 : 31;
+    return uint8_t(wire::UsbFirmwareFor(pid, mode).version);
 }
 
 struct Reply {
@@ -134,13 +130,13 @@ class ZeltraAdapter final : public VirtualAdapter {
           s_(std::move(s)),
           chip_(std::move(chip)),
           chip_error_(std::move(chip_error)) {
-        small_ = IsSmall(s_.pid);
+        small_ = wire::IsSmallAdapter(s_.pid);
         const uint8_t default_mode = s_.serial ? zt::serial::kFirmwareMode : (small_ ? 1 : 2);
         mode_ = s_.mode ? *s_.mode : default_mode;
         version_ = s_.fw ? *s_.fw : DefaultVersion(s_.serial, s_.pid, mode_);
         flash_.fill(0xFF);
-        flash_[10 * kFirmwarePageSize + 511] = kPowerValue;
-        flash_[11 * kFirmwarePageSize + 511] = kPowerValue;
+        for (int page : wire::kPowerValuePages)
+            flash_[page * kFirmwarePageSize + kFirmwarePageSize - 1] = kPowerValue;
         last_ = Clock::now();
     }
 
@@ -196,7 +192,7 @@ class ZeltraAdapter final : public VirtualAdapter {
         Reply r;
         r.bytes = std::move(*reply);
         r.size = r.bytes.size();
-        r.target_data = !raw && data[0] > kFirmwareLastOp && IsDataCommand(data[0]);
+        r.target_data = !raw && data[0] > wire::kFirmwareLastOp && wire::HasDataReply(data[0]);
         r.shortened = shorten;
         r.extra = OneShot(FaultKind::kExtra);
         r.bytes.resize(64, 0);
@@ -267,26 +263,28 @@ class ZeltraAdapter final : public VirtualAdapter {
     bool SetControl(int id, int value) override {
         std::lock_guard<std::mutex> lock(mu_);
         if (!BeginExchange() || ControlFault()) return false;
-        if (id < 0x40 || id > 0x44 || value < 0 || value > 0xFF) return false;
-        controls_[id - 0x40] = uint8_t(value);
-        if (id == 0x40) controls_[2] = 0;                // reset request: the adapter restarts
-        if (id == 0x41 && value == 0) controls_[2] = 1;  // version query: ready
+        if (id < wire::kControlReset || id > wire::kControlVersion || value < 0 || value > 0xFF)
+            return false;
+        controls_[id - wire::kControlReset] = uint8_t(value);
+        if (id == wire::kControlReset) controls_[2] = 0;  // reset request: the adapter restarts
+        if (id == wire::kControlVersionRequest && value == 0)
+            controls_[2] = 1;  // version query: ready
         return true;
     }
 
     bool GetControl(int id, uint8_t* value) override {
         std::lock_guard<std::mutex> lock(mu_);
         if (!BeginExchange() || ControlFault()) return false;
-        if (!value || id < 0x40 || id > 0x44) return false;
+        if (!value || id < wire::kControlReset || id > wire::kControlVersion) return false;
         switch (id) {
-            case 0x43:
+            case wire::kControlMode:
                 *value = mode_;
                 break;
-            case 0x44:
+            case wire::kControlVersion:
                 *value = version_;
                 break;
             default:
-                *value = controls_[id - 0x40];
+                *value = controls_[id - wire::kControlReset];
                 break;
         }
         return true;
@@ -298,16 +296,16 @@ class ZeltraAdapter final : public VirtualAdapter {
         if (!report || length < 1 || length > 64) return false;
         auto byte = [&](int i) { return i < length ? report[i] : uint8_t(0); };
         switch (report[0]) {
-            case 0x49:
+            case wire::kReportPinMode:
                 if (byte(1) > 4 || byte(2) > 3 || byte(3) > 1) return false;
                 pin_mode_[0] = byte(1);
                 pin_mode_[1] = byte(2);
                 pin_mode_[2] = byte(3);
                 return true;
-            case 0x4A:
+            case wire::kReportPinLatch:
                 latch_ = byte(1) & 7;
                 return true;
-            case 0x4B: {
+            case wire::kReportSetPinLatch: {
                 uint8_t mask = byte(1) & 7;
                 latch_ = uint8_t((latch_ & ~mask) | (byte(2) & mask));
                 return true;
@@ -324,11 +322,11 @@ class ZeltraAdapter final : public VirtualAdapter {
         uint8_t id = report[0];
         uint8_t out[5] = {id, 0, 0, 0, 0};
         switch (id) {
-            case 0x49:
+            case wire::kReportPinMode:
                 std::memcpy(out + 1, pin_mode_, 3);
                 break;
-            case 0x4A:
-            case 0x4B:
+            case wire::kReportPinLatch:
+            case wire::kReportSetPinLatch:
                 out[1] = latch_;
                 break;
             default:
@@ -450,36 +448,36 @@ class ZeltraAdapter final : public VirtualAdapter {
         if (length < 3) return {0xFF};
         uint8_t op = c[0];
         switch (op) {
-            case 0:
+            case wire::kFirmwareMode:
                 return {mode_};
-            case 1:
-                if (c[1] >= kFirmwarePages) return {1};
+            case wire::kFirmwareSelectPage:
+                if (c[1] >= kFirmwarePages) return {wire::kFirmwareRefused};
                 page_ = c[1];
                 page_selected_ = true;
                 prepared_ = false;
-                return {0};
-            case 2:
-                if (!page_selected_) return {1};
+                return {wire::kFirmwareAccepted};
+            case wire::kFirmwarePrepare:
+                if (!page_selected_) return {wire::kFirmwareRefused};
                 prepared_ = true;
-                return {0};
-            case 3:
+                return {wire::kFirmwareAccepted};
+            case wire::kFirmwareWrite:
                 // A serial adapter takes the filler that ends its mode switch unprepared.
                 if (!(prepared_ || (s_.serial && page_ == zt::serial::kFillerPage)) ||
                     (c[1] << 8 | c[2]) != kFirmwarePageSize) {
-                    return {1};
+                    return {wire::kFirmwareRefused};
                 }
                 raw_page_ = page_;
                 raw_remaining_ = kFirmwarePageSize;
-                return {0};
-            case 4: {
+                return {wire::kFirmwareAccepted};
+            case wire::kFirmwarePageCrc: {
                 int page = last_written_ >= 0 ? last_written_ : page_;
                 uint16_t crc =
                     FirmwarePageCrc(&flash_[page * kFirmwarePageSize], kFirmwarePageSize);
                 return {uint8_t(crc >> 8), uint8_t(crc)};
             }
-            case 5:
+            case wire::kFirmwareReadFlash:
                 return {flash_[c[1] << 8 | c[2]]};
-            case 6:
+            case wire::kFirmwareVersion:
                 return {version_};
             default:
                 return {0xFF};
@@ -501,18 +499,18 @@ class ZeltraAdapter final : public VirtualAdapter {
 
     std::optional<std::vector<uint8_t>> Dispatch(const uint8_t* c, int length) {
         const uint8_t op = c[0];
-        if (op <= 6) return FirmwareCommand(c, length);
+        if (op <= wire::kFirmwareLastOp) return FirmwareCommand(c, length);
         uint8_t p = 0;
         switch (op) {
-            case 0x40:  // C2 clock strobe
+            case wire::kClockStrobe:
                 if (!OneParam(c, length, &p)) return std::vector<uint8_t>{kStFailed};
                 strobe_ = p;
                 return std::vector<uint8_t>{kStOk};
-            case 0xFD:  // programming voltage
+            case wire::kProgrammingVoltage:
                 if (!OneParam(c, length, &p) || p > 1) return std::vector<uint8_t>{kStFailed};
                 if (chip_) chip_->SetVpp(p == 1);
                 return std::vector<uint8_t>{kStOk};
-            case 0xFE:  // connect option
+            case wire::kConnectOption:
                 if (!OneParam(c, length, &p)) return std::vector<uint8_t>{kStFailed};
                 connect_option_ = p;
                 return std::vector<uint8_t>{kStOk};
@@ -522,67 +520,48 @@ class ZeltraAdapter final : public VirtualAdapter {
         return TargetCommand(c, length);
     }
 
-    // Commands answered with data; every other target command has a status reply.
-    static bool IsDataCommand(uint8_t op) {
-        switch (op) {
-            case 0x22:
-            case 0x23:
-            case 0x27:
-            case 0x28:
-            case 0x2A:
-            case 0x2C:
-            case 0x31:
-            case 0x34:
-            case 0x36:
-            case 0x3E:
-                return true;
-            default:
-                return false;
-        }
-    }
-
     static std::vector<uint8_t> Status(uint8_t s) { return {s}; }
 
     std::optional<std::vector<uint8_t>> TargetCommand(const uint8_t* c, int length) {
         const uint8_t op = c[0];
-        const bool data = IsDataCommand(op);
+        const bool data = wire::HasDataReply(op);
         AdvanceClock();
-        if (!chip_ || no_power_ || (chip_->C2Disabled() && op != 0x20)) {
+        if (!chip_ || no_power_ || (chip_->C2Disabled() && op != wire::kTargetReset)) {
             if (data) return std::nullopt;
             return Status(kStNoTarget);
         }
         Zeltra& z = *chip_;
         auto need = [&](int n) { return length >= n; };
         switch (op) {
-            case 0x20:
+            case wire::kTargetReset:
                 z.Reset();
                 return Status(kStOk);
-            case 0x22:
+            case wire::kHardwareId:
                 return std::vector<uint8_t>{z.Config().family, z.Config().revision};
-            case 0x23:
+            case wire::kDerivativeId:
                 return std::vector<uint8_t>{z.Config().debug_version, z.Config().derivative};
-            case 0x24:
+            case wire::kRun:
                 z.Run();
                 return Status(kStOk);
-            case 0x25:
+            case wire::kHalt:
                 z.Halt();
                 return Status(kStOk);
-            case 0x26:
+            case wire::kStep:
                 if (!z.Halted()) return Status(kStNotHalted);
                 z.Step();
                 return Status(kStOk);
-            case 0x27:
+            case wire::kRunStatus:
                 RunForRequest();
                 return std::vector<uint8_t>{uint8_t(z.Halted() ? 1 : 0)};
-            case 0x31: {
+            case wire::kPageCrc: {
                 if (!need(2)) return Status(kStFailed);
                 uint16_t crc = z.PageCrc(c[1]);
                 return std::vector<uint8_t>{uint8_t(crc >> 8), uint8_t(crc)};
             }
-            case 0x36:
+            case wire::kC2RegisterRead:
                 if (!need(2)) return Status(kStFailed);
                 return std::vector<uint8_t>{z.C2Read(c[1])};
-            case 0x37:
+            case wire::kC2RegisterWrite:
                 if (!need(4) || c[2] != 1) return Status(kStFailed);
                 z.C2Write(c[1], c[3]);
                 return Status(kStOk);
@@ -627,11 +606,11 @@ class ZeltraAdapter final : public VirtualAdapter {
         }
     }
 
-    // 0x2C/0x2D: XDATA through the data register at the address in XADRH:XADRL,
-    // which the chip advances after every byte.
+    // wire::kXdataRegisterRead/wire::kXdataRegisterWrite: XDATA through the data register at the
+    // address in XADRH:XADRL, which the chip advances after every byte.
     std::vector<uint8_t> DataRegisterCommand(const uint8_t* c, int length) {
         Zeltra& z = *chip_;
-        const bool read = c[0] == 0x2C;
+        const bool read = c[0] == wire::kXdataRegisterRead;
         uint8_t regs[3];
         if (length < 4 || !XdataRegisters(z.Config().family, regs) || c[1] != regs[2]) {
             return Status(kStFailed);
@@ -658,18 +637,23 @@ class ZeltraAdapter final : public VirtualAdapter {
     std::optional<std::vector<uint8_t>> MemoryCommand(const uint8_t* c, int length, bool data) {
         const uint8_t op = c[0];
         Zeltra& z = *chip_;
-        if (op == 0x2C || op == 0x2D) return DataRegisterCommand(c, length);
-        const bool wide = op == 0x2F || op == 0x34 || op == 0x3C || op == 0x3E || op == 0x3F;
-        const int header = op == 0x3C ? 1 : (wide ? 4 : 3);
-        if (op != 0x28 && op != 0x29 && op != 0x2A && op != 0x2B && !wide) {
+        if (op == wire::kXdataRegisterRead || op == wire::kXdataRegisterWrite)
+            return DataRegisterCommand(c, length);
+        const bool wide = op == wire::kCodeWrite || op == wire::kCodeRead ||
+                          op == wire::kDeviceErase || op == wire::kXdataRead ||
+                          op == wire::kXdataWrite;
+        const int header = op == wire::kDeviceErase ? 1 : (wide ? 4 : 3);
+        if (op != wire::kDirectRead && op != wire::kDirectWrite && op != wire::kRamRead &&
+            op != wire::kRamWrite && !wide) {
             return Status(kStFailed);  // not a command of this adapter
         }
         if (length < header) return Status(kStFailed);
-        const uint32_t addr = op == 0x3C ? 0 : (wide ? uint32_t(c[1] | c[2] << 8) : c[1]);
-        const int n = op == 0x3C ? 0 : c[header - 1];
+        const uint32_t addr =
+            op == wire::kDeviceErase ? 0 : (wide ? uint32_t(c[1] | c[2] << 8) : c[1]);
+        const int n = op == wire::kDeviceErase ? 0 : c[header - 1];
         const uint32_t limit = wide ? 0x10000 : 0x100;
         const bool write = !data;
-        if (op != 0x3C) {
+        if (op != wire::kDeviceErase) {
             if (n < 1 || n > 64 - (write ? header : 0) || addr + n > limit)
                 return Status(kStFailed);
             if (write && length < header + n) return Status(kStFailed);
@@ -682,33 +666,33 @@ class ZeltraAdapter final : public VirtualAdapter {
         const uint8_t* in = c + header;
         std::vector<uint8_t> out;
         switch (op) {
-            case 0x28:
+            case wire::kDirectRead:
                 for (int i = 0; i < n; ++i) out.push_back(z.DebugReadDirect(uint8_t(addr + i)));
                 return out;
-            case 0x29:
+            case wire::kDirectWrite:
                 for (int i = 0; i < n; ++i) z.DebugWriteDirect(uint8_t(addr + i), in[i]);
                 return Status(kStOk);
-            case 0x2A:
+            case wire::kRamRead:
                 for (int i = 0; i < n; ++i) out.push_back(z.DebugReadRam(uint8_t(addr + i)));
                 return out;
-            case 0x2B:
+            case wire::kRamWrite:
                 for (int i = 0; i < n; ++i) z.DebugWriteRam(uint8_t(addr + i), in[i]);
                 return Status(kStOk);
-            case 0x3E:
+            case wire::kXdataRead:
                 for (int i = 0; i < n; ++i) out.push_back(z.XdataRead(uint16_t(addr + i)));
                 return out;
-            case 0x3F:
+            case wire::kXdataWrite:
                 for (int i = 0; i < n; ++i) z.XdataWrite(uint16_t(addr + i), in[i]);
                 return Status(kStOk);
-            case 0x34:
+            case wire::kCodeRead:
                 for (int i = 0; i < n; ++i) out.push_back(z.CodeRead(uint16_t(addr + i)));
                 return out;
-            case 0x2F:
+            case wire::kCodeWrite:
                 // The ROM is read-only; nothing of a packet that reaches it is written.
                 if (addr + n > 0x8000) return Status(kStFlash);
                 for (int i = 0; i < n; ++i) z.CodeWrite(uint16_t(addr + i), in[i]);
                 return Status(kStOk);
-            case 0x3C:
+            case wire::kDeviceErase:
                 z.CodeFill();
                 return Status(kStOk);
             default:

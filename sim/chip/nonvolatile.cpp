@@ -13,7 +13,7 @@
 #include <sstream>
 #include <vector>
 
-#include "crc.h"
+#include "zt/crc.h"
 
 namespace zsim {
 namespace {
@@ -142,7 +142,7 @@ void NonVolatile::MakeFactory(const std::string& serial) {
         return uint8_t(x >> 11);
     };
     for (int i = 0; i < 0x148; ++i) nvm[i] = next();
-    PutBe32(&nvm[kNvmTrimCrc], Crc32(nvm.data(), kNvmTrimEnd));
+    PutBe32(&nvm[kNvmTrimCrc], zt::Crc32(nvm.data(), kNvmTrimEnd));
 }
 
 void NonVolatile::Close() {

@@ -6,20 +6,22 @@
 #include <cstdint>
 #include <string>
 
+#include "zt/zeltra_map.h"
+
 namespace zsim {
 
-constexpr int kNvmSize = 0x2000;
-constexpr int kMtpSize = 16;
+constexpr int kNvmSize = zt::zeltra::kNvmSize;
+constexpr int kMtpSize = zt::zeltra::kMtpSize;
 
 // NVM layout.
-constexpr uint16_t kNvmTrimEnd = 0x0100;  // trim region 0x0000..0x00FF
-constexpr uint16_t kNvmPtData = 0x0100;   // PT data, 72 bytes
-constexpr uint16_t kNvmTrimCrc = 0x0148;  // reference CRC32 of the trim region, big-endian
-constexpr uint16_t kNvmUserEnd = 0x1FF0;  // user region ends before the boot record
-constexpr uint16_t kNvmBootState = 0x1FF0;
-constexpr uint16_t kNvmBootFlags = 0x1FF1;
-constexpr uint16_t kNvmBootLength = 0x1FF2;  // big-endian
-constexpr uint16_t kNvmUserCrc = 0x1FF4;     // big-endian
+constexpr uint16_t kNvmTrimEnd = zt::zeltra::kNvmTrimEnd;
+constexpr uint16_t kNvmPtData = zt::zeltra::kNvmPtData;
+constexpr uint16_t kNvmTrimCrc = zt::zeltra::kNvmTrimCrc;
+constexpr uint16_t kNvmUserEnd = zt::zeltra::kNvmUserEnd;  // exclusive
+constexpr uint16_t kNvmBootState = zt::zeltra::kBootState;
+constexpr uint16_t kNvmBootFlags = zt::zeltra::kBootFlags;
+constexpr uint16_t kNvmBootLength = zt::zeltra::kBootLength;
+constexpr uint16_t kNvmUserCrc = zt::zeltra::kBootUserCrc;
 
 class NonVolatile {
   public:
@@ -59,15 +61,13 @@ class NonVolatile {
 };
 
 // Result codes of the NVM burn routine.
-// kBurnStorage: the burned bytes could not be saved to the state directory, so
-// they were taken back; the chip and its files keep agreeing.
-enum : uint8_t {
-    kBurnOk = 0,
-    kBurnConflict = 2,
-    kBurnThreshold = 3,
-    kBurnRange = 4,
-    kBurnStorage = 5
-};
+using zt::zeltra::kBurnConflict;
+using zt::zeltra::kBurnOk;
+using zt::zeltra::kBurnRange;
+using zt::zeltra::kBurnThreshold;
+// The virtual chip's own code: the burned bytes could not be saved to the
+// state directory, so they were taken back; the chip and its files keep agreeing.
+inline constexpr uint8_t kBurnStorage = 5;
 
 struct BurnOutcome {
     uint8_t code = kBurnOk;

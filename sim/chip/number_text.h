@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "zt/hex_digit.h"
+
 namespace zsim {
 
 // True and *out set when text is a number no greater than max; nothing else
@@ -19,10 +21,8 @@ inline bool ParseNumberText(const std::string& text, uint64_t max, uint64_t* out
     uint64_t v = 0;
     for (; i < text.size(); ++i) {
         const char c = text[i];
-        int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        int d = zt::HexDigit(c);
+        if (d >= base) d = -1;
         if (d < 0 || uint64_t(d) > max || v > (max - uint64_t(d)) / uint64_t(base)) return false;
         v = v * uint64_t(base) + uint64_t(d);
     }

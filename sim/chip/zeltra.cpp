@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "crc.h"
+#include "zt/crc.h"
 
 namespace zsim {
 namespace {
@@ -298,13 +298,13 @@ void Zeltra::CodeFill() {
 }
 
 uint32_t Zeltra::TrimCrc() const {
-    return Crc32(mem_.nvm.data(), kNvmTrimEnd);
+    return zt::Crc32(mem_.nvm.data(), kNvmTrimEnd);
 }
 uint32_t Zeltra::UserCrc() const {
-    return Crc32(mem_.nvm.data() + config_.user_begin, kNvmUserEnd - config_.user_begin);
+    return zt::Crc32(mem_.nvm.data() + config_.user_begin, kNvmUserEnd - config_.user_begin);
 }
 uint32_t Zeltra::RomCrc() const {
-    return Crc32(code_.data() + 0x8000, 0x8000);
+    return zt::Crc32(code_.data() + zt::zeltra::kCodeRamEnd, zt::zeltra::kRomSize);
 }
 
 uint16_t Zeltra::PageCrc(uint8_t page) {
@@ -334,7 +334,7 @@ uint16_t Zeltra::PageCrc(uint8_t page) {
         default:
             // Pages of code space, 256 bytes each (0x80 and up are ROM).
             last_region_ = 0;
-            return Crc16Xmodem(code_.data() + page * 256, 256);
+            return zt::Crc16Xmodem(code_.data() + page * 256, 256);
     }
 }
 

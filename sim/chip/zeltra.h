@@ -17,13 +17,13 @@ namespace zsim {
 struct ZeltraConfig {
     std::string serial = "VZ0001";  // seeds the factory trim
     std::string state_dir;          // empty: memories live in memory only
-    uint16_t user_begin = 0x0200;
+    uint16_t user_begin = zt::zeltra::kNvmUserDefaultBegin;
     bool vpp = true;
     uint8_t bpcount = 0xFF;  // the read-only byte at direct address 0xF2
-    uint8_t family = 0x24;
+    uint8_t family = zt::zeltra::kFamily;
     uint8_t revision = 0x02;
     uint8_t debug_version = 0x01;
-    uint8_t derivative = 0xD0;
+    uint8_t derivative = zt::zeltra::kDerivative;
     uint32_t mtp_endurance = 1000;
 };
 
@@ -33,11 +33,11 @@ constexpr uint8_t kSfrBootFlags = 0xDD;
 constexpr uint16_t kXdataTrimMirror = 0x1100;
 constexpr uint16_t kXdataBootVars = 0x11F3;
 constexpr uint16_t kXdataRevId = 0x4025;
-constexpr uint16_t kXdataMtpWindow = 0x4040;
-constexpr uint16_t kRomNvmRead = 0x8060;
-constexpr uint16_t kRomNvmBurn = 0x8063;
-constexpr uint16_t kRomMtpWrite = 0x8069;
-constexpr uint16_t kRomMtpBase = 0x806C;
+constexpr uint16_t kXdataMtpWindow = zt::zeltra::kXdataMtpWindow;
+constexpr uint16_t kRomNvmRead = zt::zeltra::kRomNvmRead;
+constexpr uint16_t kRomNvmBurn = zt::zeltra::kRomNvmBurn;
+constexpr uint16_t kRomMtpWrite = zt::zeltra::kRomMtpWrite;
+constexpr uint16_t kRomMtpBase = zt::zeltra::kRomMtpBase;
 constexpr uint8_t kC2PtControl = 0xB4;
 
 // MtpWrite's result when the written cells could not be saved (1..3: wrong
@@ -46,12 +46,12 @@ constexpr uint8_t kMtpStorage = 4;
 
 // Boot flag bits (NVM 0x1FF1, SFR 0xDD).
 enum : uint8_t {
-    kFlagXoEarly = 0x01,
-    kFlagExeUserBoot = 0x02,
-    kFlagNvmDisable = 0x04,
-    kFlagMtpDisable = 0x08,
-    kFlagRamClear = 0x10,
-    kFlagC2Disable = 0x40,
+    kFlagXoEarly = zt::zeltra::kBootFlagXoEarlyEnable,
+    kFlagExeUserBoot = zt::zeltra::kBootFlagExeUserBoot,
+    kFlagNvmDisable = zt::zeltra::kBootFlagNvmDisable,
+    kFlagMtpDisable = zt::zeltra::kBootFlagMtpDisable,
+    kFlagRamClear = zt::zeltra::kBootFlagRamClear,
+    kFlagC2Disable = zt::zeltra::kBootFlagC2Disable,
 };
 
 // Machine cycles of 12 clocks at 24 MHz: 2 per microsecond.

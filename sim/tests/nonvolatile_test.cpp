@@ -6,7 +6,7 @@
 #include <fstream>
 #include <vector>
 
-#include "chip/crc.h"
+#include "zt/crc.h"
 #include "test_util.h"
 
 namespace zsim {
@@ -26,13 +26,13 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 TEST(Crc, MatchesIndependentBitwiseVersions) {
     const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-    EXPECT_EQ(Crc32(check, 9), 0xCBF43926u);
-    EXPECT_EQ(Crc16Xmodem(check, 9), 0x31C3);
+    EXPECT_EQ(zt::Crc32(check, 9), 0xCBF43926u);
+    EXPECT_EQ(zt::Crc16Xmodem(check, 9), 0x31C3);
     std::vector<uint8_t> data(777);
     for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 37 + (i >> 3));
-    EXPECT_EQ(Crc32(data.data(), data.size()), test::RefCrc32(data.data(), data.size()));
-    EXPECT_EQ(Crc16Xmodem(data.data(), data.size()), test::RefCrc16(data.data(), data.size()));
-    EXPECT_EQ(Crc32(nullptr, 0), 0u);
+    EXPECT_EQ(zt::Crc32(data.data(), data.size()), test::RefCrc32(data.data(), data.size()));
+    EXPECT_EQ(zt::Crc16Xmodem(data.data(), data.size()), test::RefCrc16(data.data(), data.size()));
+    EXPECT_EQ(zt::Crc32(nullptr, 0), 0u);
 }
 
 TEST(Factory, DeterministicPerSerialWithMatchingTrimCrc) {

@@ -1,13 +1,8 @@
 #include "intel_hex.h"
 
-namespace zsim {
+#include "zt/intel_hex_record.h"
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+namespace zsim {
 
 bool ParseIntelHex(const std::string& text, std::vector<HexSegment>* segments, std::string* error) {
     segments->clear();
@@ -32,24 +27,25 @@ bool ParseIntelHex(const std::string& text, std::vector<HexSegment>* segments, s
         };
         if (ended) return fail("data after the end-of-file record");
         if (line[0] != ':') return fail("record does not start with ':'");
-        if (line.size() < 11 || (line.size() - 1) % 2 != 0)
-            return fail("record too short or odd length");
-        std::vector<uint8_t> rec;
-        for (size_t i = 1; i + 1 < line.size(); i += 2) {
-            int hi = HexDigit(line[i]), lo = HexDigit(line[i + 1]);
-            if (hi < 0 || lo < 0) return fail("not a hexadecimal digit");
-            rec.push_back(uint8_t(hi << 4 | lo));
+        zt::HexRecord rec;
+        switch (zt::ParseHexRecord(std::string_view(line).substr(1), &rec)) {
+            case zt::HexRecordStatus::kOk:
+                break;
+            case zt::HexRecordStatus::kTooShort:
+            case zt::HexRecordStatus::kOddLength:
+                return fail("record too short or odd length");
+            case zt::HexRecordStatus::kBadDigit:
+                return fail("not a hexadecimal digit");
+            case zt::HexRecordStatus::kCountMismatch:
+                return fail("byte count does not match the record length");
         }
-        const size_t n = rec[0];
-        if (rec.size() != n + 5) return fail("byte count does not match the record length");
-        uint8_t sum = 0;
-        for (uint8_t b : rec) sum = uint8_t(sum + b);
-        if (sum != 0) return fail("checksum mismatch");
-        const uint32_t offset = uint32_t(rec[1] << 8 | rec[2]);
-        const uint8_t type = rec[3];
-        const uint8_t* data = rec.data() + 4;
+        if (!rec.checksumOk) return fail("checksum mismatch");
+        const size_t n = rec.count;
+        const uint32_t offset = rec.address;
+        const uint8_t type = rec.type;
+        const uint8_t* data = rec.data;
         switch (type) {
-            case 0x00: {
+            case zt::kHexData: {
                 if (n == 0) break;
                 uint32_t address = upper + offset;
                 if (address + n > 0x10000) return fail("data beyond 64 KiB");
@@ -63,7 +59,7 @@ bool ParseIntelHex(const std::string& text, std::vector<HexSegment>* segments, s
                 segments->push_back({address, std::vector<uint8_t>(data, data + n)});
                 break;
             }
-            case 0x01:
+            case zt::kHexEndOfFile:
                 if (n != 0) return fail("end-of-file record with data");
                 ended = true;
                 break;

@@ -18,7 +18,4 @@ struct HexSegment {
 // names the line. Returns false and sets *error on bad input.
 bool ParseIntelHex(const std::string& text, std::vector<HexSegment>* segments, std::string* error);
 
-// The value of one hexadecimal digit, or -1.
-int HexDigit(char c);
-
 }  // namespace zsim

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "zt/hex_digit.h"
+
 namespace wickport {
 namespace {
 
@@ -73,16 +75,8 @@ bool ParseHex16(std::string_view s, uint16_t* out) {
     if (s.empty() || s.size() > 4) return false;
     unsigned value = 0;
     for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9') {
-            d = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            d = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            d = c - 'A' + 10;
-        } else {
-            return false;
-        }
+        const int d = zt::HexDigit(c);
+        if (d < 0) return false;
         value = value * 16 + unsigned(d);
     }
     *out = static_cast<uint16_t>(value);

@@ -14,13 +14,14 @@
 #include "target/sfr_access.h"
 #include "target/target_reset.h"
 #include "wickport.h"
+#include "zt/adapter_protocol.h"
 #include "zt/serial_protocol.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kC2HardwareId = 0x22;
-constexpr uint8_t kC2DerivativeId = 0x23;
+constexpr uint8_t kC2HardwareId = zt::adapter::kHardwareId;
+constexpr uint8_t kC2DerivativeId = zt::adapter::kDerivativeId;
 constexpr uint8_t kBreakpointCountRegister = 0xF2;
 
 bool IsFlag(int value) {

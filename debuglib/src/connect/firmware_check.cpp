@@ -11,21 +11,22 @@
 #include "ordwin.h"
 #include "target/target_reset.h"
 #include "wickport.h"
+#include "zt/adapter_protocol.h"
 #include "zt/serial_protocol.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kOpMode = 0;
-constexpr uint8_t kOpPage = 1;
-constexpr uint8_t kOpVersion = 6;
-constexpr uint8_t kSetConnectOption = 0xFE;
+constexpr uint8_t kOpMode = zt::adapter::kFirmwareMode;
+constexpr uint8_t kOpPage = zt::adapter::kFirmwareSelectPage;
+constexpr uint8_t kOpVersion = zt::adapter::kFirmwareVersion;
+constexpr uint8_t kSetConnectOption = zt::adapter::kConnectOption;
 
-constexpr int kControlReset = 0x40;
-constexpr int kControlVersionRequest = 0x41;
-constexpr int kControlState = 0x42;
-constexpr int kControlMode = 0x43;
-constexpr int kControlVersion = 0x44;
+using zt::adapter::kControlMode;
+using zt::adapter::kControlReset;
+using zt::adapter::kControlState;
+using zt::adapter::kControlVersion;
+using zt::adapter::kControlVersionRequest;
 
 constexpr const char* kCommunicationFailure =
     "Communication could not be established with the specified adapter.\nPlease confirm the "
@@ -33,6 +34,10 @@ constexpr const char* kCommunicationFailure =
 constexpr const char* kNoRealFirmware =
     "This library carries no firmware for real debug adapters; update the adapter with its "
     "maker's tool.";
+
+FirmwareExpectation ToExpectation(const zt::adapter::FirmwareRow& row) {
+    return {row.mode, row.checkPage, row.version, row.pages};
+}
 
 int32_t ReadMode(DebugContext& context, uint8_t* mode) {
     if (context.link->IsUsb() && context.smallAdapter) {
@@ -142,15 +147,15 @@ bool ExpectedFirmware(const DebugContext& context, int resetTarget, FirmwareExpe
             *out = {resetTarget, -1, 0, 0};
             return true;
         case kAdapterSerial:
-            *out = {zt::serial::kFirmwareMode, zt::serial::kCheckPage, zt::serial::kFirmwareVersion,
-                    zt::serial::kImagePages};
+            *out = ToExpectation(zt::adapter::kSerialFirmware);
             return true;
         case kAdapterUsb:
             if (context.smallAdapter) {
-                *out = context.usbProductId == 0x8045 ? FirmwareExpectation{1, -1, 4, 17}
-                                                      : FirmwareExpectation{1, -1, 11, 20};
+                *out = ToExpectation(context.usbProductId == zt::adapter::kProductSmall8045
+                                         ? zt::adapter::kSmall8045Firmware
+                                         : zt::adapter::kSmall8253Firmware);
             } else {
-                *out = {2, 12, 31, 19};
+                *out = ToExpectation(zt::adapter::kUsbFirmware);
             }
             return true;
         default:
@@ -178,8 +183,8 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget) {
     }
     if (result >= 0 && context.adapterMode != expected.mode) {
         if (usb && context.adapterMode == 1) {
-            expected.checkPage = 11;
-            expected.version = 2;
+            expected.checkPage = zt::adapter::kUsbUpdateModeFirmware.checkPage;
+            expected.version = zt::adapter::kUsbUpdateModeFirmware.version;
         } else if (usb) {
             DropLostTarget(context);
             result = ORDWIN_E_BAD_RESPONSE;

@@ -14,22 +14,24 @@
 #include "link/packet_sizes.h"
 #include "ordwin.h"
 #include "target/target_reset.h"
+#include "zt/adapter_protocol.h"
 #include "zt/serial_protocol.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kOpPage = 1;
-constexpr uint8_t kOpPrepare = 2;
-constexpr uint8_t kOpWrite = 3;
-constexpr uint8_t kOpCrc = 4;
-constexpr uint8_t kOpReadFlash = 5;
+constexpr uint8_t kOpPage = zt::adapter::kFirmwareSelectPage;
+constexpr uint8_t kOpPrepare = zt::adapter::kFirmwarePrepare;
+constexpr uint8_t kOpWrite = zt::adapter::kFirmwareWrite;
+constexpr uint8_t kOpCrc = zt::adapter::kFirmwarePageCrc;
+constexpr uint8_t kOpReadFlash = zt::adapter::kFirmwareReadFlash;
 
 FirmwareImageKind ImageFor(const DebugContext& context, int mode) {
     if (!context.link->IsUsb()) return FirmwareImageKind::kSerial;
     if (context.smallAdapter) {
-        return context.usbProductId == 0x8045 ? FirmwareImageKind::kSmall8045
-                                              : FirmwareImageKind::kSmall8253;
+        return context.usbProductId == zt::adapter::kProductSmall8045
+                   ? FirmwareImageKind::kSmall8045
+                   : FirmwareImageKind::kSmall8253;
     }
     return mode == 1 ? FirmwareImageKind::kUsbUpdateMode : FirmwareImageKind::kUsb;
 }
@@ -118,7 +120,7 @@ void PatchPowerValue(DebugContext& context, std::vector<uint8_t>& image, int mod
         ShowMessage("The power value was not read from the firmware.");
         return;
     }
-    if (small && context.usbProductId == 0x8045) return;
+    if (small && context.usbProductId == zt::adapter::kProductSmall8045) return;
     for (size_t at = 0; at + kFirmwareRecordSize <= image.size(); at += kFirmwareRecordSize) {
         uint8_t* record = &image[at];
         if (record[0] != page) continue;

@@ -13,15 +13,16 @@
 #include "ordwin.h"
 #include "target/target_reset.h"
 #include "wickport.h"
+#include "zt/adapter_protocol.h"
 
 namespace ordwin {
 namespace {
 
 constexpr uint8_t kRunStateErased = 5;
-constexpr uint8_t kDeviceErase = 0x3C;
-constexpr uint8_t kOpMode = 0;
-constexpr uint8_t kOpPage = 1;
-constexpr uint8_t kOpVersion = 6;
+constexpr uint8_t kDeviceErase = zt::adapter::kDeviceErase;
+constexpr uint8_t kOpMode = zt::adapter::kFirmwareMode;
+constexpr uint8_t kOpPage = zt::adapter::kFirmwareSelectPage;
+constexpr uint8_t kOpVersion = zt::adapter::kFirmwareVersion;
 
 bool IsFlag(int value) {
     return value == 0 || value == 1;

@@ -15,6 +15,7 @@
 #include "target/execution.h"
 #include "target/memory_access.h"
 #include "target/target_reset.h"
+#include "zt/adapter_protocol.h"
 
 using namespace ordwin;
 
@@ -25,8 +26,8 @@ constexpr int32_t kNoContext = static_cast<int32_t>(0x81000031);
 // Target operations whose engines are not part of this build.
 constexpr int32_t kNotBuilt = ORDWIN_E_NOTIMPL;
 
-constexpr uint8_t kVppCommand = 0xFD;
-constexpr uint8_t kClockStrobeCommand = 0x40;
+constexpr uint8_t kVppCommand = zt::adapter::kProgrammingVoltage;
+constexpr uint8_t kClockStrobeCommand = zt::adapter::kClockStrobe;
 
 bool IsFlag(int value) {
     return value == 0 || value == 1;

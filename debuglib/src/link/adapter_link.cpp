@@ -14,16 +14,14 @@
 #include "link/wickport_api.h"
 #include "ordwin.h"
 #include "wickport.h"
+#include "zt/adapter_protocol.h"
 #include "zt/serial_protocol.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint16_t kSmallAdapterA = 0x8253;
-constexpr uint16_t kSmallAdapterB = 0x8045;
-
-constexpr int kControlReset = 0x40;
-constexpr int kControlResetState = 0x42;
+using zt::adapter::kControlReset;
+constexpr int kControlResetState = zt::adapter::kControlState;
 
 uint64_t SteadyMilliseconds() {
     using namespace std::chrono;
@@ -72,8 +70,7 @@ bool AdapterLink::IsVirtualSerial() const {
 
 void AdapterLink::NoteProductId(int productId) {
     context_.usbProductId = static_cast<uint16_t>(productId & 0xFFFF);
-    context_.smallAdapter =
-        context_.usbProductId == kSmallAdapterA || context_.usbProductId == kSmallAdapterB ? 1 : 0;
+    context_.smallAdapter = zt::adapter::IsSmallAdapter(context_.usbProductId) ? 1 : 0;
 }
 
 int AdapterLink::OpenLink() {

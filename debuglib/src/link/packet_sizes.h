@@ -2,9 +2,11 @@
 // the same numbers as the block transfers.
 #pragma once
 
+#include "zt/adapter_protocol.h"
+
 namespace ordwin {
 
-inline constexpr int kReportSize = 64;
+inline constexpr int kReportSize = zt::adapter::kReportSize;
 // Data bytes of one block-read packet.
 inline constexpr int kUsbReadChunk = 60;
 inline constexpr int kSerialReadChunk = 12;

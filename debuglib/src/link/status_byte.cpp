@@ -1,6 +1,7 @@
 #include "link/status_byte.h"
 
 #include "ordwin.h"
+#include "zt/adapter_protocol.h"
 
 namespace ordwin {
 
@@ -8,13 +9,13 @@ int32_t StatusToResult(uint8_t status) {
     switch (status) {
         case kStatusSuccess:
             return 0;
-        case 0x01:
+        case zt::adapter::kStatusNotHalted:
             return ORDWIN_E_STATUS_NOT_HALTED;
-        case 0x02:
+        case zt::adapter::kStatusFailed:
             return ORDWIN_E_STATUS_FAILED;
-        case 0x03:
+        case zt::adapter::kStatusFlash:
             return ORDWIN_E_STATUS_FLASH;
-        case 0x57:
+        case zt::adapter::kStatusNoTarget:
             return ORDWIN_E_STATUS_NOT_RESPONDING;
         default:
             return ORDWIN_E_BAD_RESPONSE;

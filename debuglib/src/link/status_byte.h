@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
+#include "zt/adapter_protocol.h"
+
 namespace ordwin {
 
-inline constexpr uint8_t kStatusSuccess = 0x0D;
+inline constexpr uint8_t kStatusSuccess = zt::adapter::kStatusOk;
 
 // Result of a status byte: 0 for success, otherwise its failure code.
 int32_t StatusToResult(uint8_t status);

@@ -8,6 +8,7 @@
 #include "exports/debug_context.h"
 #include "link/wickport_api.h"
 #include "ordwin.h"
+#include "zt/adapter_protocol.h"
 
 namespace ordwin {
 
@@ -52,7 +53,7 @@ int32_t SetUSBDeviceImpl(DebugContext& context, const char* serialNumber) {
 }
 
 int32_t GetPinModeImpl(uint8_t* a, uint8_t* b, uint8_t* c) {
-    uint8_t report[5] = {0x49, 0, 0, 0, 0};
+    uint8_t report[5] = {zt::adapter::kReportPinMode, 0, 0, 0, 0};
     const int result = Wickport().getFeatureReport(report, sizeof report);
     if (result < 0) return ORDWIN_E_PIN_MODE;
     *a = report[1];
@@ -62,22 +63,23 @@ int32_t GetPinModeImpl(uint8_t* a, uint8_t* b, uint8_t* c) {
 }
 
 int32_t SetPinModeImpl(uint8_t a, uint8_t b, uint8_t c) {
-    uint8_t report[5] = {0x49, a, b, c, 0};
+    uint8_t report[5] = {zt::adapter::kReportPinMode, a, b, c, 0};
     const int result = Wickport().setFeatureReport(report, sizeof report);
     return result < 0 ? ORDWIN_E_PIN_MODE : result;
 }
 
 int32_t GetPinLatchImpl(uint8_t* latch) {
-    uint8_t report[2] = {0x4A, 0};
+    uint8_t report[2] = {zt::adapter::kReportPinLatch, 0};
     const int result = Wickport().getFeatureReport(report, sizeof report);
     if (result < 0) return ORDWIN_E_GET_PIN_LATCH;
-    *latch = report[1] & 0x07;
+    *latch = report[1] & zt::adapter::kPinLatchMask;
     return result;
 }
 
 int32_t SetPinLatchImpl(uint8_t mask, uint8_t value) {
-    uint8_t report[3] = {0x4B, static_cast<uint8_t>(mask & 0x07),
-                         static_cast<uint8_t>(value & 0x07)};
+    uint8_t report[3] = {zt::adapter::kReportSetPinLatch,
+                         static_cast<uint8_t>(mask & zt::adapter::kPinLatchMask),
+                         static_cast<uint8_t>(value & zt::adapter::kPinLatchMask)};
     const int result = Wickport().setFeatureReport(report, sizeof report);
     return result < 0 ? ORDWIN_E_SET_PIN_LATCH : result;
 }

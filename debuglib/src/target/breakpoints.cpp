@@ -8,6 +8,7 @@
 #include "ordwin.h"
 #include "target/sfr_access.h"
 #include "target/target_state.h"
+#include "zt/adapter_protocol.h"
 
 namespace ordwin {
 namespace {
@@ -22,7 +23,7 @@ constexpr uint8_t kZeltraAddressLow = 0xF4;
 constexpr uint8_t kZeltraAddressHigh = 0xF5;
 
 // JTAG breakpoint registers.
-constexpr uint8_t kJtagWriteRegister = 0x0D;
+constexpr uint8_t kJtagWriteRegister = zt::adapter::kJtagWriteRegister;
 constexpr uint8_t kJtagBreakpointAddress = 0x90;
 constexpr uint8_t kJtagBreakpointMask = 0x86;
 

@@ -12,14 +12,15 @@
 #include "target/sfr_access.h"
 #include "target/target_reset.h"
 #include "target/target_state.h"
+#include "zt/adapter_protocol.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kRun = 0x24;
-constexpr uint8_t kHalt = 0x25;
-constexpr uint8_t kStep = 0x26;
-constexpr uint8_t kRunStatus = 0x27;
+constexpr uint8_t kRun = zt::adapter::kRun;
+constexpr uint8_t kHalt = zt::adapter::kHalt;
+constexpr uint8_t kStep = zt::adapter::kStep;
+constexpr uint8_t kRunStatus = zt::adapter::kRunStatus;
 
 constexpr int kHaltPolls = 8;
 

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "ordwin.h"
+#include "zt/intel_hex_record.h"
 
 namespace ordwin {
 namespace {
@@ -36,56 +37,21 @@ class Cursor {
     size_t pos_ = 0;
 };
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::optional<uint32_t> HexValue(std::string_view digits) {
-    uint32_t value = 0;
-    for (char c : digits) {
-        const int d = HexDigit(c);
-        if (d < 0) return std::nullopt;
-        value = value << 4 | static_cast<uint32_t>(d);
-    }
-    return value;
-}
-
-bool SameType(std::string_view type, const char* wanted) {
-    return HexDigit(type[0]) == HexDigit(wanted[0]) && HexDigit(type[1]) == HexDigit(wanted[1]);
-}
-
-struct Record {
-    uint32_t count = 0;
-    uint32_t address = 0;
-    std::string_view type;
-    std::string_view data;
-};
-
-// Steps b of the record layout: count, address, type, data, checksum and the
-// line end. Nothing when the fields are cut short or are not hexadecimal.
-std::optional<Record> ReadFields(Cursor& cursor) {
-    Record record;
-    const auto count = cursor.Take(2);
-    const auto address = cursor.Take(4);
-    const auto type = cursor.Take(2);
-    if (!type) return std::nullopt;
-    const auto n = HexValue(*count);
-    const auto a = HexValue(*address);
-    if (!n || !a || HexDigit((*type)[0]) < 0 || HexDigit((*type)[1]) < 0) return std::nullopt;
-    const auto data = cursor.Take(2 * *n);
+// Count, address, type, data, checksum and the line end. Nothing when the
+// fields are cut short or are not hexadecimal; the checksum is not checked.
+std::optional<zt::HexRecord> ReadFields(Cursor& cursor) {
+    const auto header = cursor.Take(8);
+    if (!header) return std::nullopt;
+    const int count = zt::HexByte((*header)[0], (*header)[1]);
+    if (count < 0) return std::nullopt;
+    const auto data = cursor.Take(2 * static_cast<size_t>(count));
     if (!data) return std::nullopt;
-    for (char c : *data) {
-        if (HexDigit(c) < 0) return std::nullopt;
-    }
+    zt::HexRecord record;
+    const std::string_view digits(header->data(), header->size() + data->size());
+    if (zt::ParseHexRecord(digits, &record, zt::HexChecksum::kAbsent) != zt::HexRecordStatus::kOk)
+        return std::nullopt;
     if (!cursor.Take(2)) return std::nullopt;  // checksum, not checked
     cursor.Next();                             // line end
-    record.count = *n;
-    record.address = *a;
-    record.type = *type;
-    record.data = *data;
     return record;
 }
 
@@ -118,29 +84,29 @@ HexReadOutcome ReadIntelHex(std::string_view text, int bank, uint16_t family,
             }
         }
         if (!c) break;  // the text ended without an end-of-file record
-        const std::optional<Record> record = ReadFields(cursor);
+        const std::optional<zt::HexRecord> record = ReadFields(cursor);
         if (!record) {
             readFailure = true;
             break;
         }
-        if (SameType(record->type, "01")) {
+        if (record->type == zt::kHexEndOfFile) {
             endRecord = true;
             break;
         }
-        if (SameType(record->type, "04")) {
+        if (record->type == zt::kHexExtendedLinear) {
             upper = 0;
             for (uint32_t i = 0; i < record->count && i < 2; ++i) {
-                upper = upper << 8 | *HexValue(record->data.substr(2 * i, 2));
+                upper = upper << 8 | record->data[i];
             }
             continue;
         }
-        if (!SameType(record->type, "00")) continue;
+        if (record->type != zt::kHexData) continue;
 
         uint32_t load = record->address;
         if (upper != 0) load |= upper << 16;
         if (bank != -1) load = MapBank(family, bank, load);
         for (uint32_t i = 0; i < record->count; ++i) {
-            const auto value = static_cast<uint8_t>(*HexValue(record->data.substr(2 * i, 2)));
+            const uint8_t value = record->data[i];
             const int32_t stored = callbacks.store ? callbacks.store(load, value) : 0;
             if (stored < 0) {
                 outcome.code = stored;

@@ -11,22 +11,23 @@
 #include "ordwin.h"
 #include "target/sfr_access.h"
 #include "target/target_state.h"
+#include "zt/adapter_protocol.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kRamRead = 0x2A;
-constexpr uint8_t kRamWrite = 0x2B;
-constexpr uint8_t kXdataRegisterRead = 0x2C;
-constexpr uint8_t kXdataRegisterWrite = 0x2D;
-constexpr uint8_t kWindowRead = 0x2E;
-constexpr uint8_t kWindowWrite = 0x2F;
-constexpr uint8_t kXdataRead = 0x3E;
-constexpr uint8_t kXdataWrite = 0x3F;
-constexpr uint8_t kCodeRead = 0x34;
-constexpr uint8_t kPageCrc = 0x31;
-constexpr uint8_t kJtagRamRead = 0x06;
-constexpr uint8_t kJtagRamWrite = 0x07;
+constexpr uint8_t kRamRead = zt::adapter::kRamRead;
+constexpr uint8_t kRamWrite = zt::adapter::kRamWrite;
+constexpr uint8_t kXdataRegisterRead = zt::adapter::kXdataRegisterRead;
+constexpr uint8_t kXdataRegisterWrite = zt::adapter::kXdataRegisterWrite;
+constexpr uint8_t kWindowRead = zt::adapter::kWindowRead;
+constexpr uint8_t kWindowWrite = zt::adapter::kCodeWrite;
+constexpr uint8_t kXdataRead = zt::adapter::kXdataRead;
+constexpr uint8_t kXdataWrite = zt::adapter::kXdataWrite;
+constexpr uint8_t kCodeRead = zt::adapter::kCodeRead;
+constexpr uint8_t kPageCrc = zt::adapter::kPageCrc;
+constexpr uint8_t kJtagRamRead = zt::adapter::kJtagRamRead;
+constexpr uint8_t kJtagRamWrite = zt::adapter::kJtagRamWrite;
 constexpr uint32_t kXdataSpace = 0x10000;
 constexpr int32_t kNoContext = static_cast<int32_t>(0x81000031);
 constexpr uint32_t kFillProgressThreshold = 512;

@@ -10,20 +10,21 @@
 #include "errors/progress.h"
 #include "exports/debug_context.h"
 #include "ordwin.h"
-#include "target/crc.h"
 #include "target/memory_access.h"
 #include "target/sfr_access.h"
 #include "target/target_state.h"
 #include "target/write_once.h"
+#include "zt/adapter_protocol.h"
+#include "zt/crc.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kCodeWrite = 0x2F;
-constexpr uint8_t kCodeWriteWithStatus = 0x33;
-constexpr uint8_t kPageErase = 0x30;
-constexpr uint8_t kUserCodeErase = 0x3C;
-constexpr uint8_t kPageCrc32 = 0x41;
+constexpr uint8_t kCodeWrite = zt::adapter::kCodeWrite;
+constexpr uint8_t kCodeWriteWithStatus = zt::adapter::kCodeWriteWithStatus;
+constexpr uint8_t kPageErase = zt::adapter::kPageErase;
+constexpr uint8_t kUserCodeErase = zt::adapter::kDeviceErase;
+constexpr uint8_t kPageCrc32 = zt::adapter::kPageCrc32;
 constexpr uint32_t kCrcBlock = 256;
 constexpr uint32_t kCrc32Block = 1024;
 
@@ -85,7 +86,7 @@ int32_t CompareBlock(DebugContext& context, uint32_t block, bool report, bool* r
     if (context.record->familyCode == 42) {
         const uint32_t start = block * kCrc32Block;
         if (start + kCrc32Block > kCodeImageSize) return ORDWIN_E_INVALIDARG;
-        const uint32_t expected = Crc32Plain(context.codeImage.get() + start, kCrc32Block);
+        const uint32_t expected = zt::Crc32Raw(context.codeImage.get() + start, kCrc32Block);
         const uint8_t packet[] = {kPageCrc32, static_cast<uint8_t>(block)};
         uint8_t reply[4] = {};
         const int32_t result = context.commands->Exchange(packet, sizeof packet, reply, 4);
@@ -109,7 +110,7 @@ int32_t CompareBlock(DebugContext& context, uint32_t block, bool report, bool* r
     }
     const uint32_t start = block * kCrcBlock;
     if (start + kCrcBlock > kCodeImageSize || block > 0xFF) return ORDWIN_E_INVALIDARG;
-    const uint16_t expected = Crc16Xmodem(context.codeImage.get() + start, kCrcBlock);
+    const uint16_t expected = zt::Crc16Xmodem(context.codeImage.get() + start, kCrcBlock);
     uint8_t reply[2] = {};
     const int32_t result = ReadPageCrc(context, static_cast<uint8_t>(block), reply);
     if (result < 0) {

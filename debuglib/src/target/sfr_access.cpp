@@ -6,16 +6,17 @@
 #include "exports/debug_context.h"
 #include "link/packet_sizes.h"
 #include "ordwin.h"
+#include "zt/adapter_protocol.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kDirectRead = 0x28;
-constexpr uint8_t kDirectWrite = 0x29;
-constexpr uint8_t kC2RegisterRead = 0x36;
-constexpr uint8_t kC2RegisterWrite = 0x37;
-constexpr uint8_t kJtagDirectRead = 0x02;
-constexpr uint8_t kJtagDirectWrite = 0x03;
+constexpr uint8_t kDirectRead = zt::adapter::kDirectRead;
+constexpr uint8_t kDirectWrite = zt::adapter::kDirectWrite;
+constexpr uint8_t kC2RegisterRead = zt::adapter::kC2RegisterRead;
+constexpr uint8_t kC2RegisterWrite = zt::adapter::kC2RegisterWrite;
+constexpr uint8_t kJtagDirectRead = zt::adapter::kJtagDirectRead;
+constexpr uint8_t kJtagDirectWrite = zt::adapter::kJtagDirectWrite;
 constexpr uint8_t kPagedC2PageRegister = 0xA7;
 
 bool IsIn(uint16_t code, std::initializer_list<uint16_t> codes) {

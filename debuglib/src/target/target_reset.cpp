@@ -7,12 +7,13 @@
 #include "target/execution.h"
 #include "target/sfr_access.h"
 #include "target/target_state.h"
+#include "zt/adapter_protocol.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kSetClockStrobe = 0x40;
-constexpr uint8_t kResetCommand = 0x20;
+constexpr uint8_t kSetClockStrobe = zt::adapter::kClockStrobe;
+constexpr uint8_t kResetCommand = zt::adapter::kTargetReset;
 
 }  // namespace
 
@@ -31,10 +32,10 @@ int32_t FamilySetup(DebugContext& context) {
 
 namespace {
 
-constexpr uint8_t kJtagReset = 0x04;
-constexpr uint8_t kJtagDevice = 0x1A;
-constexpr uint8_t kJtagScan = 0x1E;
-constexpr uint8_t kJtagBoardState = 0x0B;
+constexpr uint8_t kJtagReset = zt::adapter::kJtagReset;
+constexpr uint8_t kJtagDevice = zt::adapter::kJtagDevice;
+constexpr uint8_t kJtagScan = zt::adapter::kJtagScan;
+constexpr uint8_t kJtagBoardState = zt::adapter::kJtagBoardState;
 constexpr uint8_t kRunStateJtagReset = 2;
 
 // One scan through the adapter's scan command; data, when given, follows in a

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "zt/firmware_layout.h"
+
 namespace zeltra::firmware {
 
 // The NVM burner as assembled, from code address 0x0000; bytes not written by
@@ -9,6 +11,6 @@ namespace zeltra::firmware {
 extern const unsigned char kNvmBurnerImage[];
 extern const std::size_t kNvmBurnerImageSize;
 
-inline constexpr unsigned kNvmBurnerParamAddress = 0x0200;
+inline constexpr unsigned kNvmBurnerParamAddress = zt::burner::kParamTable;
 
 }  // namespace zeltra::firmware

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "intel_hex.h"
+#include "zt/intel_hex_record.h"
 
 namespace zsim::coretest {
 
@@ -16,8 +17,8 @@ namespace {
 
 bool HexByte(const std::string& s, std::size_t pos, uint8_t* out) {
     if (pos + 2 > s.size()) return false;
-    const int hi = HexDigit(s[pos]);
-    const int lo = HexDigit(s[pos + 1]);
+    const int hi = zt::HexDigit(s[pos]);
+    const int lo = zt::HexDigit(s[pos + 1]);
     if (hi < 0 || lo < 0) return false;
     *out = uint8_t(hi << 4 | lo);
     return true;

@@ -1,0 +1,65 @@
+// The Zeltra's identity, memory map and NVM layout as host and chip agree on them.
+#pragma once
+
+#include <cstdint>
+
+namespace zt::zeltra {
+
+inline constexpr uint16_t kFamily = 36;  // hardware id 0x24
+inline constexpr uint8_t kDerivative = 0xD0;
+inline constexpr uint8_t kDerivativePristine = 0xFF;  // derivative id not yet set
+
+// NVM (one-time programmable), 8 KiB.
+inline constexpr uint32_t kNvmSize = 0x2000;
+inline constexpr uint32_t kNvmTrimBegin = 0x0000;
+inline constexpr uint32_t kNvmTrimEnd = 0x0100;  // exclusive
+inline constexpr uint32_t kNvmPtData = 0x0100;   // 72 bytes of PT data
+inline constexpr uint32_t kNvmTrimCrc = 0x0148;  // reference CRC-32 of the trim region, big-endian
+// The user region: the first address a boot image may start at, the default
+// start, and its end; kNvmUserEnd is exclusive, kNvmUserLast the last byte.
+inline constexpr uint32_t kNvmUserMinBegin = 0x014C;
+inline constexpr uint32_t kNvmUserDefaultBegin = 0x0200;
+inline constexpr uint32_t kNvmUserEnd = 0x1FF0;
+inline constexpr uint32_t kNvmUserLast = kNvmUserEnd - 1;
+
+// The boot record right after the user region.
+inline constexpr uint32_t kBootRecord = kNvmUserEnd;
+inline constexpr uint32_t kBootRecordSize = 8;
+inline constexpr uint32_t kBootState = kBootRecord + 0;
+inline constexpr uint32_t kBootFlags = kBootRecord + 1;
+inline constexpr uint32_t kBootLength = kBootRecord + 2;   // big-endian
+inline constexpr uint32_t kBootUserCrc = kBootRecord + 4;  // big-endian CRC-32 of the user region
+
+inline constexpr uint8_t kBootStateUser = 0x03;
+inline constexpr uint8_t kBootStateRun = 0x07;
+
+// Boot flag bits (NVM kBootFlags, mirrored in an SFR).
+inline constexpr uint8_t kBootFlagXoEarlyEnable = 0x01;
+inline constexpr uint8_t kBootFlagExeUserBoot = 0x02;
+inline constexpr uint8_t kBootFlagNvmDisable = 0x04;
+inline constexpr uint8_t kBootFlagMtpDisable = 0x08;
+inline constexpr uint8_t kBootFlagRamClear = 0x10;
+inline constexpr uint8_t kBootFlagC2Disable = 0x40;
+
+// Code memory: RAM below, ROM above.
+inline constexpr uint32_t kCodeRamEnd = 0x8000;
+inline constexpr uint32_t kRomSize = 0x8000;
+
+// ROM routines.
+inline constexpr uint16_t kRomNvmRead = 0x8060;
+inline constexpr uint16_t kRomNvmBurn = 0x8063;
+inline constexpr uint16_t kRomMtpWrite = 0x8069;
+inline constexpr uint16_t kRomMtpBase = 0x806C;
+
+// MTP (multi-time programmable), seen through an XDATA window.
+inline constexpr int kMtpSize = 16;
+inline constexpr uint16_t kXdataMtpWindow = 0x4040;
+
+// Result codes of the ROM's NVM burn routine.
+inline constexpr uint8_t kBurnOk = 0x00;
+inline constexpr uint8_t kBurnXdataOverflow = 0x01;
+inline constexpr uint8_t kBurnConflict = 0x02;
+inline constexpr uint8_t kBurnThreshold = 0x03;
+inline constexpr uint8_t kBurnRange = 0x04;
+
+}  // namespace zt::zeltra

@@ -372,7 +372,8 @@ TEST_F(Download, CorruptOmfRecordIsRefused) {
 
 TEST_F(Download, EraseAndResetKeepsBreakpointsWorking) {
     ASSERT_EQ(SetClrBP(1, 0x0006), 0);
-    std::vector<char> name(ORDWIN_TEST_PROGRAM, ORDWIN_TEST_PROGRAM + sizeof ORDWIN_TEST_PROGRAM);
+    const char* program = ORDWIN_TEST_PROGRAM;
+    std::vector<char> name(program, program + sizeof ORDWIN_TEST_PROGRAM);
     ASSERT_EQ(::Download(name.data(), 1, 1, 0, -1, 0, 0), 0);
     RunToBreakpoint();
     ExpectProgramResults();
@@ -398,7 +399,8 @@ TEST_F(Download, PreserveKeepsWhatTheTargetHolds) {
 }
 
 TEST_F(Download, LockingAZeltraIsReportedAsFailed) {
-    std::vector<char> name(ORDWIN_TEST_PROGRAM, ORDWIN_TEST_PROGRAM + sizeof ORDWIN_TEST_PROGRAM);
+    const char* program = ORDWIN_TEST_PROGRAM;
+    std::vector<char> name(program, program + sizeof ORDWIN_TEST_PROGRAM);
     EXPECT_EQ(::Download(name.data(), 0, 1, 0, -1, 1, 0), ORDWIN_E_FLASH_LOCK);
 }
 

@@ -102,6 +102,7 @@ struct Settings {
     bool speed_max = false;
     bool poses_as_real = false;
     uint32_t latency_us = 0;
+    uint64_t run_cycles = kFastBudget;
     std::vector<Fault> faults;
     ZeltraConfig chip;
 };
@@ -397,7 +398,7 @@ class ZeltraAdapter final : public VirtualAdapter {
     // Fast speed: a request that looks at the chip first lets it finish.
     void RunForRequest() {
         if (s_.speed_max && chip_ && !chip_->Halted())
-            chip_->RunUntil(chip_->Cycles() + kFastBudget);
+            chip_->RunUntil(chip_->Cycles() + s_.run_cycles);
     }
 
     std::optional<std::vector<uint8_t>> RawData(const uint8_t* data, int length) {
@@ -747,7 +748,10 @@ bool Fail(std::string* error, const std::string& text) {
 }
 
 bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error) {
-    for (const auto& [key, value] : options) {
+    // Named references, not structured bindings: the lambda below captures them.
+    for (const auto& option : options) {
+        const std::string& key = option.first;
+        const std::string& value = option.second;
         uint64_t v = 0;
         auto bad = [&](const std::string& what) {
             return Fail(error, "bad " + key + " value \"" + value + "\": " + what);
@@ -788,6 +792,9 @@ bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error
         } else if (key == "latency_us") {
             if (!ParseNumberText(value, 10000000, &v)) return bad("expected 0..10000000");
             s->latency_us = uint32_t(v);
+        } else if (key == "run_cycles") {
+            if (!ParseNumberText(value, 0xFFFFFFFF, &v) || v == 0) return bad("expected 1..0xFFFFFFFF");
+            s->run_cycles = v;
         } else if (key == "speed") {
             if (value != "real" && value != "max") return bad("expected real or max");
             s->speed_max = value == "max";

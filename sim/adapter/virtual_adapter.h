@@ -16,7 +16,9 @@
 //   speed       real: the chip runs the cycles wall time allows (2 M per
 //               second), caught up at each interaction, at most 2 s at once;
 //               max: a status or memory request of a running chip first runs
-//               it until it halts or 50 M cycles have passed
+//               it until it halts or run_cycles have passed
+//   run_cycles  that limit (50000000, 25 s of chip time); tests that let a
+//               chip run away lower it to stay fast
 //   vpp         programming voltage at start (1)
 //   bpcount     byte at direct 0xF2 (0xFF); it also limits the working slots
 //   user_begin  NVM user region start (0x0200)

@@ -23,12 +23,45 @@ std::u16string WidenText(std::string_view bytes) {
     return out;
 }
 
+// UTF-8 by hand: the standard conversion throws on a lone surrogate, which a
+// settings file or a typed path can carry. It becomes U+FFFD instead.
 std::filesystem::path ToPath(std::u16string_view path) {
-    return std::filesystem::path(std::u16string(path));
+    std::string out;
+    out.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        char32_t c = path[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < path.size() && path[i + 1] >= 0xDC00 &&
+            path[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (path[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | c >> 6));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | c >> 12));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | c >> 18));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return std::filesystem::path(std::move(out));
 }
 
 std::u16string FromPath(const std::filesystem::path& path) {
-    return path.u16string();
+    // A file name that is not UTF-8 comes back with U+FFFD, not as an exception.
+    try {
+        return path.u16string();
+    } catch (const std::exception&) {
+        return WidenText(path.string());
+    }
 }
 
 std::string Format(const char* format, ...) {

@@ -58,6 +58,14 @@ TEST(Narrowing, KeepsLowBytesAndStopsAtBufferOrNul) {
     EXPECT_EQ(NarrowText(longSerial, kSerialBufferSize).size(), 127u);
 }
 
+TEST(Paths, Utf16ToTheSystemAndBackEvenWithALoneSurrogate) {
+    EXPECT_EQ(ToPath(u"/tmp/a\u00e9\U0001F600").string(), "/tmp/a\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(FromPath(ToPath(u"/tmp/a\u00e9\U0001F600")), u"/tmp/a\u00e9\U0001F600");
+    const char16_t lone[] = {u'/', u'x', 0xD800, u'y', 0};
+    EXPECT_EQ(ToPath(lone).string(), "/x\xEF\xBF\xBDy") << "a name no settings file can crash";
+    EXPECT_EQ(FromPath(std::filesystem::path("/x\xFF")).size(), 3u);
+}
+
 TEST(FileHelpers, ExistenceDataAndRemoval) {
     TempDir dir;
     ScriptedMessages messages;

@@ -3,13 +3,16 @@
 #   tools/setup.sh run    install, build, start the main job on virtual adapters
 #   tools/setup.sh test   install, build (warnings are errors), run every test
 #   tools/setup.sh package  install, build, make the Debian package (BUILD_DIR/*.deb)
-# Options through the environment: BUILD_DIR (default build), SANITIZE=1, NO_INSTALL=1.
+#   tools/setup.sh fuzz [SECONDS]  clang build with the fuzz targets under ASan/UBSan,
+#                         each target run SECONDS (default 60) from its corpus
+# Options through the environment: BUILD_DIR (default build, build-fuzz for fuzz),
+# SANITIZE=1, CLANG=1, FUZZ=1 (clang with the fuzz targets), NO_INSTALL=1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev libserialport-dev
           sdcc sdcc-ucsim libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libbenchmark-dev
-          dpkg-dev file)
+          dpkg-dev file clang libclang-rt-14-dev)
 
 install_packages() {
     [ "${NO_INSTALL:-0}" = 1 ] && return 0
@@ -43,8 +46,38 @@ headless_job() {
     "$cli" info -a VZ0001
 }
 
+# Runs every fuzz target for $2 seconds on its committed corpus; new inputs go
+# to the build directory, findings too, and the execs of each are summed up.
+run_fuzzers() {
+    local dir=$1 seconds=$2 failed=0 summary=""
+    local out="$dir/fuzz-runs"
+    mkdir -p "$out"
+    for corpus in fuzz/corpus/*/; do
+        local name
+        name=$(basename "$corpus")
+        mkdir -p "$out/$name"
+        local log="$out/$name.log"
+        if ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
+            LSAN_OPTIONS=suppressions="$PWD/fuzz/lsan.supp" \
+            WICKPORT_VIRTUAL= "$dir/bin/fuzz_$name" -max_total_time="$seconds" -timeout=10 \
+            -rss_limit_mb=4096 -max_len=8192 -print_final_stats=1 \
+            -artifact_prefix="$out/$name-" "$out/$name" "$corpus" >"$log" 2>&1; then
+            summary+=$(printf '%-22s %12s execs\n' "$name" \
+                "$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")")$'\n'
+        else
+            failed=1
+            summary+="$name FAILED, see $log"$'\n'
+            tail -n 40 "$log" >&2
+        fi
+    done
+    printf '%s' "$summary"
+    return $failed
+}
+
 mode=${1:-}
-dir=${BUILD_DIR:-build}
+default_dir=build
+[ "$mode" = fuzz ] && default_dir=build-fuzz
+dir=${BUILD_DIR:-$default_dir}
 case "$mode" in
   run)
     install_packages
@@ -63,6 +96,9 @@ case "$mode" in
     install_packages
     flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_WERROR=ON)
     [ "${SANITIZE:-0}" = 1 ] && flags+=(-DZT_SANITIZE=ON -DZT_BENCH=OFF)
+    [ "${CLANG:-0}" = 1 ] && flags+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+    [ "${FUZZ:-0}" = 1 ] && flags+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+                                    -DZT_SANITIZE=ON -DZT_BENCH=OFF -DZT_FUZZ=ON)
     build "$dir" "${flags[@]}"
     QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j2
     ;;
@@ -71,8 +107,14 @@ case "$mode" in
     build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     (cd "$dir" && cpack -G DEB)
     ;;
+  fuzz)
+    install_packages
+    build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_WERROR=ON -DCMAKE_C_COMPILER=clang \
+        -DCMAKE_CXX_COMPILER=clang++ -DZT_SANITIZE=ON -DZT_BENCH=OFF -DZT_FUZZ=ON
+    run_fuzzers "$dir" "${2:-60}"
+    ;;
   *)
-    echo "usage: tools/setup.sh run|test|package" >&2
+    echo "usage: tools/setup.sh run|test|package|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

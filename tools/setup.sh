@@ -6,7 +6,8 @@
 #   tools/setup.sh fuzz [SECONDS]  clang build with the fuzz targets under ASan/UBSan,
 #                         each target run SECONDS (default 60) from its corpus
 # Options through the environment: BUILD_DIR (default build, build-fuzz for fuzz),
-# SANITIZE=1, CLANG=1, FUZZ=1 (clang with the fuzz targets), NO_INSTALL=1.
+# SANITIZE=1, CLANG=1, FUZZ=1 (clang with the fuzz targets), NO_INSTALL=1,
+# CTEST_ARGS (more ctest arguments, e.g. -LE fault_matrix).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -100,7 +101,8 @@ case "$mode" in
     [ "${FUZZ:-0}" = 1 ] && flags+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
                                     -DZT_SANITIZE=ON -DZT_BENCH=OFF -DZT_FUZZ=ON)
     build "$dir" "${flags[@]}"
-    QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j2
+    # shellcheck disable=SC2086
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j2 ${CTEST_ARGS:-}
     ;;
   package)
     install_packages

@@ -11,6 +11,7 @@
 
 #include "burn_test_support.h"
 #include "core/connection.h"
+#include "core/mtp_engine.h"
 #include "core/ordwin_binding.h"
 #include "ordwin.h"
 #include "wickport_test.h"
@@ -49,11 +50,11 @@ const char* const kAdapterOptions = ":speed=max,run_cycles=100000";
 
 // Downloaded and run: sums and XORs the 256 bytes at code 0x0100 into RAM
 // 0x66/0x67 after the marks 0x5C 0xA1, then stops at the breakpoint 0x0006.
-const uint8_t kProgram[] = {
-    0x02, 0x00, 0x10, 0x00, 0x00, 0x00, 0x80, 0xFE, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-    0x00, 0x00, 0x90, 0x01, 0x00, 0x7F, 0x00, 0x7E, 0x00, 0x7D, 0x00, 0xE4, 0x93, 0xFC,
-    0x2E, 0xFE, 0xEC, 0x6D, 0xFD, 0xA3, 0xDF, 0xF5, 0x75, 0x64, 0x5C, 0x75, 0x65, 0xA1,
-    0x8E, 0x66, 0x8D, 0x67, 0x02, 0x00, 0x06};
+const uint8_t kProgram[] = {0x02, 0x00, 0x10, 0x00, 0x00, 0x00, 0x80, 0xFE, 0x00, 0x00,
+                            0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x90, 0x01, 0x00, 0x7F,
+                            0x00, 0x7E, 0x00, 0x7D, 0x00, 0xE4, 0x93, 0xFC, 0x2E, 0xFE,
+                            0xEC, 0x6D, 0xFD, 0xA3, 0xDF, 0xF5, 0x75, 0x64, 0x5C, 0x75,
+                            0x65, 0xA1, 0x8E, 0x66, 0x8D, 0x67, 0x02, 0x00, 0x06};
 
 std::string HexRecords(uint16_t address, const std::vector<uint8_t>& bytes) {
     std::string out;
@@ -80,12 +81,30 @@ uint32_t Crc32(const std::vector<uint8_t>& data) {
     return ~crc;
 }
 
+// With speed=max the chip runs only when a request looks at it, so the time
+// the program waits is handed to the chip as one status request.
+class ChipTimeSleep : public ISleepPort {
+  public:
+    ChipTimeSleep(IOrdwin& ordwin, test::NoSleep& clock) : ordwin_(ordwin), clock_(clock) {}
+    void Sleep(int ms) override {
+        clock_.Sleep(ms);
+        int status = 0;
+        ordwin_.GetTargetStatus(&status);
+    }
+
+  private:
+    IOrdwin& ordwin_;
+    test::NoSleep& clock_;
+};
+
 class FaultMatrix : public ::testing::Test {
   protected:
     FaultMatrix()
         : bridge(ports.messages, progress, &ports.pump),
           host(ports.messages),
-          engine(ordwin, ports.ports(), host, dir.Wide()) {
+          engine(ordwin, ports.ports(), host, dir.Wide()),
+          chipTime(ordwin, ports.sleep),
+          mtp(ordwin, ports.messages, chipTime) {
         saved = QDir::currentPath();
         QDir::setCurrent(work.path());
         engine.Options().overwrite = engine.Options().directOverwrite = 1;
@@ -100,9 +119,9 @@ class FaultMatrix : public ::testing::Test {
     struct Run {
         std::string fault;  // empty for the clean run
         bool claimed = false;
-        std::string why;     // a false success, explained
-        int exchanges = 0;   // of the operation alone
-        int virtualMs = 0;   // slept through the ports and waited for lost replies
+        std::string why;    // a false success, explained
+        int exchanges = 0;  // of the operation alone
+        int virtualMs = 0;  // slept through the ports and waited for lost replies
         double wallSeconds = 0;
     };
 
@@ -112,9 +131,9 @@ class FaultMatrix : public ::testing::Test {
         std::string name;
         std::string options;  // extra adapter options
         std::function<bool()> setUp;
-        std::function<bool()> act;  // true when the operation claims success
+        std::function<bool()> act;           // true when the operation claims success
         std::function<std::string()> check;  // empty when the chip bears the claim out
-        int timeoutMs = 0;  // in virtual time: what the operation may wait at most
+        int timeoutMs = 0;                   // in virtual time: what the operation may wait at most
         // What must hold after every run, failed or not.
         std::function<std::string()> always;
     };
@@ -164,8 +183,8 @@ class FaultMatrix : public ::testing::Test {
     // The clean run sets the operation's length; then every kind at every exchange.
     void Matrix(const Operation& op) {
         const Run clean = Once(op, "", 0);
-        ASSERT_TRUE(clean.claimed) << op.name << ": the clean run fails "
-                                   << test::Texts(ports.messages);
+        ASSERT_TRUE(clean.claimed)
+            << op.name << ": the clean run fails " << test::Texts(ports.messages);
         ASSERT_EQ(clean.why, "") << op.name;
         ASSERT_GT(clean.exchanges, 0);
         int runs = 0, failures = 0, worstMs = 0;
@@ -176,17 +195,18 @@ class FaultMatrix : public ::testing::Test {
                 ++runs;
                 if (!r.claimed) ++failures;
                 if (r.virtualMs > worstMs) worstMs = r.virtualMs, worst = r.fault;
-                ASSERT_EQ(r.why, "") << op.name << " with " << r.fault
-                                     << (r.claimed ? " claims success" : " fails");
+                ASSERT_EQ(r.why, "")
+                    << op.name << " with " << r.fault << (r.claimed ? " claims success" : " fails");
                 EXPECT_LE(r.virtualMs, op.timeoutMs) << op.name << " with " << r.fault;
                 // Virtual time only: a run that waits real seconds is a hang.
                 EXPECT_LT(r.wallSeconds, 10.0) << op.name << " with " << r.fault;
             }
         }
-        std::printf("fault matrix %s: %d exchanges x 6 kinds = %d runs, %d failed, %d recovered; "
-                    "longest %d ms of virtual time (%s)\n",
-                    op.name.c_str(), clean.exchanges, runs, failures, runs - failures, worstMs,
-                    worst.c_str());
+        std::printf(
+            "fault matrix %s: %d exchanges x 6 kinds = %d runs, %d failed, %d recovered; "
+            "longest %d ms of virtual time (%s)\n",
+            op.name.c_str(), clean.exchanges, runs, failures, runs - failures, worstMs,
+            worst.c_str());
         std::fflush(stdout);
     }
 
@@ -227,6 +247,8 @@ class FaultMatrix : public ::testing::Test {
     QString saved;
     test::RecordingHost host;
     NvmEngine engine;
+    ChipTimeSleep chipTime;
+    MtpEngine mtp;
     std::string state, currentSerial;
     std::vector<uint8_t> before;
     int setUpExchanges = 0;
@@ -271,9 +293,10 @@ TEST_F(FaultMatrix, FirmwareUpdate) {
         const int start = g_exchanges;
         if (!Connect()) return "the updated adapter does not connect again";
         if (g_exchanges - start != plain)
-            return Format("the next connect takes %d exchanges, not %d: the firmware is not "
-                          "what the update claimed",
-                          g_exchanges - start, plain);
+            return Format(
+                "the next connect takes %d exchanges, not %d: the firmware is not "
+                "what the update claimed",
+                g_exchanges - start, plain);
         return "";
     };
     Matrix(op);
@@ -287,9 +310,9 @@ TEST_F(FaultMatrix, DownloadAndRun) {
         sum = uint8_t(sum + data[i]);
         xr ^= data[i];
     }
-    test::WriteAll("program.hex", HexRecords(0, std::vector<uint8_t>(std::begin(kProgram),
-                                                                     std::end(kProgram))) +
-                                      HexRecords(0x100, data) + ":00000001FF\r\n");
+    test::WriteAll("program.hex",
+                   HexRecords(0, std::vector<uint8_t>(std::begin(kProgram), std::end(kProgram))) +
+                       HexRecords(0x100, data) + ":00000001FF\r\n");
     uint8_t block[4] = {};
     Operation op;
     op.name = "download and run";
@@ -299,8 +322,9 @@ TEST_F(FaultMatrix, DownloadAndRun) {
         char file[] = "program.hex";
         uint8_t zero[4] = {};
         std::memset(block, 0, sizeof block);
-        if (ordwin.Download(file, 0, 1, 0, -1, 0, 0) < 0 || ordwin.SetRAMMemory(zero, 0x64, 4) < 0 ||
-            ordwin.SetClrBP(1, 6) < 0 || ordwin.WritePC(0) < 0 || ordwin.SetTargetGo() < 0)
+        if (ordwin.Download(file, 0, 1, 0, -1, 0, 0) < 0 ||
+            ordwin.SetRAMMemory(zero, 0x64, 4) < 0 || ordwin.SetClrBP(1, 6) < 0 ||
+            ordwin.WritePC(0) < 0 || ordwin.SetTargetGo() < 0)
             return false;
         int status = 0;
         for (int poll = 0; poll < 5 && status != 1; ++poll)
@@ -341,8 +365,8 @@ TEST_F(FaultMatrix, Burn) {
         {0x200, 0x11}, {0x201, 0x22}, {0x202, 0x33}, {0x203, 0x44}, {0x210, 0x5A}};
     for (auto [a, v] : asked) user[a - 0x200] = v;
     const uint32_t crc = Crc32(user);
-    const uint8_t record[8] = {0, 0, 0x00, 0x11, uint8_t(crc >> 24), uint8_t(crc >> 16),
-                               uint8_t(crc >> 8), uint8_t(crc)};
+    const uint8_t record[8] = {
+        0, 0, 0x00, 0x11, uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)};
     for (unsigned i = 0; i < 8; ++i) asked[0x1FF0 + i] = record[i];
 
     Operation op;
@@ -371,6 +395,29 @@ TEST_F(FaultMatrix, DirectBurn) {
         {0x300, 0xA5}, {0x301, 0x5A}, {0x302, 0x3C}, {0x303, 0x0F}};
     op.check = [&] { return NvmHolds(asked); };
     op.always = [&] { return NvmHolds(asked, true); };
+    Matrix(op);
+}
+
+TEST_F(FaultMatrix, MtpWrite) {
+    mtp::Bytes bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(0xA5 ^ (0x11 * i));
+    const std::string written(bytes.begin(), bytes.end());
+    Operation op;
+    op.name = "MTP write";
+    op.timeoutMs = MtpEngine::kRunMs + 2 * kHaltedReadMs;
+    op.setUp = [&] { return Connect(); };
+    op.act = [&] {
+        const MtpEngine::Outcome out = mtp.WriteBytes(bytes);
+        return out.status == MtpEngine::Status::kFinished &&
+               Narrow(out.message) == "Write was successful.";
+    };
+    op.check = [&]() -> std::string {
+        const std::string cells = test::ReadAll(state + "/mtp.bin");
+        if (cells == written) return "";
+        std::string hex;
+        for (char c : cells) hex += Format("%02X", uint8_t(c));
+        return "the MTP cells hold " + (hex.empty() ? std::string("nothing") : hex);
+    };
     Matrix(op);
 }
 

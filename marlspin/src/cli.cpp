@@ -25,19 +25,33 @@ always adds the boot record at 0x1FF0 (state, flags, boot image length, CRC32
 of the user region). Conflicts and files outside the region are reported in
 the burn file's [Compose Map] and do not stop the compose.
 
-Exit codes:
-  0 success                       7 App HEX Input Error
-  1 Command Line Error            8 App MEM Input Error
-  2 First Boot File Address Error 9 Direct Burn Input Error
-  3 Burner Creation Error        10 Address Specification Error
-  4 Output Dir Error             11 NVM Burn File Error
-  5 Boot HEX Input Error         12 Unhandled exception.
-  6 Boot MEM Input Error
+)";
 
-Examples:
+constexpr const char* kExamples = R"(Examples:
   marlspin --boot_hex=boot.hex 0x0200 --app_mem=app.mem 0x1000 --nvm_burn_file=out.nbf --state=run --bf_ram_clr --mode_strict
   marlspin --dir_burn_str="@1F00 01 02 03" --nvm_burn_file=direct.nbf
 )";
+
+// The exit-code list comes from the one table the callers decode with, in two columns.
+std::string Footer() {
+    std::string text = kFooter;
+    text += "Exit codes:\n";
+    constexpr int kRows = (zt::composer::kExitUnhandled + 2) / 2;
+    for (int row = 0; row < kRows; ++row) {
+        for (int code : {row, row + kRows}) {
+            if (code > zt::composer::kExitUnhandled) continue;
+            std::string cell = std::to_string(code);
+            cell.insert(0, (code == row ? 3 : 2) - cell.size(), ' ');
+            cell += ' ';
+            cell += code == zt::composer::kExitOk ? "success" : zt::composer::ExitCodeText(code);
+            if (code == row && row + kRows <= zt::composer::kExitUnhandled && cell.size() < 33)
+                cell.resize(33, ' ');
+            text += cell;
+        }
+        text += '\n';
+    }
+    return text + '\n' + kExamples;
+}
 
 struct FileOption {
     const char* name;
@@ -124,7 +138,7 @@ Parsed ParseCommandLine(const std::vector<std::string>& args, std::ostream& out,
         "Marlspin: composes Zeltra NVM images into an NVM burn file (.nbf) whose burner "
         "images Cindral downloads and runs.",
         "marlspin"};
-    app.footer(kFooter);
+    app.footer(Footer());
     app.set_version_flag("--version", "marlspin 4.10.0");
     std::vector<std::string> unused;  // the file options are consumed above
     for (const FileOption& opt : kFileOptions) {

@@ -4,7 +4,8 @@
 #   tools/setup.sh test   install, build (warnings are errors), run every test
 #   tools/setup.sh package  install, build, make the Debian package (BUILD_DIR/*.deb)
 #   tools/setup.sh fuzz [SECONDS]  clang build with the fuzz targets under ASan/UBSan,
-#                         each target run SECONDS (default 60) from its corpus
+#                         each target run SECONDS (default 60) from its corpus,
+#                         or FUZZ_RUNS executions each when that is set
 # Options through the environment: BUILD_DIR (default build, build-fuzz for fuzz),
 # SANITIZE=1, CLANG=1, FUZZ=1 (clang with the fuzz targets), NO_INSTALL=1,
 # CTEST_ARGS (more ctest arguments, e.g. -LE fault_matrix).
@@ -47,24 +48,27 @@ headless_job() {
     "$cli" info -a VZ0001
 }
 
-# Runs every fuzz target for $2 seconds on its committed corpus; new inputs go
-# to the build directory, findings too, and the execs of each are summed up.
+# Runs every fuzz target for $2 seconds (or FUZZ_RUNS executions) on its
+# committed corpus; new inputs go to the build directory, findings too, and the
+# execs and seconds of each are summed up.
 run_fuzzers() {
     local dir=$1 seconds=$2 failed=0 summary=""
-    local out="$dir/fuzz-runs"
+    local out="$dir/fuzz-runs" limit=-max_total_time="$seconds"
+    [ -n "${FUZZ_RUNS:-}" ] && limit=-runs="$FUZZ_RUNS"
     mkdir -p "$out"
     for corpus in fuzz/corpus/*/; do
         local name
         name=$(basename "$corpus")
         mkdir -p "$out/$name"
-        local log="$out/$name.log"
+        local log="$out/$name.log" start=$SECONDS
         if ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
             LSAN_OPTIONS=suppressions="$PWD/fuzz/lsan.supp" \
-            WICKPORT_VIRTUAL= "$dir/bin/fuzz_$name" -max_total_time="$seconds" -timeout=10 \
+            WICKPORT_VIRTUAL= "$dir/bin/fuzz_$name" "$limit" -timeout=10 \
             -rss_limit_mb=4096 -max_len=8192 -print_final_stats=1 \
             -artifact_prefix="$out/$name-" "$out/$name" "$corpus" >"$log" 2>&1; then
-            summary+=$(printf '%-22s %12s execs\n' "$name" \
-                "$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")")$'\n'
+            summary+=$(printf '%-22s %12s execs %6s s\n' "$name" \
+                "$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")" \
+                "$((SECONDS - start))")$'\n'
         else
             failed=1
             summary+="$name FAILED, see $log"$'\n'

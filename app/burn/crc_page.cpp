@@ -42,7 +42,7 @@ void CRunCRCDlg::PrintLine(const std::string& text, bool lineEnd) {
 }
 
 void CRunCRCDlg::OnRun() {
-    if (m_bConnected == 0) {
+    if (bConnected_ == 0) {
         messages_.Ok(u"Not connected to the device.\n");
         return;
     }

@@ -17,8 +17,8 @@ class CRunCRCDlg : public CPageDlg {
 
     CRunCRCDlg(IOrdwin& ordwin, IMessagePort& messages, QWidget* parent = nullptr);
 
-    void SetConnected(int flag) { m_bConnected = flag; }
-    int Connected() const { return m_bConnected; }
+    void SetConnected(int flag) { bConnected_ = flag; }
+    int Connected() const { return bConnected_; }
 
     void OnRun();
     void OnClear();
@@ -31,7 +31,7 @@ class CRunCRCDlg : public CPageDlg {
     IOrdwin& ordwin_;
     IMessagePort& messages_;
     QTextEdit* output_;
-    int m_bConnected = 0;
+    int bConnected_ = 0;
 };
 
 }  // namespace cindral

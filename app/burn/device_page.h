@@ -26,8 +26,8 @@ class CDeviceInformation : public CPageDlg {
     void ReadDevice();
     void ClearDevice();
 
-    void SetConnected(int flag) { m_bConnected = flag; }
-    int Connected() const { return m_bConnected; }
+    void SetConnected(int flag) { bConnected_ = flag; }
+    int Connected() const { return bConnected_; }
     uint8_t ProtectionByte() const { return protectionByte_; }
     const std::u16string& NvmUserStartText() const { return nvmUserStart_; }
     int RowCount() const { return rowCount_; }
@@ -48,7 +48,7 @@ class CDeviceInformation : public CPageDlg {
     TextEditSink sink_;
     OutputLog log_;
     int rowCount_ = 0;
-    int m_bConnected = 0;
+    int bConnected_ = 0;
     uint8_t protectionByte_ = 0;
     std::u16string nvmUserStart_;
 };

@@ -43,17 +43,17 @@ std::u16string ReplaceLineBreaks(std::u16string text) {
 CDirectBurnDlg::CDirectBurnDlg(IOrdwin& ordwin, Ports ports, CDeviceInformation& device,
                                std::u16string programDirectory, QWidget* parent)
     : CPageDlg(kTemplate, parent),
-      m_host(device),
-      m_engine(ordwin, ports, m_host,
-               programDirectory.empty() ? ProgramDirectory() : std::move(programDirectory)),
-      m_ports(ports),
-      m_burnButton(QStringLiteral("Burn")) {
+      host_(device),
+      engine_(ordwin, ports, host_,
+              programDirectory.empty() ? ProgramDirectory() : std::move(programDirectory)),
+      ports_(ports),
+      burnButton_(QStringLiteral("Burn")) {
     BuildControls();
-    m_gateListener = m_engine.Gate().AddListener([this](bool busy) { setEnabled(!busy); });
+    gateListener_ = engine_.Gate().AddListener([this](bool busy) { setEnabled(!busy); });
 }
 
 CDirectBurnDlg::~CDirectBurnDlg() {
-    m_engine.Gate().RemoveListener(m_gateListener);
+    engine_.Gate().RemoveListener(gateListener_);
 }
 
 void CDirectBurnDlg::BuildControls() {
@@ -61,95 +61,94 @@ void CDirectBurnDlg::BuildControls() {
 
     auto* input = new QGroupBox(QStringLiteral("Input"));
     auto* inputLayout = new QVBoxLayout(input);
-    m_fromFile = MakeRadio("File", 1039);
-    m_fromText = MakeRadio("Direct", 1040);
+    fromFile_ = MakeRadio("File", 1039);
+    fromText_ = MakeRadio("Direct", 1040);
     auto* inputGroup = new QButtonGroup(this);
-    inputGroup->addButton(m_fromFile);
-    inputGroup->addButton(m_fromText);
+    inputGroup->addButton(fromFile_);
+    inputGroup->addButton(fromText_);
     auto* fileRow = new QHBoxLayout;
-    fileRow->addWidget(m_fromFile);
+    fileRow->addWidget(fromFile_);
     fileRow->addWidget(new QLabel(QStringLiteral("Direct Burn File")));
-    m_directFileEdit = new QLineEdit;
-    m_directFileEdit->setObjectName(QStringLiteral("1041"));
-    fileRow->addWidget(m_directFileEdit, 1);
+    directFileEdit_ = new QLineEdit;
+    directFileEdit_->setObjectName(QStringLiteral("1041"));
+    fileRow->addWidget(directFileEdit_, 1);
     QPushButton* openDirect = MakeButton("Open...", 1042);
     fileRow->addWidget(openDirect);
     inputLayout->addLayout(fileRow);
-    inputLayout->addWidget(m_fromText);
+    inputLayout->addWidget(fromText_);
     inputLayout->addWidget(new QLabel(QStringLiteral("Direct Burn Text (@addr data)")));
-    m_textEdit = new QPlainTextEdit;
-    m_textEdit->setObjectName(QStringLiteral("1014"));
-    inputLayout->addWidget(m_textEdit, 1);
+    textEdit_ = new QPlainTextEdit;
+    textEdit_->setObjectName(QStringLiteral("1014"));
+    inputLayout->addWidget(textEdit_, 1);
     layout->addWidget(input, 1);
 
     auto* mode = new QGroupBox(QStringLiteral("Compose Mode"));
     auto* modeLayout = new QHBoxLayout(mode);
-    m_strict = MakeRadio("Strict", 1043);
-    m_logicOr = MakeRadio("Logic OR", 1044);
+    strict_ = MakeRadio("Strict", 1043);
+    logicOr_ = MakeRadio("Logic OR", 1044);
     auto* modeGroup = new QButtonGroup(this);
-    modeGroup->addButton(m_strict);
-    modeGroup->addButton(m_logicOr);
-    modeLayout->addWidget(m_strict);
-    modeLayout->addWidget(m_logicOr);
+    modeGroup->addButton(strict_);
+    modeGroup->addButton(logicOr_);
+    modeLayout->addWidget(strict_);
+    modeLayout->addWidget(logicOr_);
     modeLayout->addStretch(1);
     layout->addWidget(mode);
 
     auto* burnRow = new QHBoxLayout;
     burnRow->addWidget(new QLabel(QStringLiteral("NVM Burn File")));
-    m_nvmFileEdit = new QLineEdit;
-    m_nvmFileEdit->setObjectName(QStringLiteral("1050"));
-    burnRow->addWidget(m_nvmFileEdit, 1);
+    nvmFileEdit_ = new QLineEdit;
+    nvmFileEdit_->setObjectName(QStringLiteral("1050"));
+    burnRow->addWidget(nvmFileEdit_, 1);
     QPushButton* newFile = MakeButton("New...", 1015);
     QPushButton* openFile = MakeButton("Open...", 1016);
     burnRow->addWidget(newFile);
     burnRow->addWidget(openFile);
-    m_overwrite = new QCheckBox(QStringLiteral("Overwrite"));
-    m_overwrite->setObjectName(QStringLiteral("1051"));
-    burnRow->addWidget(m_overwrite);
+    overwrite_ = new QCheckBox(QStringLiteral("Overwrite"));
+    overwrite_->setObjectName(QStringLiteral("1051"));
+    burnRow->addWidget(overwrite_);
     layout->addLayout(burnRow);
 
     auto* actions = new QHBoxLayout;
     QPushButton* compose = MakeButton("Compose", 1047);
-    m_burnButton.setObjectName(QStringLiteral("1032"));
-    m_burnButton.setAutoDefault(false);
+    burnButton_.setObjectName(QStringLiteral("1032"));
+    burnButton_.setAutoDefault(false);
     actions->addWidget(compose);
-    actions->addWidget(&m_burnButton);
+    actions->addWidget(&burnButton_);
     actions->addStretch(1);
     layout->addLayout(actions);
 
-    m_fromFile->setChecked(true);
-    m_logicOr->setChecked(true);
+    fromFile_->setChecked(true);
+    logicOr_->setChecked(true);
 
     connect(openDirect, &QPushButton::clicked, this, &CDirectBurnDlg::OnOpenDirectBurnFile);
     connect(openFile, &QPushButton::clicked, this, &CDirectBurnDlg::OnOpenNvmBurnFile);
     connect(newFile, &QPushButton::clicked, this, &CDirectBurnDlg::OnNewNvmBurnFile);
     connect(compose, &QPushButton::clicked, this, &CDirectBurnDlg::OnCompose);
-    connect(&m_burnButton, &QPushButton::clicked, this, &CDirectBurnDlg::OnBurn);
+    connect(&burnButton_, &QPushButton::clicked, this, &CDirectBurnDlg::OnBurn);
 }
 
 void CDirectBurnDlg::UpdateData(bool save) {
     if (save) {
-        m_directBurnFile = FromQ(m_directFileEdit->text());
-        m_nvmBurnFile = FromQ(m_nvmFileEdit->text());
-        m_directText = FromQ(m_textEdit->toPlainText());
+        directBurnFile_ = FromQ(directFileEdit_->text());
+        nvmBurnFile_ = FromQ(nvmFileEdit_->text());
+        directText_ = FromQ(textEdit_->toPlainText());
         return;
     }
-    m_directFileEdit->setText(ToQ(m_directBurnFile));
-    m_nvmFileEdit->setText(ToQ(m_nvmBurnFile));
-    if (FromQ(m_textEdit->toPlainText()) != m_directText)
-        m_textEdit->setPlainText(ToQ(m_directText));
+    directFileEdit_->setText(ToQ(directBurnFile_));
+    nvmFileEdit_->setText(ToQ(nvmBurnFile_));
+    if (FromQ(textEdit_->toPlainText()) != directText_) textEdit_->setPlainText(ToQ(directText_));
 }
 
 void CDirectBurnDlg::StoreDirectBurnSettings(SettingsWriter& out) {
     UpdateData(true);
     for (QAbstractButton* b :
-         {static_cast<QAbstractButton*>(m_fromFile), static_cast<QAbstractButton*>(m_fromText),
-          static_cast<QAbstractButton*>(m_strict), static_cast<QAbstractButton*>(m_logicOr),
-          static_cast<QAbstractButton*>(m_overwrite)})
+         {static_cast<QAbstractButton*>(fromFile_), static_cast<QAbstractButton*>(fromText_),
+          static_cast<QAbstractButton*>(strict_), static_cast<QAbstractButton*>(logicOr_),
+          static_cast<QAbstractButton*>(overwrite_)})
         out.WriteInt(b->isChecked() ? 1 : 0);
-    out.WriteString(m_directBurnFile);
-    out.WriteString(m_nvmBurnFile);
-    out.WriteString(m_directText);
+    out.WriteString(directBurnFile_);
+    out.WriteString(nvmBurnFile_);
+    out.WriteString(directText_);
 }
 
 void CDirectBurnDlg::LoadDirectBurnSettings(SettingsReader& in) {
@@ -158,14 +157,14 @@ void CDirectBurnDlg::LoadDirectBurnSettings(SettingsReader& in) {
     UpdateData(true);
     auto read = [&] {
         for (QAbstractButton* b :
-             {static_cast<QAbstractButton*>(m_fromFile), static_cast<QAbstractButton*>(m_fromText),
-              static_cast<QAbstractButton*>(m_strict), static_cast<QAbstractButton*>(m_logicOr),
-              static_cast<QAbstractButton*>(m_overwrite)}) {
+             {static_cast<QAbstractButton*>(fromFile_), static_cast<QAbstractButton*>(fromText_),
+              static_cast<QAbstractButton*>(strict_), static_cast<QAbstractButton*>(logicOr_),
+              static_cast<QAbstractButton*>(overwrite_)}) {
             int32_t state = 0;
             if (!in.ReadInt(state)) return;
-            if (state != 0 || b == m_overwrite) b->setChecked(state != 0);
+            if (state != 0 || b == overwrite_) b->setChecked(state != 0);
         }
-        for (std::u16string* field : {&m_directBurnFile, &m_nvmBurnFile, &m_directText}) {
+        for (std::u16string* field : {&directBurnFile_, &nvmBurnFile_, &directText_}) {
             std::u16string value;
             if (!in.ReadString(value)) return;
             *field = std::move(value);
@@ -176,75 +175,75 @@ void CDirectBurnDlg::LoadDirectBurnSettings(SettingsReader& in) {
 }
 
 void CDirectBurnDlg::Warn(const char16_t* text) {
-    m_ports.messages.ShowMessage(text, u"Warning!", MsgButtons::Ok, MsgIcon::None);
+    ports_.messages.ShowMessage(text, u"Warning!", MsgButtons::Ok, MsgIcon::None);
 }
 
 void CDirectBurnDlg::OnOpenDirectBurnFile() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     UpdateData(true);
     std::optional<std::u16string> chosen =
-        ChooseExistingFile(m_ports.files, m_ports.messages, kDirectFilter);
+        ChooseExistingFile(ports_.files, ports_.messages, kDirectFilter);
     if (!chosen) return;
-    m_directBurnFile = *chosen;
+    directBurnFile_ = *chosen;
     UpdateData(false);
 }
 
 void CDirectBurnDlg::OnOpenNvmBurnFile() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     UpdateData(true);
     std::optional<std::u16string> chosen =
-        ChooseExistingFile(m_ports.files, m_ports.messages, kBurnFileFilter);
+        ChooseExistingFile(ports_.files, ports_.messages, kBurnFileFilter);
     if (!chosen) return;
-    m_nvmBurnFile = *chosen;
+    nvmBurnFile_ = *chosen;
     UpdateData(false);
 }
 
 void CDirectBurnDlg::OnNewNvmBurnFile() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     UpdateData(true);
-    std::optional<std::u16string> chosen = ChooseNewBurnFile(m_ports.files, m_ports.messages);
+    std::optional<std::u16string> chosen = ChooseNewBurnFile(ports_.files, ports_.messages);
     if (!chosen) return;
-    m_nvmBurnFile = *chosen;
+    nvmBurnFile_ = *chosen;
     UpdateData(false);
 }
 
 void CDirectBurnDlg::FillEngine() {
     NvmOptions o;
-    o.directFromFile = m_fromFile->isChecked() ? 1 : 0;
-    o.directStrict = m_strict->isChecked() ? 1 : 0;
-    o.directBurnFile = m_directBurnFile;
-    o.directText = m_directText;
-    o.directNvmBurnFile = m_nvmBurnFile;
-    o.directOverwrite = m_overwrite->isChecked() ? 1 : 0;
-    m_engine.SetOptions(std::move(o));
+    o.directFromFile = fromFile_->isChecked() ? 1 : 0;
+    o.directStrict = strict_->isChecked() ? 1 : 0;
+    o.directBurnFile = directBurnFile_;
+    o.directText = directText_;
+    o.directNvmBurnFile = nvmBurnFile_;
+    o.directOverwrite = overwrite_->isChecked() ? 1 : 0;
+    engine_.SetOptions(std::move(o));
 }
 
 void CDirectBurnDlg::OnCompose() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     UpdateData(true);
-    if (m_nvmBurnFile.empty()) return Warn(u"An NVM Burn File is required.");
-    if (m_fromText->isChecked() && m_directText.empty())
+    if (nvmBurnFile_.empty()) return Warn(u"An NVM Burn File is required.");
+    if (fromText_->isChecked() && directText_.empty())
         return Warn(u"Text is required for Composing.");
-    if (m_fromFile->isChecked() && m_directBurnFile.empty())
+    if (fromFile_->isChecked() && directBurnFile_.empty())
         return Warn(u"A Direct Burn File is required.");
     // The edit box keeps its line breaks; the composer gets one line.
-    m_directText = ReplaceLineBreaks(m_directText);
+    directText_ = ReplaceLineBreaks(directText_);
     FillEngine();
-    if (m_engine.DirectCompose() == 1)
-        m_ports.messages.Ok(u"Direct Compose run completed successfully.");
+    if (engine_.DirectCompose() == 1)
+        ports_.messages.Ok(u"Direct Compose run completed successfully.");
 }
 
 void CDirectBurnDlg::OnBurn() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     UpdateData(true);
-    if (m_nvmBurnFile.empty()) return Warn(u"An NVM Burn File is required.");
-    if (m_fromText->isChecked() && m_directText.empty())
+    if (nvmBurnFile_.empty()) return Warn(u"An NVM Burn File is required.");
+    if (fromText_->isChecked() && directText_.empty())
         return Warn(u"Text is required to execute the Burn.");
-    if (m_fromFile->isChecked() && m_directBurnFile.empty())
+    if (fromFile_->isChecked() && directBurnFile_.empty())
         return Warn(u"A Direct Burn File is required.");
-    m_directText = ReplaceLineBreaks(m_directText);
+    directText_ = ReplaceLineBreaks(directText_);
     FillEngine();
-    m_engine.DirectBurn();
+    engine_.DirectBurn();
 }
 
 }  // namespace cindral

@@ -32,8 +32,8 @@ class CDirectBurnDlg : public CPageDlg {
     ~CDirectBurnDlg() override;
 
     // The page keeps the flag; the engine checks the Device page's own.
-    void SetConnected(int flag) { m_bConnected = flag; }
-    int Connected() const { return m_bConnected; }
+    void SetConnected(int flag) { bConnected_ = flag; }
+    int Connected() const { return bConnected_; }
 
     // The page's part of a settings file; a stream error keeps what was read.
     void StoreDirectBurnSettings(SettingsWriter& out);
@@ -45,20 +45,20 @@ class CDirectBurnDlg : public CPageDlg {
     void OnCompose();
     void OnBurn();
 
-    const std::u16string& DirectBurnFilePath() const { return m_directBurnFile; }
-    const std::u16string& NvmBurnFilePath() const { return m_nvmBurnFile; }
-    const std::u16string& DirectBurnText() const { return m_directText; }
-    NvmEngine& Engine() { return m_engine; }
+    const std::u16string& DirectBurnFilePath() const { return directBurnFile_; }
+    const std::u16string& NvmBurnFilePath() const { return nvmBurnFile_; }
+    const std::u16string& DirectBurnText() const { return directText_; }
+    NvmEngine& Engine() { return engine_; }
 
-    QRadioButton& FileRadio() { return *m_fromFile; }
-    QRadioButton& DirectRadio() { return *m_fromText; }
-    QRadioButton& StrictRadio() { return *m_strict; }
-    QRadioButton& LogicOrRadio() { return *m_logicOr; }
-    QLineEdit& DirectBurnFileEdit() { return *m_directFileEdit; }
-    QLineEdit& NvmBurnFileEdit() { return *m_nvmFileEdit; }
-    QPlainTextEdit& TextEdit() { return *m_textEdit; }
-    QCheckBox& OverwriteBox() { return *m_overwrite; }
-    CMyButton& BurnButton() { return m_burnButton; }
+    QRadioButton& FileRadio() { return *fromFile_; }
+    QRadioButton& DirectRadio() { return *fromText_; }
+    QRadioButton& StrictRadio() { return *strict_; }
+    QRadioButton& LogicOrRadio() { return *logicOr_; }
+    QLineEdit& DirectBurnFileEdit() { return *directFileEdit_; }
+    QLineEdit& NvmBurnFileEdit() { return *nvmFileEdit_; }
+    QPlainTextEdit& TextEdit() { return *textEdit_; }
+    QCheckBox& OverwriteBox() { return *overwrite_; }
+    CMyButton& BurnButton() { return burnButton_; }
 
   private:
     void BuildControls();
@@ -66,24 +66,24 @@ class CDirectBurnDlg : public CPageDlg {
     void FillEngine();
     void Warn(const char16_t* text);
 
-    std::u16string m_directBurnFile;
-    std::u16string m_nvmBurnFile;
-    std::u16string m_directText;
-    int m_bConnected = 0;
-    DevicePageHost m_host;
-    NvmEngine m_engine;
+    std::u16string directBurnFile_;
+    std::u16string nvmBurnFile_;
+    std::u16string directText_;
+    int bConnected_ = 0;
+    DevicePageHost host_;
+    NvmEngine engine_;
 
-    Ports m_ports;
-    CMyButton m_burnButton;
-    QRadioButton* m_fromFile = nullptr;
-    QRadioButton* m_fromText = nullptr;
-    QRadioButton* m_strict = nullptr;
-    QRadioButton* m_logicOr = nullptr;
-    QLineEdit* m_directFileEdit = nullptr;
-    QLineEdit* m_nvmFileEdit = nullptr;
-    QPlainTextEdit* m_textEdit = nullptr;
-    QCheckBox* m_overwrite = nullptr;
-    int m_gateListener = 0;
+    Ports ports_;
+    CMyButton burnButton_;
+    QRadioButton* fromFile_ = nullptr;
+    QRadioButton* fromText_ = nullptr;
+    QRadioButton* strict_ = nullptr;
+    QRadioButton* logicOr_ = nullptr;
+    QLineEdit* directFileEdit_ = nullptr;
+    QLineEdit* nvmFileEdit_ = nullptr;
+    QPlainTextEdit* textEdit_ = nullptr;
+    QCheckBox* overwrite_ = nullptr;
+    int gateListener_ = 0;
 };
 
 }  // namespace cindral

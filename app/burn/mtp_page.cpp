@@ -42,112 +42,112 @@ class Suppress {
 
 CBurnEPROMDlg::CBurnEPROMDlg(IOrdwin& ordwin, Ports ports, QWidget* parent)
     : CPageDlg(kTemplate, parent),
-      m_ports(ports),
-      m_engine(ordwin, ports.messages, ports.sleep),
-      m_writer(MtpWriterResource()),
-      m_reference(mtp::kInitialContent) {
+      ports_(ports),
+      engine_(ordwin, ports.messages, ports.sleep),
+      writer_(MtpWriterResource()),
+      reference_(mtp::kInitialContent) {
     BuildControls();
-    SetContent(m_reference);
+    SetContent(reference_);
     ResetFormats();
-    m_engine.onWait = [](bool waiting) {
+    engine_.onWait = [](bool waiting) {
         if (waiting) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         } else {
             QApplication::restoreOverrideCursor();
         }
     };
-    m_gateListener = m_engine.Gate().AddListener([this](bool) { UpdateControls(); });
+    gateListener_ = engine_.Gate().AddListener([this](bool) { UpdateControls(); });
     UpdateControls();
 }
 
 CBurnEPROMDlg::~CBurnEPROMDlg() {
-    m_engine.Gate().RemoveListener(m_gateListener);
+    engine_.Gate().RemoveListener(gateListener_);
 }
 
 void CBurnEPROMDlg::BuildControls() {
     auto* layout = new QVBoxLayout(this);
 
     auto* fileRow = new QHBoxLayout;
-    m_path = new QLineEdit;
-    m_path->setObjectName(QStringLiteral("1014"));
-    m_path->setReadOnly(true);
-    fileRow->addWidget(m_path, 1);
-    m_open = MakeButton("Open Hex File...", 1056);
-    m_save = MakeButton("Save Hex File...", 1062);
-    fileRow->addWidget(m_open);
-    fileRow->addWidget(m_save);
+    path_ = new QLineEdit;
+    path_->setObjectName(QStringLiteral("1014"));
+    path_->setReadOnly(true);
+    fileRow->addWidget(path_, 1);
+    open_ = MakeButton("Open Hex File...", 1056);
+    save_ = MakeButton("Save Hex File...", 1062);
+    fileRow->addWidget(open_);
+    fileRow->addWidget(save_);
     layout->addLayout(fileRow);
 
     layout->addWidget(new QLabel(QStringLiteral("MTP Content:")));
     auto* contentRow = new QHBoxLayout;
     contentRow->addWidget(new QLabel(QStringLiteral("0x00 ...")));
-    m_content = new QTextEdit;
-    m_content->setObjectName(QStringLiteral("1060"));
-    m_content->setAcceptRichText(false);
-    m_content->setUndoRedoEnabled(false);
-    m_content->setLineWrapMode(QTextEdit::NoWrap);
-    m_content->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_content->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_content->setTabChangesFocus(true);
+    content_ = new QTextEdit;
+    content_->setObjectName(QStringLiteral("1060"));
+    content_->setAcceptRichText(false);
+    content_->setUndoRedoEnabled(false);
+    content_->setLineWrapMode(QTextEdit::NoWrap);
+    content_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    content_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    content_->setTabChangesFocus(true);
     QFont courier(QStringLiteral("Courier"));
     courier.setStyleHint(QFont::TypeWriter);
     courier.setFixedPitch(true);
     if (!QFontInfo(courier).fixedPitch())
         courier = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    m_content->setFont(courier);
-    m_content->document()->setDefaultFont(courier);
+    content_->setFont(courier);
+    content_->document()->setDefaultFont(courier);
     const QFontMetrics metrics(courier);
-    const int frame = 2 * (m_content->frameWidth() + 4);
-    m_content->setFixedSize(
+    const int frame = 2 * (content_->frameWidth() + 4);
+    content_->setFixedSize(
         metrics.horizontalAdvance(QString(mtp::kPositions, QLatin1Char('0'))) + frame,
         metrics.height() + frame);
-    contentRow->addWidget(m_content);
+    contentRow->addWidget(content_);
     contentRow->addWidget(new QLabel(QStringLiteral("... 0x0F")));
     contentRow->addStretch(1);
     layout->addLayout(contentRow);
 
     auto* actions = new QHBoxLayout;
-    m_read = MakeButton("Read from MTP", 1032);
-    m_write = MakeButton("Write to MTP", 1033);
-    actions->addWidget(m_read);
-    actions->addWidget(m_write);
+    read_ = MakeButton("Read from MTP", 1032);
+    write_ = MakeButton("Write to MTP", 1033);
+    actions->addWidget(read_);
+    actions->addWidget(write_);
     actions->addStretch(1);
     layout->addLayout(actions);
     layout->addStretch(1);
 
-    connect(m_read, &QPushButton::clicked, this, &CBurnEPROMDlg::OnRead);
-    connect(m_write, &QPushButton::clicked, this, &CBurnEPROMDlg::OnWrite);
-    connect(m_open, &QPushButton::clicked, this, &CBurnEPROMDlg::OnOpenHexFile);
-    connect(m_save, &QPushButton::clicked, this, &CBurnEPROMDlg::OnSaveHexFile);
-    connect(m_content, &QTextEdit::textChanged, this, &CBurnEPROMDlg::OnEditChange);
+    connect(read_, &QPushButton::clicked, this, &CBurnEPROMDlg::OnRead);
+    connect(write_, &QPushButton::clicked, this, &CBurnEPROMDlg::OnWrite);
+    connect(open_, &QPushButton::clicked, this, &CBurnEPROMDlg::OnOpenHexFile);
+    connect(save_, &QPushButton::clicked, this, &CBurnEPROMDlg::OnSaveHexFile);
+    connect(content_, &QTextEdit::textChanged, this, &CBurnEPROMDlg::OnEditChange);
 }
 
 std::u16string CBurnEPROMDlg::ContentText() const {
-    return FromQ(m_content->toPlainText());
+    return FromQ(content_->toPlainText());
 }
 
 void CBurnEPROMDlg::UpdateControls() {
-    const bool enabled = m_bConnected != 0 && !m_engine.Gate().Busy();
-    for (QWidget* w : {static_cast<QWidget*>(m_open), static_cast<QWidget*>(m_save),
-                       static_cast<QWidget*>(m_read), static_cast<QWidget*>(m_write),
-                       static_cast<QWidget*>(m_content)})
+    const bool enabled = bConnected_ != 0 && !engine_.Gate().Busy();
+    for (QWidget* w :
+         {static_cast<QWidget*>(open_), static_cast<QWidget*>(save_), static_cast<QWidget*>(read_),
+          static_cast<QWidget*>(write_), static_cast<QWidget*>(content_)})
         w->setEnabled(enabled);
 }
 
 void CBurnEPROMDlg::SetContent(const std::u16string& text, int caret) {
-    Suppress quiet(m_suppress);
-    m_content->setPlainText(ToQ(text));
-    QTextCursor cursor = m_content->textCursor();
+    Suppress quiet(suppress_);
+    content_->setPlainText(ToQ(text));
+    QTextCursor cursor = content_->textCursor();
     cursor.setPosition(std::clamp(caret, 0, static_cast<int>(text.size())));
-    m_content->setTextCursor(cursor);
+    content_->setTextCursor(cursor);
     ApplyFormats();
 }
 
 void CBurnEPROMDlg::ApplyFormats() {
-    Suppress quiet(m_suppress);
-    QTextCursor cursor(m_content->document());
+    Suppress quiet(suppress_);
+    QTextCursor cursor(content_->document());
     QTextCharFormat base;
-    base.setFont(m_content->font());
+    base.setFont(content_->font());
     base.setForeground(QColor(0, 0, 0));
     cursor.select(QTextCursor::Document);
     cursor.setCharFormat(base);
@@ -156,7 +156,7 @@ void CBurnEPROMDlg::ApplyFormats() {
     red.setForeground(QColor(255, 0, 0));
     for (int i = 0; i < mtp::kBytes; ++i) {
         const int at = mtp::BytePosition(i);
-        if (!m_changed[static_cast<std::size_t>(i)] || at + 2 > length) continue;
+        if (!changed_[static_cast<std::size_t>(i)] || at + 2 > length) continue;
         cursor.setPosition(at);
         cursor.setPosition(at + 2, QTextCursor::KeepAnchor);
         cursor.setCharFormat(red);
@@ -164,27 +164,27 @@ void CBurnEPROMDlg::ApplyFormats() {
 }
 
 void CBurnEPROMDlg::ResetFormats() {
-    m_changed.fill(false);
+    changed_.fill(false);
     ApplyFormats();
 }
 
 void CBurnEPROMDlg::ClearHexFile() {
-    m_hexPath.clear();
-    m_hexText.clear();
-    m_path->clear();
+    hexPath_.clear();
+    hexText_.clear();
+    path_->clear();
 }
 
 mtp::PatchError CBurnEPROMDlg::Patch() {
     const std::u16string digits = mtp::ContentDigits(ContentText());
-    const mtp::PatchError error = mtp::PatchWriter(m_writer, digits);
+    const mtp::PatchError error = mtp::PatchWriter(writer_, digits);
     if (error != mtp::PatchError::kNone) return error;
-    return mtp::PatchSaveTemplate(m_saveTemplate, digits);
+    return mtp::PatchSaveTemplate(saveTemplate_, digits);
 }
 
 void CBurnEPROMDlg::ReadContent() {
-    if (std::optional<mtp::Bytes> bytes = m_engine.Read()) {
-        m_reference = mtp::FormatContent(*bytes);
-        SetContent(m_reference);
+    if (std::optional<mtp::Bytes> bytes = engine_.Read()) {
+        reference_ = mtp::FormatContent(*bytes);
+        SetContent(reference_);
     }
     ResetFormats();
     ClearHexFile();
@@ -192,48 +192,48 @@ void CBurnEPROMDlg::ReadContent() {
 }
 
 bool CBurnEPROMDlg::LoadContentFromHexText() {
-    if (m_hexText.empty()) return true;
+    if (hexText_.empty()) return true;
     std::optional<std::u16string> digits =
-        mtp::LoadDigitsFromHex(m_hexText, mtp::ContentDigits(ContentText()));
+        mtp::LoadDigitsFromHex(hexText_, mtp::ContentDigits(ContentText()));
     if (!digits) {
-        m_ports.messages.Ok(u"Incompatible file format.\n");
+        ports_.messages.Ok(u"Incompatible file format.\n");
         return false;
     }
     const std::u16string text = mtp::LayoutDigits(*digits);
-    mtp::MarkChanged(m_reference, text, m_changed);
+    mtp::MarkChanged(reference_, text, changed_);
     SetContent(text);
-    m_reference = text;
+    reference_ = text;
     Patch();
     return true;
 }
 
 void CBurnEPROMDlg::OnRead() {
-    if (m_engine.Gate().Busy()) return;
-    if (!m_bConnected) {
-        m_ports.messages.Ok(u"Not connected to the device.\n");
+    if (engine_.Gate().Busy()) return;
+    if (!bConnected_) {
+        ports_.messages.Ok(u"Not connected to the device.\n");
         return;
     }
     ReadContent();
 }
 
 void CBurnEPROMDlg::OnWrite() {
-    if (m_engine.Gate().Busy()) return;
-    if (!m_bConnected) {
-        m_ports.messages.Ok(u"Not connected to the device.\n");
+    if (engine_.Gate().Busy()) return;
+    if (!bConnected_) {
+        ports_.messages.Ok(u"Not connected to the device.\n");
         return;
     }
     // Garbage is never written: the content and the writer must both patch.
     const mtp::PatchError error = Patch();
     if (error != mtp::PatchError::kNone) {
-        m_ports.messages.Ok(mtp::PatchErrorText(error));
+        ports_.messages.Ok(mtp::PatchErrorText(error));
         return;
     }
-    const MtpEngine::Outcome outcome = m_engine.Write(m_writer);
+    const MtpEngine::Outcome outcome = engine_.Write(writer_);
     if (outcome.status == MtpEngine::Status::kFinished) ResetFormats();
 }
 
 void CBurnEPROMDlg::WarnNotConnected() {
-    m_ports.messages.ShowMessage(
+    ports_.messages.ShowMessage(
         u"Device is not connected.  MTP content will not be displayed until a connection is "
         u"made.",
         u"Warning!", MsgButtons::Ok, MsgIcon::None);
@@ -241,45 +241,45 @@ void CBurnEPROMDlg::WarnNotConnected() {
 
 void CBurnEPROMDlg::ShowPath(const std::u16string& path) {
     // As many characters as fit the box; a longer path keeps its end.
-    const int average = std::max(1, m_path->fontMetrics().averageCharWidth());
-    const std::size_t limit = static_cast<std::size_t>(std::max(8, m_path->width() / average));
+    const int average = std::max(1, path_->fontMetrics().averageCharWidth());
+    const std::size_t limit = static_cast<std::size_t>(std::max(8, path_->width() / average));
     std::u16string shown = path;
     if (shown.size() > limit) {
         const std::size_t slash = path.find_last_of(u"/\\");
         const std::u16string name = slash == std::u16string::npos ? path : path.substr(slash + 1);
         shown = name.size() + 3 <= limit ? u"..." + path.substr(path.size() - (limit - 3)) : name;
     }
-    m_path->setText(ToQ(shown));
+    path_->setText(ToQ(shown));
 }
 
 void CBurnEPROMDlg::OnOpenHexFile() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     FileDialogRequest request;
     request.filter = kHexFilter;
     request.mustExist = true;
-    if (!m_bConnected) WarnNotConnected();
-    std::optional<std::u16string> chosen = m_ports.files.OpenFile(request);
-    if (!chosen || RefuseSpaces(*chosen, m_ports.messages)) return;
+    if (!bConnected_) WarnNotConnected();
+    std::optional<std::u16string> chosen = ports_.files.OpenFile(request);
+    if (!chosen || RefuseSpaces(*chosen, ports_.messages)) return;
     ShowPath(*chosen);
-    std::optional<std::string> text = ReadMtpHexFile(*chosen, m_ports.messages);
+    std::optional<std::string> text = ReadMtpHexFile(*chosen, ports_.messages);
     if (!text) {
         ClearHexFile();
         return;
     }
-    m_hexPath = *chosen;
-    m_hexText = std::move(*text);
-    if (m_bConnected && !LoadContentFromHexText()) ClearHexFile();
+    hexPath_ = *chosen;
+    hexText_ = std::move(*text);
+    if (bConnected_ && !LoadContentFromHexText()) ClearHexFile();
 }
 
 void CBurnEPROMDlg::OnSaveHexFile() {
-    if (m_engine.Gate().Busy()) return;
-    if (!m_bConnected) {
+    if (engine_.Gate().Busy()) return;
+    if (!bConnected_) {
         WarnNotConnected();
         return;
     }
     const mtp::PatchError error = Patch();
     if (error != mtp::PatchError::kNone) {
-        m_ports.messages.Ok(mtp::PatchErrorText(error));
+        ports_.messages.Ok(mtp::PatchErrorText(error));
         return;
     }
     FileDialogRequest request;
@@ -287,33 +287,33 @@ void CBurnEPROMDlg::OnSaveHexFile() {
     request.defaultExtension = u"hex";
     request.proposedName = u"Hex_File";
     request.confirmOverwrite = true;
-    std::optional<std::u16string> chosen = m_ports.files.SaveFile(request);
-    if (!chosen || RefuseSpaces(*chosen, m_ports.messages)) return;
-    WriteMtpHexFile(*chosen, m_saveTemplate, m_ports.messages);
+    std::optional<std::u16string> chosen = ports_.files.SaveFile(request);
+    if (!chosen || RefuseSpaces(*chosen, ports_.messages)) return;
+    WriteMtpHexFile(*chosen, saveTemplate_, ports_.messages);
 }
 
 void CBurnEPROMDlg::OnEditChange() {
-    if (m_suppress) return;
+    if (suppress_) return;
     ClearHexFile();
     const mtp::Edit edit =
-        mtp::ApplyEdit(m_reference, ContentText(), m_content->textCursor().position());
-    mtp::MarkChanged(m_reference, edit.text, m_changed);
+        mtp::ApplyEdit(reference_, ContentText(), content_->textCursor().position());
+    mtp::MarkChanged(reference_, edit.text, changed_);
     SetContent(edit.text, edit.caret);
-    m_reference = edit.text;
+    reference_ = edit.text;
 }
 
 void CBurnEPROMDlg::SetConnectionState(int flag) {
-    const bool change = (flag != 0) != (m_bConnected != 0);
-    m_bConnected = flag;
+    const bool change = (flag != 0) != (bConnected_ != 0);
+    bConnected_ = flag;
     if (change && flag) {
         ReadContent();
         LoadContentFromHexText();
         Patch();
     } else if (change) {
         // A fresh writer each connection, so patches never pile up.
-        m_writer = MtpWriterResource();
-        m_reference = mtp::BlankContent();
-        SetContent(m_reference);
+        writer_ = MtpWriterResource();
+        reference_ = mtp::BlankContent();
+        SetContent(reference_);
         ResetFormats();
         ClearHexFile();
     }

@@ -25,26 +25,26 @@ class CBurnEPROMDlg : public CPageDlg {
     // Connection change from the main window; tab changes repeat the current state,
     // which changes nothing.
     void SetConnectionState(int flag);
-    int Connected() const { return m_bConnected; }
+    int Connected() const { return bConnected_; }
 
     void OnRead();
     void OnWrite();
     void OnOpenHexFile();
     void OnSaveHexFile();
 
-    QTextEdit& ContentBox() { return *m_content; }
-    QLineEdit& PathBox() { return *m_path; }
-    QPushButton& ReadButton() { return *m_read; }
-    QPushButton& WriteButton() { return *m_write; }
-    QPushButton& OpenButton() { return *m_open; }
-    QPushButton& SaveButton() { return *m_save; }
+    QTextEdit& ContentBox() { return *content_; }
+    QLineEdit& PathBox() { return *path_; }
+    QPushButton& ReadButton() { return *read_; }
+    QPushButton& WriteButton() { return *write_; }
+    QPushButton& OpenButton() { return *open_; }
+    QPushButton& SaveButton() { return *save_; }
     std::u16string ContentText() const;
-    const std::u16string& Reference() const { return m_reference; }
-    const mtp::ChangedBytes& Changed() const { return m_changed; }
-    const std::string& WriterText() const { return m_writer; }
-    const std::string& SaveTemplate() const { return m_saveTemplate; }
-    const std::u16string& HexFilePath() const { return m_hexPath; }
-    MtpEngine& Engine() { return m_engine; }
+    const std::u16string& Reference() const { return reference_; }
+    const mtp::ChangedBytes& Changed() const { return changed_; }
+    const std::string& WriterText() const { return writer_; }
+    const std::string& SaveTemplate() const { return saveTemplate_; }
+    const std::u16string& HexFilePath() const { return hexPath_; }
+    MtpEngine& Engine() { return engine_; }
 
   private:
     void BuildControls();
@@ -60,24 +60,24 @@ class CBurnEPROMDlg : public CPageDlg {
     void UpdateControls();
     void WarnNotConnected();
 
-    Ports m_ports;
-    MtpEngine m_engine;
-    std::string m_writer;
-    std::string m_saveTemplate = mtp::kInitialSaveTemplate;
-    std::u16string m_hexPath;
-    std::string m_hexText;
-    std::u16string m_reference;
-    mtp::ChangedBytes m_changed{};
-    int m_bConnected = 0;
-    bool m_suppress = false;
-    int m_gateListener = 0;
+    Ports ports_;
+    MtpEngine engine_;
+    std::string writer_;
+    std::string saveTemplate_ = mtp::kInitialSaveTemplate;
+    std::u16string hexPath_;
+    std::string hexText_;
+    std::u16string reference_;
+    mtp::ChangedBytes changed_{};
+    int bConnected_ = 0;
+    bool suppress_ = false;
+    int gateListener_ = 0;
 
-    QLineEdit* m_path = nullptr;
-    QPushButton* m_open = nullptr;
-    QPushButton* m_save = nullptr;
-    QPushButton* m_read = nullptr;
-    QPushButton* m_write = nullptr;
-    QTextEdit* m_content = nullptr;
+    QLineEdit* path_ = nullptr;
+    QPushButton* open_ = nullptr;
+    QPushButton* save_ = nullptr;
+    QPushButton* read_ = nullptr;
+    QPushButton* write_ = nullptr;
+    QTextEdit* content_ = nullptr;
 };
 
 }  // namespace cindral

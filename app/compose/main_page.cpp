@@ -58,23 +58,23 @@ std::u16string ProgramDirectory() {
 CMainDlg::CMainDlg(IOrdwin& ordwin, Ports ports, CDeviceInformation& device,
                    std::u16string programDirectory, QWidget* parent)
     : CPageDlg(kTemplate, parent),
-      m_burnButton(QStringLiteral("Burn")),
-      m_host(device),
-      m_engine(ordwin, ports, m_host,
-               programDirectory.empty() ? ProgramDirectory() : std::move(programDirectory)),
-      m_ports(ports),
-      m_runModal([](QDialog& d) { return d.exec(); }),
-      m_runMenu([](QMenu& menu, const QPoint& at) { return menu.exec(at); }) {
+      burnButton_(QStringLiteral("Burn")),
+      host_(device),
+      engine_(ordwin, ports, host_,
+              programDirectory.empty() ? ProgramDirectory() : std::move(programDirectory)),
+      ports_(ports),
+      runModal_([](QDialog& d) { return d.exec(); }),
+      runMenu_([](QMenu& menu, const QPoint& at) { return menu.exec(at); }) {
     BuildControls();
-    m_gateListener = m_engine.Gate().AddListener([this](bool busy) { setEnabled(!busy); });
+    gateListener_ = engine_.Gate().AddListener([this](bool busy) { setEnabled(!busy); });
 }
 
 CMainDlg::~CMainDlg() {
-    m_engine.Gate().RemoveListener(m_gateListener);
+    engine_.Gate().RemoveListener(gateListener_);
 }
 
 QCheckBox& CMainDlg::Box(int id) {
-    return *m_boxes[id - kUser];
+    return *boxes_[id - kUser];
 }
 
 void CMainDlg::BuildControls() {
@@ -122,17 +122,17 @@ void CMainDlg::BuildControls() {
     };
     auto* files = new QHBoxLayout;
     files->addWidget(
-        fileList(m_bootList, 1003, "User Boot Files", nullptr, 1066, 1004, 1005, 1006, true), 1);
+        fileList(bootList_, 1003, "User Boot Files", nullptr, 1066, 1004, 1005, 1006, true), 1);
     files->addWidget(
-        fileList(m_appList, 1007, "User App Files", "(Overlay)", 1067, 1008, 1009, 1010, false), 1);
+        fileList(appList_, 1007, "User App Files", "(Overlay)", 1067, 1008, 1009, 1010, false), 1);
     layout->addLayout(files, 1);
 
     static const char* const kBoxTexts[8] = {"User",          "Run",         "XO Early Enable",
                                              "Exe User Boot", "NVM Disable", "MTP Disable",
                                              "RAM Clear",     "C2 Disable"};
     for (int i = 0; i < 8; ++i) {
-        m_boxes[i] = new QCheckBox(QString::fromLatin1(kBoxTexts[i]));
-        m_boxes[i]->setObjectName(QString::number(kUser + i));
+        boxes_[i] = new QCheckBox(QString::fromLatin1(kBoxTexts[i]));
+        boxes_[i]->setObjectName(QString::number(kUser + i));
     }
     auto* options = new QHBoxLayout;
     auto* userGroup = new QGroupBox(QStringLiteral("User"));
@@ -150,21 +150,21 @@ void CMainDlg::BuildControls() {
     auto* modeGroup = new QGroupBox(QStringLiteral("Compose Mode"));
     modeGroup->setObjectName(QStringLiteral("1065"));
     auto* modeLayout = new QVBoxLayout(modeGroup);
-    m_strict = new QRadioButton(QStringLiteral("Strict"));
-    m_strict->setObjectName(QStringLiteral("1021"));
-    m_logicOr = new QRadioButton(QStringLiteral("Logic OR"));
-    m_logicOr->setObjectName(QStringLiteral("1022"));
-    modeLayout->addWidget(m_strict);
-    modeLayout->addWidget(m_logicOr);
+    strict_ = new QRadioButton(QStringLiteral("Strict"));
+    strict_->setObjectName(QStringLiteral("1021"));
+    logicOr_ = new QRadioButton(QStringLiteral("Logic OR"));
+    logicOr_->setObjectName(QStringLiteral("1022"));
+    modeLayout->addWidget(strict_);
+    modeLayout->addWidget(logicOr_);
     options->addWidget(userGroup);
     options->addWidget(runGroup);
     options->addWidget(modeGroup);
     auto* actions = new QVBoxLayout;
     QPushButton* compose = MakeButton("Compose", 1011);
-    m_burnButton.setObjectName(QStringLiteral("1012"));
-    m_burnButton.setAutoDefault(false);
+    burnButton_.setObjectName(QStringLiteral("1012"));
+    burnButton_.setAutoDefault(false);
     actions->addWidget(compose);
-    actions->addWidget(&m_burnButton);
+    actions->addWidget(&burnButton_);
     actions->addStretch(1);
     options->addLayout(actions);
     options->addStretch(1);
@@ -172,28 +172,28 @@ void CMainDlg::BuildControls() {
 
     auto* burnRow = new QHBoxLayout;
     burnRow->addWidget(new QLabel(QStringLiteral("NVM Burn File")));
-    m_burnFileEdit = new QLineEdit;
-    m_burnFileEdit->setObjectName(QStringLiteral("1045"));
-    burnRow->addWidget(m_burnFileEdit, 1);
+    burnFileEdit_ = new QLineEdit;
+    burnFileEdit_->setObjectName(QStringLiteral("1045"));
+    burnRow->addWidget(burnFileEdit_, 1);
     QPushButton* newFile = MakeButton("New...", 1015);
     QPushButton* openFile = MakeButton("Open...", 1016);
     burnRow->addWidget(newFile);
     burnRow->addWidget(openFile);
-    m_overwrite = new QCheckBox(QStringLiteral("Overwrite"));
-    m_overwrite->setObjectName(QStringLiteral("1018"));
-    burnRow->addWidget(m_overwrite);
+    overwrite_ = new QCheckBox(QStringLiteral("Overwrite"));
+    overwrite_->setObjectName(QStringLiteral("1018"));
+    burnRow->addWidget(overwrite_);
     layout->addLayout(burnRow);
 
     layout->addWidget(new QLabel(QStringLiteral("NVM Map (Composer Report)")));
-    m_mapList.setObjectName(QStringLiteral("1020"));
-    m_mapList.InsertColumn(0, QStringLiteral("File Name"), CListCtrlStyled::kLeft, 300);
-    m_mapList.InsertColumn(1, QStringLiteral("NVM Range"), CListCtrlStyled::kLeft, 130);
-    m_mapList.InsertColumn(2, QStringLiteral("Length"), CListCtrlStyled::kLeft, 99);
-    m_mapList.InsertColumn(3, QStringLiteral("Conflict"), CListCtrlStyled::kLeft, 85);
-    for (CListCtrlStyled* list : {&m_bootList, &m_appList, &m_mapList})
+    mapList_.setObjectName(QStringLiteral("1020"));
+    mapList_.InsertColumn(0, QStringLiteral("File Name"), CListCtrlStyled::kLeft, 300);
+    mapList_.InsertColumn(1, QStringLiteral("NVM Range"), CListCtrlStyled::kLeft, 130);
+    mapList_.InsertColumn(2, QStringLiteral("Length"), CListCtrlStyled::kLeft, 99);
+    mapList_.InsertColumn(3, QStringLiteral("Conflict"), CListCtrlStyled::kLeft, 85);
+    for (CListCtrlStyled* list : {&bootList_, &appList_, &mapList_})
         list->SetExtendedStyle(CListCtrlStyled::kGridLines | CListCtrlStyled::kFullRowSelect |
                                CListCtrlStyled::kFlatScrollBars);
-    layout->addWidget(&m_mapList, 1);
+    layout->addWidget(&mapList_, 1);
 
     // Kept from the original layout: never shown.
     auto* countLabel = new QLabel(QStringLiteral("Successful burn count:"), this);
@@ -204,19 +204,19 @@ void CMainDlg::BuildControls() {
     countEdit->hide();
 
     // The menu resource holds one popup, "Clear List"; a right click shows its items.
-    m_contextMenu.setTitle(QStringLiteral("Clear List"));
-    m_clearAction = m_contextMenu.addAction(QStringLiteral("Clear"));
-    m_clearAction->setObjectName(QString::number(kClearCommand));
+    contextMenu_.setTitle(QStringLiteral("Clear List"));
+    clearAction_ = contextMenu_.addAction(QStringLiteral("Clear"));
+    clearAction_->setObjectName(QString::number(kClearCommand));
 
     connect(compose, &QPushButton::clicked, this, &CMainDlg::OnCompose);
-    connect(&m_burnButton, &QPushButton::clicked, this, &CMainDlg::OnBurn);
+    connect(&burnButton_, &QPushButton::clicked, this, &CMainDlg::OnBurn);
     connect(newFile, &QPushButton::clicked, this, &CMainDlg::OnNewBurnFile);
     connect(openFile, &QPushButton::clicked, this, &CMainDlg::OnOpenBurnFile);
-    connect(m_burnFileEdit, &QLineEdit::textChanged, this, &CMainDlg::OnBurnFileChanged);
+    connect(burnFileEdit_, &QLineEdit::textChanged, this, &CMainDlg::OnBurnFileChanged);
     connect(&Box(kUser), &QCheckBox::clicked, this, &CMainDlg::OnUserClicked);
     connect(&Box(kRun), &QCheckBox::clicked, this, &CMainDlg::OnRunClicked);
 
-    m_strict->setChecked(true);
+    strict_->setChecked(true);
     for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(false);
     Box(kC2Disable).setChecked(false);
 }
@@ -228,14 +228,14 @@ void CMainDlg::SetBox(int id, bool checked, bool enabled) {
 
 void CMainDlg::UpdateData(bool save) {
     if (save) {
-        m_burnFilePath = FromQ(m_burnFileEdit->text());
-    } else if (FromQ(m_burnFileEdit->text()) != m_burnFilePath) {
-        m_burnFileEdit->setText(ToQ(m_burnFilePath));
+        burnFilePath_ = FromQ(burnFileEdit_->text());
+    } else if (FromQ(burnFileEdit_->text()) != burnFilePath_) {
+        burnFileEdit_->setText(ToQ(burnFilePath_));
     }
 }
 
 bool CMainDlg::RefuseSpaces(const std::u16string& path) {
-    return cindral::RefuseSpaces(path, m_ports.messages);
+    return cindral::RefuseSpaces(path, ports_.messages);
 }
 
 int CMainDlg::SelectionMark(CListCtrlStyled& list) {
@@ -245,16 +245,16 @@ int CMainDlg::SelectionMark(CListCtrlStyled& list) {
 }
 
 void CMainDlg::SetConnected(int flag) {
-    m_bConnected = flag;
+    bConnected_ = flag;
     if (flag != 0) return;
     for (int id : {kUser, kRun, kXoEarlyEnable}) SetBox(id, false, true);
-    m_strict->setChecked(true);
+    strict_->setChecked(true);
     for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(false);
     Box(kC2Disable).setChecked(false);
 }
 
 void CMainDlg::SetBootStatus(uint8_t value) {
-    m_bootStatus = value;
+    bootStatus_ = value;
     const int low = value & 7;
     if (low == 3 || low == 5 || low == 7) {
         SetBox(kUser, true, false);
@@ -269,10 +269,10 @@ void CMainDlg::SetBootStatus(uint8_t value) {
 }
 
 void CMainDlg::SetFirstBootAddress(const std::u16string& text) {
-    if (!text.empty()) m_firstBootAddress = text;
-    if (m_bootCount > 0) {
-        m_bootList.SetItemText(0, 1, ToQ(m_firstBootAddress));
-        m_bootEntries[0].nvmAddress = m_firstBootAddress;
+    if (!text.empty()) firstBootAddress_ = text;
+    if (bootCount_ > 0) {
+        bootList_.SetItemText(0, 1, ToQ(firstBootAddress_));
+        bootEntries_[0].nvmAddress = firstBootAddress_;
     }
     UpdateData(false);
 }
@@ -292,41 +292,41 @@ void CMainDlg::OnRunClicked() {
         if (!Box(kUser).isChecked()) SetBox(kExeUserBoot, false, false);
         for (int id = kNvmDisable; id <= kC2Disable; ++id) SetBox(id, false, false);
     }
-    if (m_bootStatus & 0x40) SetBox(kC2Disable, true, false);
+    if (bootStatus_ & 0x40) SetBox(kC2Disable, true, false);
     UpdateData(false);
 }
 
 void CMainDlg::AddFile(bool boot) {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     FileDialogRequest request;
     request.filter =
         u"Hex Files (*.hex;*.ihx)|*.hex;*.ihx|Mem Files (*.mem)|*.mem|All Files (*.*)|*.*||";
     request.defaultExtension = u"txt";
     request.confirmOverwrite = true;
-    std::optional<std::u16string> chosen = m_ports.files.OpenFile(request);
+    std::optional<std::u16string> chosen = ports_.files.OpenFile(request);
     if (!chosen) return;
     const std::u16string& path = *chosen;
     if (RefuseSpaces(path)) return;
     NVMData entry;
     entry.fullPath = path;
     entry.fileName = FileNameOf(path);
-    entry.nvmAddress = boot && m_bootCount == 0 ? m_firstBootAddress : u"0";
+    entry.nvmAddress = boot && bootCount_ == 0 ? firstBootAddress_ : u"0";
     entry.hexFlag = HexFlagOf(entry.fileName);
     AppendEntry(boot, std::move(entry));
 }
 
 void CMainDlg::AppendEntry(bool boot, NVMData entry) {
-    CListCtrlStyled& list = boot ? m_bootList : m_appList;
-    int& count = boot ? m_bootCount : m_appCount;
+    CListCtrlStyled& list = boot ? bootList_ : appList_;
+    int& count = boot ? bootCount_ : appCount_;
     list.InsertItem(count, ToQ(entry.fileName));
     list.SetItemText(count, 1, ToQ(entry.nvmAddress));
     ++count;
-    (boot ? m_bootEntries : m_appEntries).push_back(std::move(entry));
+    (boot ? bootEntries_ : appEntries_).push_back(std::move(entry));
 }
 
 void CMainDlg::StoreMainSettings(SettingsWriter& out) {
     UpdateData(true);
-    for (const std::vector<NVMData>* list : {&m_bootEntries, &m_appEntries}) {
+    for (const std::vector<NVMData>* list : {&bootEntries_, &appEntries_}) {
         out.WriteInt(static_cast<int32_t>(list->size()));
         for (const NVMData& e : *list) {
             out.WriteInt(e.hexFlag);
@@ -335,11 +335,11 @@ void CMainDlg::StoreMainSettings(SettingsWriter& out) {
             out.WriteString(e.nvmAddress);
         }
     }
-    out.WriteString(m_burnFilePath);
-    out.WriteInt(m_overwrite->isChecked() ? 1 : 0);
+    out.WriteString(burnFilePath_);
+    out.WriteInt(overwrite_->isChecked() ? 1 : 0);
     for (int id = kUser; id <= kC2Disable; ++id) out.WriteInt(Box(id).isChecked() ? 1 : 0);
-    out.WriteInt(m_strict->isChecked() ? 1 : 0);
-    out.WriteInt(m_logicOr->isChecked() ? 1 : 0);
+    out.WriteInt(strict_->isChecked() ? 1 : 0);
+    out.WriteInt(logicOr_->isChecked() ? 1 : 0);
 }
 
 void CMainDlg::LoadMainSettings(SettingsReader& in) {
@@ -357,111 +357,111 @@ void CMainDlg::LoadMainSettings(SettingsReader& in) {
         }
         std::u16string path;
         if (!in.ReadString(path)) return;
-        m_burnFilePath = path;
+        burnFilePath_ = path;
         int32_t state = 0;
         if (!in.ReadInt(state)) return;
-        m_overwrite->setChecked(state != 0);
+        overwrite_->setChecked(state != 0);
         for (int id = kUser; id <= kC2Disable; ++id) {
             if (!in.ReadInt(state)) return;
             Box(id).setChecked(state != 0);
         }
         if (!in.ReadInt(state)) return;
-        m_strict->setChecked(state != 0);
+        strict_->setChecked(state != 0);
         if (!in.ReadInt(state)) return;
-        m_logicOr->setChecked(state != 0);
+        logicOr_->setChecked(state != 0);
     };
     read();
-    if (!m_burnFilePath.empty()) ReloadMap(m_burnFilePath);
+    if (!burnFilePath_.empty()) ReloadMap(burnFilePath_);
     if (Box(kUser).isChecked()) OnUserClicked();
     if (Box(kRun).isChecked()) OnRunClicked();
     UpdateData(false);
 }
 
 void CMainDlg::ClearList(bool boot) {
-    if (m_engine.Gate().Busy()) return;
-    (boot ? m_bootCount : m_appCount) = 0;
-    (boot ? m_bootList : m_appList).DeleteAllItems();
-    (boot ? m_bootEntries : m_appEntries).clear();
+    if (engine_.Gate().Busy()) return;
+    (boot ? bootCount_ : appCount_) = 0;
+    (boot ? bootList_ : appList_).DeleteAllItems();
+    (boot ? bootEntries_ : appEntries_).clear();
 }
 
 void CMainDlg::EditAddress(bool boot) {
-    if (m_engine.Gate().Busy()) return;
-    CListCtrlStyled& list = boot ? m_bootList : m_appList;
+    if (engine_.Gate().Busy()) return;
+    CListCtrlStyled& list = boot ? bootList_ : appList_;
     const int mark = SelectionMark(list);
     if (mark < 0) {
-        m_ports.messages.Ok(boot ? u"Make a selection from the User Boot list."
-                                 : u"Make a selection from the App Files list.");
+        ports_.messages.Ok(boot ? u"Make a selection from the User Boot list."
+                                : u"Make a selection from the App Files list.");
         return;
     }
     if (boot && mark == 0) {
-        m_ports.messages.Ok(u"This address is not editable.");
+        ports_.messages.Ok(u"This address is not editable.");
         return;
     }
     CNVMAddressDlg dialog(this);
-    if (m_runModal(dialog) != QDialog::Accepted) return;
-    std::vector<NVMData>& entries = boot ? m_bootEntries : m_appEntries;
+    if (runModal_(dialog) != QDialog::Accepted) return;
+    std::vector<NVMData>& entries = boot ? bootEntries_ : appEntries_;
     if (static_cast<std::size_t>(mark) >= entries.size()) return;
-    list.SetItemText(mark, 1, ToQ(dialog.m_address));
-    entries[static_cast<std::size_t>(mark)].nvmAddress = dialog.m_address;
+    list.SetItemText(mark, 1, ToQ(dialog.address_));
+    entries[static_cast<std::size_t>(mark)].nvmAddress = dialog.address_;
 }
 
 void CMainDlg::OnListContextMenu(bool bootList, const QPoint& globalPos) {
-    CListCtrlStyled& list = bootList ? m_bootList : m_appList;
+    CListCtrlStyled& list = bootList ? bootList_ : appList_;
     if (list.GetItemCount() == 0) return;
-    m_bBootMenu = bootList ? 1 : 0;
-    m_bAppMenu = bootList ? 0 : 1;
-    if (m_runMenu(m_contextMenu, globalPos) == m_clearAction) OnClearListItem();
+    bBootMenu_ = bootList ? 1 : 0;
+    bAppMenu_ = bootList ? 0 : 1;
+    if (runMenu_(contextMenu_, globalPos) == clearAction_) OnClearListItem();
 }
 
 void CMainDlg::OnClearListItem() {
-    if (m_engine.Gate().Busy()) return;
-    const bool boot = m_bBootMenu == 1;
-    if (boot || m_bAppMenu == 1) {
-        CListCtrlStyled& list = boot ? m_bootList : m_appList;
-        std::vector<NVMData>& entries = boot ? m_bootEntries : m_appEntries;
+    if (engine_.Gate().Busy()) return;
+    const bool boot = bBootMenu_ == 1;
+    if (boot || bAppMenu_ == 1) {
+        CListCtrlStyled& list = boot ? bootList_ : appList_;
+        std::vector<NVMData>& entries = boot ? bootEntries_ : appEntries_;
         const int mark = SelectionMark(list);
         if (mark >= 0 && static_cast<std::size_t>(mark) < entries.size()) {
             list.DeleteItem(mark);
             entries.erase(entries.begin() + mark);
-            --(boot ? m_bootCount : m_appCount);
-            if (boot && mark == 0) SetFirstBootAddress(m_firstBootAddress);
+            --(boot ? bootCount_ : appCount_);
+            if (boot && mark == 0) SetFirstBootAddress(firstBootAddress_);
         }
     }
-    m_bBootMenu = 0;
-    m_bAppMenu = 0;
+    bBootMenu_ = 0;
+    bAppMenu_ = 0;
 }
 
 void CMainDlg::OnNewBurnFile() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     UpdateData(true);
-    std::optional<std::u16string> chosen = ChooseNewBurnFile(m_ports.files, m_ports.messages);
+    std::optional<std::u16string> chosen = ChooseNewBurnFile(ports_.files, ports_.messages);
     if (!chosen) return;
-    m_burnFilePath = *chosen;
+    burnFilePath_ = *chosen;
     UpdateData(false);
 }
 
 void CMainDlg::OnOpenBurnFile() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     UpdateData(true);
     std::optional<std::u16string> chosen =
-        ChooseExistingFile(m_ports.files, m_ports.messages, kBurnFileFilter, u"nbf");
+        ChooseExistingFile(ports_.files, ports_.messages, kBurnFileFilter, u"nbf");
     if (!chosen) return;
-    m_burnFilePath = *chosen;
-    ReloadMap(m_burnFilePath);
+    burnFilePath_ = *chosen;
+    ReloadMap(burnFilePath_);
     UpdateData(false);
 }
 
 void CMainDlg::OnBurnFileChanged() {
     UpdateData(true);
-    if (!OpensForReadWrite(m_burnFilePath)) return;
-    ReloadMap(m_burnFilePath);
+    if (!OpensForReadWrite(burnFilePath_)) return;
+    ReloadMap(burnFilePath_);
     UpdateData(false);
 }
 
 void CMainDlg::ReloadMap(const std::u16string& path) {
-    m_mapList.DeleteAllItems();
-    m_mapEntries.clear();
-    m_mapCount = 0;
+    mapList_.DeleteAllItems();
+    mapEntries_.clear();
+    mapCount_ = 0;
     ReadComposeMap(path);
 }
 
@@ -476,27 +476,27 @@ void CMainDlg::ReadComposeMap(const std::u16string& path) {
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
     for (ComposeMapRow& row : ParseComposeMap(WidenText(bytes))) {
-        const int at = m_mapCount;
-        m_mapList.InsertItem(at, ToQ(row.map.fileName));
-        m_mapList.SetItemText(at, 1, ToQ(row.map.nvmRange));
-        m_mapList.SetItemText(at, 2, ToQ(row.map.length));
-        m_mapList.SetItemText(at, 3, ToQ(row.map.status));
+        const int at = mapCount_;
+        mapList_.InsertItem(at, ToQ(row.map.fileName));
+        mapList_.SetItemText(at, 1, ToQ(row.map.nvmRange));
+        mapList_.SetItemText(at, 2, ToQ(row.map.length));
+        mapList_.SetItemText(at, 3, ToQ(row.map.status));
         if (row.conflict || row.error) {
-            m_mapList.SetRowTxtColor(at, kRed, false);
-            m_mapList.SetRowStyle(at, kStyleTextColour, true);
+            mapList_.SetRowTxtColor(at, kRed, false);
+            mapList_.SetRowStyle(at, kStyleTextColour, true);
         }
-        if (row.conflict) m_bConflict = 1;
-        if (row.error) m_bError = 1;
-        m_mapEntries.push_back(std::move(row.map));
-        ++m_mapCount;
+        if (row.conflict) bConflict_ = 1;
+        if (row.error) bError_ = 1;
+        mapEntries_.push_back(std::move(row.map));
+        ++mapCount_;
     }
     UpdateData(false);
 }
 
 void CMainDlg::FillEngine() {
     NvmOptions o;
-    o.strict = m_strict->isChecked() ? 1 : 0;
-    o.overwrite = m_overwrite->isChecked() ? 1 : 0;
+    o.strict = strict_->isChecked() ? 1 : 0;
+    o.overwrite = overwrite_->isChecked() ? 1 : 0;
     o.user = Box(kUser).isChecked() ? 1 : 0;
     o.xoEarlyEnable = Box(kXoEarlyEnable).isChecked() ? 1 : 0;
     o.exeUserBoot = Box(kExeUserBoot).isChecked() ? 1 : 0;
@@ -505,59 +505,59 @@ void CMainDlg::FillEngine() {
     o.mtpDisable = Box(kMtpDisable).isChecked() ? 1 : 0;
     o.ramClear = Box(kRamClear).isChecked() ? 1 : 0;
     o.c2Disable = Box(kC2Disable).isChecked() ? 1 : 0;
-    o.bootFiles = m_bootEntries;
-    o.appFiles = m_appEntries;
-    o.burnFile = m_burnFilePath;
-    m_engine.SetOptions(std::move(o));
+    o.bootFiles = bootEntries_;
+    o.appFiles = appEntries_;
+    o.burnFile = burnFilePath_;
+    engine_.SetOptions(std::move(o));
 }
 
 void CMainDlg::OnCompose() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     UpdateData(true);
-    if (m_burnFilePath.empty()) {
-        m_ports.messages.ShowMessage(u"An NVM Burn File is required.", u"Warning!", MsgButtons::Ok,
-                                     MsgIcon::None);
+    if (burnFilePath_.empty()) {
+        ports_.messages.ShowMessage(u"An NVM Burn File is required.", u"Warning!", MsgButtons::Ok,
+                                    MsgIcon::None);
         return;
     }
-    if (m_burnFilePath.find(u".nbf") == std::u16string::npos) {
-        m_burnFilePath += u".nbf";
+    if (burnFilePath_.find(u".nbf") == std::u16string::npos) {
+        burnFilePath_ += u".nbf";
         UpdateData(false);
-        ReloadMap(m_burnFilePath);
+        ReloadMap(burnFilePath_);
     }
     FillEngine();
-    m_bConflict = 0;
-    m_bError = 0;
-    if (m_engine.Compose() == 0) {
+    bConflict_ = 0;
+    bError_ = 0;
+    if (engine_.Compose() == 0) {
         UpdateData(false);
         return;
     }
-    if (!m_burnFilePath.empty()) ReloadMap(m_burnFilePath);
-    if (m_bConflict && m_bError) {
-        m_ports.messages.ShowMessage(
+    if (!burnFilePath_.empty()) ReloadMap(burnFilePath_);
+    if (bConflict_ && bError_) {
+        ports_.messages.ShowMessage(
             u"Compose run complete.\nAddress Conflicts and Errors detected!", u"Warning!",
             MsgButtons::Ok, MsgIcon::None);
-    } else if (m_bConflict) {
-        m_ports.messages.ShowMessage(u"Compose run complete.\nAddress Conflict detected!",
-                                     u"Warning!", MsgButtons::Ok, MsgIcon::None);
-    } else if (m_bError) {
-        m_ports.messages.ShowMessage(u"Compose run complete.\nAddress Error detected!", u"Warning!",
-                                     MsgButtons::Ok, MsgIcon::None);
+    } else if (bConflict_) {
+        ports_.messages.ShowMessage(u"Compose run complete.\nAddress Conflict detected!",
+                                    u"Warning!", MsgButtons::Ok, MsgIcon::None);
+    } else if (bError_) {
+        ports_.messages.ShowMessage(u"Compose run complete.\nAddress Error detected!", u"Warning!",
+                                    MsgButtons::Ok, MsgIcon::None);
     } else {
-        m_ports.messages.Ok(u"Compose run completed successfully.");
+        ports_.messages.Ok(u"Compose run completed successfully.");
     }
     UpdateData(false);
 }
 
 void CMainDlg::OnBurn() {
-    if (m_engine.Gate().Busy()) return;
+    if (engine_.Gate().Busy()) return;
     UpdateData(true);
-    if (m_burnFilePath.empty()) {
-        m_ports.messages.ShowMessage(u"An NVM Burn File is required.", u"Warning!", MsgButtons::Ok,
-                                     MsgIcon::None);
+    if (burnFilePath_.empty()) {
+        ports_.messages.ShowMessage(u"An NVM Burn File is required.", u"Warning!", MsgButtons::Ok,
+                                    MsgIcon::None);
         return;
     }
     FillEngine();
-    m_engine.Burn();
+    engine_.Burn();
 }
 
 }  // namespace cindral

@@ -71,33 +71,33 @@ class CMainDlg : public CPageDlg {
     // The engine's fields from the controls, as Compose and Burn do first.
     void FillEngine();
 
-    int Connected() const { return m_bConnected; }
-    uint8_t BootStatus() const { return m_bootStatus; }
-    const std::u16string& FirstBootAddress() const { return m_firstBootAddress; }
-    const std::vector<NVMData>& BootEntries() const { return m_bootEntries; }
-    const std::vector<NVMData>& AppEntries() const { return m_appEntries; }
-    const std::vector<NVMMap>& MapEntries() const { return m_mapEntries; }
-    int BootCount() const { return m_bootCount; }
-    int AppCount() const { return m_appCount; }
-    int MapCount() const { return m_mapCount; }
-    int ConflictFlag() const { return m_bConflict; }
-    int ErrorFlag() const { return m_bError; }
-    const std::u16string& BurnFilePath() const { return m_burnFilePath; }
-    NvmEngine& Engine() { return m_engine; }
+    int Connected() const { return bConnected_; }
+    uint8_t BootStatus() const { return bootStatus_; }
+    const std::u16string& FirstBootAddress() const { return firstBootAddress_; }
+    const std::vector<NVMData>& BootEntries() const { return bootEntries_; }
+    const std::vector<NVMData>& AppEntries() const { return appEntries_; }
+    const std::vector<NVMMap>& MapEntries() const { return mapEntries_; }
+    int BootCount() const { return bootCount_; }
+    int AppCount() const { return appCount_; }
+    int MapCount() const { return mapCount_; }
+    int ConflictFlag() const { return bConflict_; }
+    int ErrorFlag() const { return bError_; }
+    const std::u16string& BurnFilePath() const { return burnFilePath_; }
+    NvmEngine& Engine() { return engine_; }
 
-    CListCtrlStyled& BootList() { return m_bootList; }
-    CListCtrlStyled& AppList() { return m_appList; }
-    CListCtrlStyled& MapList() { return m_mapList; }
+    CListCtrlStyled& BootList() { return bootList_; }
+    CListCtrlStyled& AppList() { return appList_; }
+    CListCtrlStyled& MapList() { return mapList_; }
     QCheckBox& Box(int id);
-    QRadioButton& StrictRadio() { return *m_strict; }
-    QRadioButton& LogicOrRadio() { return *m_logicOr; }
-    QLineEdit& BurnFileEdit() { return *m_burnFileEdit; }
-    CMyButton& BurnButton() { return m_burnButton; }
+    QRadioButton& StrictRadio() { return *strict_; }
+    QRadioButton& LogicOrRadio() { return *logicOr_; }
+    QLineEdit& BurnFileEdit() { return *burnFileEdit_; }
+    CMyButton& BurnButton() { return burnButton_; }
 
     // How the NVM address dialog and the context menu run; tests replace them.
-    void SetModalRunner(std::function<int(QDialog&)> runner) { m_runModal = std::move(runner); }
+    void SetModalRunner(std::function<int(QDialog&)> runner) { runModal_ = std::move(runner); }
     void SetMenuRunner(std::function<QAction*(QMenu&, const QPoint&)> runner) {
-        m_runMenu = std::move(runner);
+        runMenu_ = std::move(runner);
     }
 
   private:
@@ -112,38 +112,38 @@ class CMainDlg : public CPageDlg {
     static int SelectionMark(CListCtrlStyled& list);
 
     // Members in the order the page declares them.
-    CListCtrlStyled m_bootList;
-    CListCtrlStyled m_appList;
-    CListCtrlStyled m_mapList;
-    CMyButton m_burnButton;
-    std::u16string m_firstBootAddress = u"0";
-    uint8_t m_bootStatus = 0;
-    int m_bConnected = 0;
-    int m_bBootMenu = 0;
-    int m_bAppMenu = 0;
-    int m_bootCount = 0;
-    int m_appCount = 0;
-    int m_mapCount = 0;
-    std::vector<NVMData> m_bootEntries;
-    std::vector<NVMData> m_appEntries;
-    std::vector<NVMMap> m_mapEntries;
-    int m_bConflict = 0;
-    int m_bError = 0;
-    std::u16string m_burnFilePath;
-    QCheckBox* m_overwrite = nullptr;
-    DevicePageHost m_host;
-    NvmEngine m_engine;
+    CListCtrlStyled bootList_;
+    CListCtrlStyled appList_;
+    CListCtrlStyled mapList_;
+    CMyButton burnButton_;
+    std::u16string firstBootAddress_ = u"0";
+    uint8_t bootStatus_ = 0;
+    int bConnected_ = 0;
+    int bBootMenu_ = 0;
+    int bAppMenu_ = 0;
+    int bootCount_ = 0;
+    int appCount_ = 0;
+    int mapCount_ = 0;
+    std::vector<NVMData> bootEntries_;
+    std::vector<NVMData> appEntries_;
+    std::vector<NVMMap> mapEntries_;
+    int bConflict_ = 0;
+    int bError_ = 0;
+    std::u16string burnFilePath_;
+    QCheckBox* overwrite_ = nullptr;
+    DevicePageHost host_;
+    NvmEngine engine_;
 
-    Ports m_ports;
-    QCheckBox* m_boxes[8] = {};  // 1023 .. 1030
-    QRadioButton* m_strict = nullptr;
-    QRadioButton* m_logicOr = nullptr;
-    QLineEdit* m_burnFileEdit = nullptr;
-    QMenu m_contextMenu;
-    QAction* m_clearAction = nullptr;
-    int m_gateListener = 0;
-    std::function<int(QDialog&)> m_runModal;
-    std::function<QAction*(QMenu&, const QPoint&)> m_runMenu;
+    Ports ports_;
+    QCheckBox* boxes_[8] = {};  // 1023 .. 1030
+    QRadioButton* strict_ = nullptr;
+    QRadioButton* logicOr_ = nullptr;
+    QLineEdit* burnFileEdit_ = nullptr;
+    QMenu contextMenu_;
+    QAction* clearAction_ = nullptr;
+    int gateListener_ = 0;
+    std::function<int(QDialog&)> runModal_;
+    std::function<QAction*(QMenu&, const QPoint&)> runMenu_;
 };
 
 }  // namespace cindral

@@ -17,7 +17,7 @@ CNVMAddressDlg::CNVMAddressDlg(QWidget* parent) : QDialog(parent), edit_(new QLi
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("NVM Address:")));
     edit_->setObjectName(QStringLiteral("1034"));
-    edit_->setText(ToQ(m_address));
+    edit_->setText(ToQ(address_));
     // The edit has the focus with its text selected, so typing replaces it.
     edit_->selectAll();
     edit_->setFocus();
@@ -32,7 +32,7 @@ CNVMAddressDlg::CNVMAddressDlg(QWidget* parent) : QDialog(parent), edit_(new QLi
 }
 
 void CNVMAddressDlg::accept() {
-    m_address = FromQ(edit_->text());
+    address_ = FromQ(edit_->text());
     QDialog::accept();
 }
 

@@ -15,7 +15,7 @@ class CNVMAddressDlg : public QDialog {
     explicit CNVMAddressDlg(QWidget* parent = nullptr);
 
     // The text as typed, taken when OK is pressed.
-    std::u16string m_address = u"0x0000";
+    std::u16string address_ = u"0x0000";
 
     QLineEdit& Edit() { return *edit_; }
     void accept() override;

@@ -15,7 +15,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* row = new QHBoxLayout;
     auto* icon = new QLabel;
     icon->setPixmap(AppIconPixmap(32));
-    auto* version = new QLabel(m_version);
+    auto* version = new QLabel(version_);
     version->setObjectName(QStringLiteral("1052"));
     row->addWidget(icon);
     row->addWidget(version, 1);

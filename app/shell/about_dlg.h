@@ -12,7 +12,7 @@ class CAboutDlg : public QDialog {
     static constexpr int kTemplate = 100;
     explicit CAboutDlg(QWidget* parent = nullptr);
 
-    QString m_version = QStringLiteral("Cindral Version 1.3");
+    QString version_ = QStringLiteral("Cindral Version 1.3");
 };
 
 }  // namespace cindral

@@ -31,20 +31,20 @@ void AdapterComboBox::hidePopup() {
 
 CZeltra_NVM_BurnerDlg::CZeltra_NVM_BurnerDlg(IOrdwin& ordwin, Ports ports, QWidget* parent)
     : QDialog(parent),
-      m_ordwin(ordwin),
-      m_ports(ports),
-      m_connection(ordwin, ports.messages),
-      m_mainPage(ordwin, ports, m_devicePage),
-      m_directBurnPage(ordwin, ports, m_devicePage),
-      m_mtpPage(ordwin, ports),
-      m_devicePage(ordwin, ports.messages),
-      m_crcPage(ordwin, ports.messages),
-      m_runModal([](QDialog& d) { return d.exec(); }) {
+      ordwin_(ordwin),
+      ports_(ports),
+      connection_(ordwin, ports.messages),
+      mainPage_(ordwin, ports, devicePage_),
+      directBurnPage_(ordwin, ports, devicePage_),
+      mtpPage_(ordwin, ports),
+      devicePage_(ordwin, ports.messages),
+      crcPage_(ordwin, ports.messages),
+      runModal_([](QDialog& d) { return d.exec(); }) {
     InitDialog();
 }
 
 CZeltra_NVM_BurnerDlg::~CZeltra_NVM_BurnerDlg() {
-    OperationGate::Shared().RemoveListener(m_gateListener);
+    OperationGate::Shared().RemoveListener(gateListener_);
 }
 
 void CZeltra_NVM_BurnerDlg::InitDialog() {
@@ -55,68 +55,68 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
 
     auto* layout = new QVBoxLayout(this);
     BuildMenu();
-    layout->setMenuBar(m_menuBar);
+    layout->setMenuBar(menuBar_);
 
     auto* group = new QGroupBox(QStringLiteral("Device Selection"));
     auto* row = new QHBoxLayout(group);
     row->addWidget(new QLabel(QStringLiteral("USB Adapter")));
-    m_adapterCombo.setObjectName(QStringLiteral("1031"));
-    m_adapterCombo.setEditable(true);
-    m_adapterCombo.setInsertPolicy(QComboBox::NoInsert);
-    m_adapterCombo.setMinimumContentsLength(16);
-    row->addWidget(&m_adapterCombo, 1);
-    m_connectButton = new QPushButton(QStringLiteral("Connect"));
-    m_connectButton->setObjectName(QStringLiteral("1032"));
-    m_connectButton->setAutoDefault(false);
-    row->addWidget(m_connectButton);
-    m_resetButton = new QPushButton(QStringLiteral("System Reset/Reboot"));
-    m_resetButton->setObjectName(QStringLiteral("1033"));
-    m_resetButton->setAutoDefault(false);
-    row->addWidget(m_resetButton);
+    adapterCombo_.setObjectName(QStringLiteral("1031"));
+    adapterCombo_.setEditable(true);
+    adapterCombo_.setInsertPolicy(QComboBox::NoInsert);
+    adapterCombo_.setMinimumContentsLength(16);
+    row->addWidget(&adapterCombo_, 1);
+    connectButton_ = new QPushButton(QStringLiteral("Connect"));
+    connectButton_->setObjectName(QStringLiteral("1032"));
+    connectButton_->setAutoDefault(false);
+    row->addWidget(connectButton_);
+    resetButton_ = new QPushButton(QStringLiteral("System Reset/Reboot"));
+    resetButton_->setObjectName(QStringLiteral("1033"));
+    resetButton_->setAutoDefault(false);
+    row->addWidget(resetButton_);
     layout->addWidget(group);
 
-    m_tabs.setObjectName(QStringLiteral("1000"));
-    layout->addWidget(&m_tabs, 1);
+    tabs_.setObjectName(QStringLiteral("1000"));
+    layout->addWidget(&tabs_, 1);
 
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
-    m_exitButton = new QPushButton(QStringLiteral("Exit"));
-    m_exitButton->setObjectName(QStringLiteral("1"));
-    m_exitButton->setDefault(true);
-    bottom->addWidget(m_exitButton);
+    exitButton_ = new QPushButton(QStringLiteral("Exit"));
+    exitButton_->setObjectName(QStringLiteral("1"));
+    exitButton_->setDefault(true);
+    bottom->addWidget(exitButton_);
     layout->addLayout(bottom);
 
-    m_tabs.AddPage(kTabMain, QStringLiteral("Main"), CMainDlg::kTemplate, &m_mainPage);
-    m_tabs.AddPage(kTabDirectBurn, QStringLiteral("Direct Burn"), CDirectBurnDlg::kTemplate,
-                   &m_directBurnPage);
-    m_tabs.AddPage(kTabMtp, QStringLiteral("MTP Write"), CBurnEPROMDlg::kTemplate, &m_mtpPage);
-    m_tabs.AddPage(kTabDevice, QStringLiteral("Device"), CDeviceInformation::kTemplate,
-                   &m_devicePage);
-    m_tabs.AddPage(kTabCrc, QStringLiteral("CRC"), CRunCRCDlg::kTemplate, &m_crcPage);
-    m_tabs.setCurrentIndex(kTabMain);
+    tabs_.AddPage(kTabMain, QStringLiteral("Main"), CMainDlg::kTemplate, &mainPage_);
+    tabs_.AddPage(kTabDirectBurn, QStringLiteral("Direct Burn"), CDirectBurnDlg::kTemplate,
+                  &directBurnPage_);
+    tabs_.AddPage(kTabMtp, QStringLiteral("MTP Write"), CBurnEPROMDlg::kTemplate, &mtpPage_);
+    tabs_.AddPage(kTabDevice, QStringLiteral("Device"), CDeviceInformation::kTemplate,
+                  &devicePage_);
+    tabs_.AddPage(kTabCrc, QStringLiteral("CRC"), CRunCRCDlg::kTemplate, &crcPage_);
+    tabs_.setCurrentIndex(kTabMain);
 
-    connect(m_connectButton, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnConnect);
-    connect(m_resetButton, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnSystemReset);
-    connect(m_exitButton, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnExit);
-    connect(&m_adapterCombo, &AdapterComboBox::droppedDown, this,
+    connect(connectButton_, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnConnect);
+    connect(resetButton_, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnSystemReset);
+    connect(exitButton_, &QPushButton::clicked, this, &CZeltra_NVM_BurnerDlg::OnExit);
+    connect(&adapterCombo_, &AdapterComboBox::droppedDown, this,
             &CZeltra_NVM_BurnerDlg::RefreshAdapterList);
     // Queued: a click in the list selects its item only after the list has closed,
     // and the refresh must see that selection.
-    connect(&m_adapterCombo, &AdapterComboBox::closedUp, this,
+    connect(&adapterCombo_, &AdapterComboBox::closedUp, this,
             &CZeltra_NVM_BurnerDlg::RefreshAdapterList, Qt::QueuedConnection);
-    connect(&m_tabs, &CDlgTabCtrl::selectionChanging, this,
+    connect(&tabs_, &CDlgTabCtrl::selectionChanging, this,
             [this](int oldIndex, int) { OnTabChanging(oldIndex); });
     ConnectPages();
 
     // While a compose, burn or MTP write runs nothing else may start, and the
     // window shows that it is busy.
-    m_gateListener = OperationGate::Shared().AddListener([this](bool busy) {
-        m_connectButton->setEnabled(!busy);
-        m_resetButton->setEnabled(!busy && m_bConnected == 1);
-        m_exitButton->setEnabled(!busy);
-        m_adapterCombo.setEnabled(!busy);
-        m_mtpPage.setEnabled(!busy);
-        m_crcPage.setEnabled(!busy);
+    gateListener_ = OperationGate::Shared().AddListener([this](bool busy) {
+        connectButton_->setEnabled(!busy);
+        resetButton_->setEnabled(!busy && bConnected_ == 1);
+        exitButton_->setEnabled(!busy);
+        adapterCombo_.setEnabled(!busy);
+        mtpPage_.setEnabled(!busy);
+        crcPage_.setEnabled(!busy);
         if (busy) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         } else {
@@ -124,17 +124,17 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
         }
     });
 
-    m_bConnected = 0;
-    m_resetButton->setEnabled(false);
+    bConnected_ = 0;
+    resetButton_->setEnabled(false);
     RefreshAdapterList();
-    std::memset(m_serial, 0, sizeof m_serial);
+    std::memset(serial_, 0, sizeof serial_);
     resize(760, 620);
 }
 
 void CZeltra_NVM_BurnerDlg::BuildMenu() {
-    m_menuBar = new QMenuBar(this);
-    m_menuBar->setObjectName(QStringLiteral("129"));
-    QMenu* file = m_menuBar->addMenu(QStringLiteral("File"));
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("129"));
+    QMenu* file = menuBar_->addMenu(QStringLiteral("File"));
     auto add = [](QMenu* menu, const QString& text, int id) {
         QAction* a = menu->addAction(text);
         a->setObjectName(QString::number(id));
@@ -150,7 +150,7 @@ void CZeltra_NVM_BurnerDlg::BuildMenu() {
     file->addSeparator();
     QAction* exit = add(file, QStringLiteral("E&xit"), 32773);
     connect(exit, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnExit);
-    QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
+    QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     QAction* about = add(help, QStringLiteral("&About..."), 32774);
     connect(about, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnAbout);
 }
@@ -169,35 +169,34 @@ void CZeltra_NVM_BurnerDlg::OnFileOpen() {
     if (OperationGate::Shared().Busy()) return;
     FileDialogRequest r = SettingsDialog();
     r.mustExist = true;
-    if (auto path = m_ports.files.OpenFile(r)) LoadSettings(*path);
+    if (auto path = ports_.files.OpenFile(r)) LoadSettings(*path);
 }
 
 void CZeltra_NVM_BurnerDlg::OnFileSave() {
-    if (m_settingsPath.empty()) {
+    if (settingsPath_.empty()) {
         OnFileSaveAs();
         return;
     }
-    SaveSettings(m_settingsPath);
+    SaveSettings(settingsPath_);
 }
 
 void CZeltra_NVM_BurnerDlg::OnFileSaveAs() {
     FileDialogRequest r = SettingsDialog();
     r.proposedName = u"Presets";
     r.confirmOverwrite = true;
-    auto path = m_ports.files.SaveFile(r);
+    auto path = ports_.files.SaveFile(r);
     if (!path) return;
-    m_settingsPath = *path;
-    SaveSettings(m_settingsPath);
+    settingsPath_ = *path;
+    SaveSettings(settingsPath_);
 }
 
 void CZeltra_NVM_BurnerDlg::SaveSettings(const std::u16string& path) {
     SettingsWriter out;
-    m_mainPage.StoreMainSettings(out);
-    m_directBurnPage.StoreDirectBurnSettings(out);
+    mainPage_.StoreMainSettings(out);
+    directBurnPage_.StoreDirectBurnSettings(out);
     std::string why;
     if (!out.SaveTo(path, &why)) {
-        m_ports.messages.Ok(u"The settings could not be saved to " + path + u":\n" +
-                            WidenText(why));
+        ports_.messages.Ok(u"The settings could not be saved to " + path + u":\n" + WidenText(why));
     }
 }
 
@@ -206,114 +205,112 @@ void CZeltra_NVM_BurnerDlg::LoadSettings(const std::u16string& path) {
     if (!in) return;
     // Each page applies what it could read; a short or foreign file stops the
     // reading, not the program.
-    m_mainPage.LoadMainSettings(*in);
-    m_directBurnPage.LoadDirectBurnSettings(*in);
+    mainPage_.LoadMainSettings(*in);
+    directBurnPage_.LoadDirectBurnSettings(*in);
 }
 
 void CZeltra_NVM_BurnerDlg::RefreshAdapterList() {
     QString remembered;
-    bool hadSelection = m_adapterCombo.currentIndex() >= 0;
-    if (hadSelection) remembered = m_adapterCombo.itemText(m_adapterCombo.currentIndex());
-    m_adapterCombo.clear();
+    bool hadSelection = adapterCombo_.currentIndex() >= 0;
+    if (hadSelection) remembered = adapterCombo_.itemText(adapterCombo_.currentIndex());
+    adapterCombo_.clear();
     QStringList serials;
-    for (const std::string& sn : m_connection.ListAdapters()) serials << ToQ(sn);
-    m_adapterCount = static_cast<int>(serials.size());
+    for (const std::string& sn : connection_.ListAdapters()) serials << ToQ(sn);
+    adapterCount_ = static_cast<int>(serials.size());
     serials.sort();
-    m_adapterCombo.addItems(serials);
+    adapterCombo_.addItems(serials);
     int index = hadSelection ? serials.indexOf(remembered) : -1;
     if (index < 0 && !serials.isEmpty()) index = 0;
-    m_adapterCombo.setCurrentIndex(index);
+    adapterCombo_.setCurrentIndex(index);
 }
 
 bool CZeltra_NVM_BurnerDlg::ReadSelectedAdapter() {
-    int index = m_adapterCombo.currentIndex();
+    int index = adapterCombo_.currentIndex();
     // Text typed into the edit field that names no listed adapter is no selection.
-    if (index < 0 || m_adapterCombo.itemText(index) != m_adapterCombo.currentText()) {
-        m_ports.messages.Ok(
+    if (index < 0 || adapterCombo_.itemText(index) != adapterCombo_.currentText()) {
+        ports_.messages.Ok(
             u"Please select an Adapter from the list! If the list is empty then no USB Debug "
             u"Adapter is detected.");
         return false;
     }
-    std::string narrow = NarrowText(FromQ(m_adapterCombo.itemText(index)), sizeof m_serial);
-    std::memset(m_serial, 0, sizeof m_serial);
-    std::memcpy(m_serial, narrow.data(), narrow.size());
+    std::string narrow = NarrowText(FromQ(adapterCombo_.itemText(index)), sizeof serial_);
+    std::memset(serial_, 0, sizeof serial_);
+    std::memcpy(serial_, narrow.data(), narrow.size());
     return true;
 }
 
 void CZeltra_NVM_BurnerDlg::ToggleConnection() {
-    if (m_bConnected == 1) {
-        if (!m_connection.Disconnect()) return;
-        m_bConnected = 0;
+    if (bConnected_ == 1) {
+        if (!connection_.Disconnect()) return;
+        bConnected_ = 0;
         emit connectionChanged(false);
         return;
     }
     if (!ReadSelectedAdapter()) return;
-    if (!m_connection.Connect(m_serial)) return;
-    m_bConnected = 1;
+    if (!connection_.Connect(serial_)) return;
+    bConnected_ = 1;
     emit connectionChanged(true);
 }
 
 void CZeltra_NVM_BurnerDlg::ConnectPages() {
     // Slots run in the order they are connected: Main, CRC, Device, MTP Write.
     // The Direct Burn page learns the state at the next tab change.
-    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &m_mainPage,
-            [this](bool on) { m_mainPage.SetConnected(on ? 1 : 0); });
-    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &m_crcPage,
-            [this](bool on) { m_crcPage.SetConnected(on ? 1 : 0); });
-    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &m_devicePage, [this](bool on) {
-        m_devicePage.SetConnected(on ? 1 : 0);
-        if (!on) m_devicePage.ClearDevice();
+    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &mainPage_,
+            [this](bool on) { mainPage_.SetConnected(on ? 1 : 0); });
+    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &crcPage_,
+            [this](bool on) { crcPage_.SetConnected(on ? 1 : 0); });
+    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &devicePage_, [this](bool on) {
+        devicePage_.SetConnected(on ? 1 : 0);
+        if (!on) devicePage_.ClearDevice();
     });
-    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &m_mtpPage,
-            [this](bool on) { m_mtpPage.SetConnectionState(on ? 1 : 0); });
+    connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &mtpPage_,
+            [this](bool on) { mtpPage_.SetConnectionState(on ? 1 : 0); });
 }
 
 void CZeltra_NVM_BurnerDlg::OnConnect() {
     if (OperationGate::Shared().Busy()) return;
     ToggleConnection();
-    m_connectButton->setText(m_bConnected ? QStringLiteral("Disconnect")
-                                          : QStringLiteral("Connect"));
-    m_resetButton->setEnabled(m_bConnected == 1);
-    if (m_bConnected == 1) {
-        m_devicePage.ReadDevice();
-        m_mainPage.SetBootStatus(m_devicePage.ProtectionByte());
-        m_mainPage.SetFirstBootAddress(m_devicePage.NvmUserStartText());
+    connectButton_->setText(bConnected_ ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    resetButton_->setEnabled(bConnected_ == 1);
+    if (bConnected_ == 1) {
+        devicePage_.ReadDevice();
+        mainPage_.SetBootStatus(devicePage_.ProtectionByte());
+        mainPage_.SetFirstBootAddress(devicePage_.NvmUserStartText());
     }
 }
 
 void CZeltra_NVM_BurnerDlg::OnSystemReset() {
     if (OperationGate::Shared().Busy()) return;
-    if (m_bConnected == 1) ToggleConnection();
+    if (bConnected_ == 1) ToggleConnection();
     ToggleConnection();
-    m_resetButton->setEnabled(m_bConnected == 1);
+    resetButton_->setEnabled(bConnected_ == 1);
     // The caption follows the state, also after a reconnect that failed.
-    m_connectButton->setText(m_bConnected ? QStringLiteral("Disconnect")
-                                          : QStringLiteral("Connect"));
-    m_devicePage.ReadDevice();
+    connectButton_->setText(bConnected_ ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    devicePage_.ReadDevice();
 }
 
 void CZeltra_NVM_BurnerDlg::OnTabChanging(int oldIndex) {
-    const int flag = m_devicePage.Connected();
-    m_mainPage.SetBootStatus(m_devicePage.ProtectionByte());
-    m_mainPage.SetFirstBootAddress(m_devicePage.NvmUserStartText());
-    m_mainPage.SetConnected(flag);
-    if (oldIndex != kTabDirectBurn) m_mtpPage.SetConnectionState(flag);
-    if (oldIndex != kTabMtp) m_directBurnPage.SetConnected(flag);
+    const int flag = devicePage_.Connected();
+    mainPage_.SetBootStatus(devicePage_.ProtectionByte());
+    mainPage_.SetFirstBootAddress(devicePage_.NvmUserStartText());
+    mainPage_.SetConnected(flag);
+    if (oldIndex != kTabDirectBurn) mtpPage_.SetConnectionState(flag);
+    if (oldIndex != kTabMtp) directBurnPage_.SetConnected(flag);
 }
 
 void CZeltra_NVM_BurnerDlg::OnAbout() {
     CAboutDlg about(this);
-    m_runModal(about);
+    runModal_(about);
 }
 
 void CZeltra_NVM_BurnerDlg::DisconnectOnLeaving() {
-    if (m_bConnected == 1) m_ordwin.DisconnectUSB();
+    if (bConnected_ == 1) ordwin_.DisconnectUSB();
 }
 
 void CZeltra_NVM_BurnerDlg::OnExit() {
     if (OperationGate::Shared().Busy()) return;
     DisconnectOnLeaving();
-    m_leaving = true;
+    leaving_ = true;
     done(QDialog::Accepted);
 }
 
@@ -328,8 +325,8 @@ void CZeltra_NVM_BurnerDlg::keyPressEvent(QKeyEvent* event) {
         event->accept();
         QWidget* focus = focusWidget();
         const bool inAdapterBox =
-            focus != nullptr && (focus == &m_adapterCombo || m_adapterCombo.isAncestorOf(focus));
-        if (inAdapterBox && m_bConnected == 0) OnConnect();
+            focus != nullptr && (focus == &adapterCombo_ || adapterCombo_.isAncestorOf(focus));
+        if (inAdapterBox && bConnected_ == 0) OnConnect();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -340,9 +337,9 @@ void CZeltra_NVM_BurnerDlg::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!m_leaving) {
+    if (!leaving_) {
         DisconnectOnLeaving();
-        m_leaving = true;
+        leaving_ = true;
         setResult(QDialog::Rejected);
     }
     QDialog::closeEvent(event);
@@ -350,7 +347,7 @@ void CZeltra_NVM_BurnerDlg::closeEvent(QCloseEvent* event) {
 
 void CZeltra_NVM_BurnerDlg::reject() {
     // Only the close box ends the window this way; Escape is swallowed above.
-    if (m_leaving) QDialog::reject();
+    if (leaving_) QDialog::reject();
 }
 
 }  // namespace cindral

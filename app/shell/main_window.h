@@ -58,21 +58,21 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     void OnFileSaveAs();
     void SaveSettings(const std::u16string& path);
     void LoadSettings(const std::u16string& path);
-    const std::u16string& SettingsPath() const { return m_settingsPath; }
+    const std::u16string& SettingsPath() const { return settingsPath_; }
 
-    int Connected() const { return m_bConnected; }
-    const char* SelectedSerial() const { return m_serial; }
+    int Connected() const { return bConnected_; }
+    const char* SelectedSerial() const { return serial_; }
 
-    AdapterComboBox& AdapterCombo() { return m_adapterCombo; }
-    CDlgTabCtrl& TabFrame() { return m_tabs; }
-    CMainDlg& MainPage() { return m_mainPage; }
-    CDirectBurnDlg& DirectBurnPage() { return m_directBurnPage; }
-    CBurnEPROMDlg& MtpPage() { return m_mtpPage; }
-    CDeviceInformation& DevicePage() { return m_devicePage; }
-    CRunCRCDlg& CrcPage() { return m_crcPage; }
-    QPushButton& ConnectButton() { return *m_connectButton; }
-    QPushButton& ResetButton() { return *m_resetButton; }
-    QMenuBar& MenuBar() { return *m_menuBar; }
+    AdapterComboBox& AdapterCombo() { return adapterCombo_; }
+    CDlgTabCtrl& TabFrame() { return tabs_; }
+    CMainDlg& MainPage() { return mainPage_; }
+    CDirectBurnDlg& DirectBurnPage() { return directBurnPage_; }
+    CBurnEPROMDlg& MtpPage() { return mtpPage_; }
+    CDeviceInformation& DevicePage() { return devicePage_; }
+    CRunCRCDlg& CrcPage() { return crcPage_; }
+    QPushButton& ConnectButton() { return *connectButton_; }
+    QPushButton& ResetButton() { return *resetButton_; }
+    QMenuBar& MenuBar() { return *menuBar_; }
 
   signals:
     // The adapter was connected (true) or disconnected (false); the pages that
@@ -81,7 +81,7 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
 
   public:
     // How modal child dialogs (About) are run; tests replace it.
-    void SetModalRunner(std::function<int(QDialog&)> runner) { m_runModal = std::move(runner); }
+    void SetModalRunner(std::function<int(QDialog&)> runner) { runModal_ = std::move(runner); }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -95,28 +95,28 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     void OnTabChanging(int oldIndex);
     void DisconnectOnLeaving();
 
-    IOrdwin& m_ordwin;
-    Ports m_ports;
-    AdapterConnection m_connection;
+    IOrdwin& ordwin_;
+    Ports ports_;
+    AdapterConnection connection_;
     // Members in the order the window declares them; the pages outlive the tab frame.
-    AdapterComboBox m_adapterCombo;
-    CMainDlg m_mainPage;
-    CDirectBurnDlg m_directBurnPage;
-    CBurnEPROMDlg m_mtpPage;
-    CDeviceInformation m_devicePage;
-    CRunCRCDlg m_crcPage;
-    CDlgTabCtrl m_tabs;
-    int m_adapterCount = 0;
-    char m_serial[kSerialBufferSize] = {};
-    int m_bConnected = 0;
-    std::u16string m_settingsPath;
-    QPushButton* m_connectButton = nullptr;
-    QPushButton* m_resetButton = nullptr;
-    QPushButton* m_exitButton = nullptr;
-    QMenuBar* m_menuBar = nullptr;
-    bool m_leaving = false;
-    int m_gateListener = 0;
-    std::function<int(QDialog&)> m_runModal;
+    AdapterComboBox adapterCombo_;
+    CMainDlg mainPage_;
+    CDirectBurnDlg directBurnPage_;
+    CBurnEPROMDlg mtpPage_;
+    CDeviceInformation devicePage_;
+    CRunCRCDlg crcPage_;
+    CDlgTabCtrl tabs_;
+    int adapterCount_ = 0;
+    char serial_[kSerialBufferSize] = {};
+    int bConnected_ = 0;
+    std::u16string settingsPath_;
+    QPushButton* connectButton_ = nullptr;
+    QPushButton* resetButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
+    bool leaving_ = false;
+    int gateListener_ = 0;
+    std::function<int(QDialog&)> runModal_;
 };
 
 }  // namespace cindral

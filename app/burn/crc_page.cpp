@@ -14,15 +14,15 @@ CRunCRCDlg::CRunCRCDlg(IOrdwin& ordwin, IMessagePort& messages, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* buttons = new QHBoxLayout;
     auto* run = new QPushButton(QStringLiteral("Run"));
-    run->setObjectName(QStringLiteral("1033"));
+    SetControlId(*run, ids::crc::kRunButton);
     auto* clear = new QPushButton(QStringLiteral("Clear"));
-    clear->setObjectName(QStringLiteral("1062"));
+    SetControlId(*clear, ids::crc::kClearButton);
     buttons->addWidget(run);
     buttons->addWidget(clear);
     buttons->addStretch(1);
     auto* group = new QGroupBox(QStringLiteral("CRC Calculation Output"));
     auto* groupLayout = new QVBoxLayout(group);
-    output_->setObjectName(QStringLiteral("1070"));
+    SetControlId(*output_, ids::crc::kOutputEdit);
     output_->setReadOnly(true);
     output_->setLineWrapMode(QTextEdit::NoWrap);
     groupLayout->addWidget(output_);

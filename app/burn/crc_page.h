@@ -13,7 +13,7 @@ namespace cindral {
 class CRunCRCDlg : public CPageDlg {
     Q_OBJECT
   public:
-    static constexpr int kTemplate = 139;
+    static constexpr int kTemplate = ids::crc::kTemplate;
 
     CRunCRCDlg(IOrdwin& ordwin, IMessagePort& messages, QWidget* parent = nullptr);
 

@@ -20,11 +20,11 @@ CDeviceInformation::CDeviceInformation(IOrdwin& ordwin, IMessagePort& messages, 
     auto* layout = new QVBoxLayout(this);
     auto* infoGroup = new QGroupBox(QStringLiteral("Device Information"));
     auto* infoLayout = new QVBoxLayout(infoGroup);
-    list_->setObjectName(QStringLiteral("1037"));
+    SetControlId(*list_, ids::device::kInfoList);
     infoLayout->addWidget(list_);
     auto* logGroup = new QGroupBox(QStringLiteral("Composer Output"));
     auto* logLayout = new QVBoxLayout(logGroup);
-    output_->setObjectName(QStringLiteral("1035"));
+    SetControlId(*output_, ids::device::kOutputEdit);
     output_->setLineWrapMode(QTextEdit::NoWrap);
     output_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     output_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

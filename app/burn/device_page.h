@@ -19,7 +19,7 @@ namespace cindral {
 class CDeviceInformation : public CPageDlg {
     Q_OBJECT
   public:
-    static constexpr int kTemplate = 134;
+    static constexpr int kTemplate = ids::device::kTemplate;
 
     CDeviceInformation(IOrdwin& ordwin, IMessagePort& messages, QWidget* parent = nullptr);
 

@@ -17,18 +17,20 @@ namespace cindral {
 
 namespace {
 
+namespace ctl = ids::direct_burn;
+
 const char16_t* const kDirectFilter = u"Direct Burn File (*.mem)|*.mem|All Files (*.*)|*.*||";
 
 QPushButton* MakeButton(const char* text, int id) {
     auto* b = new QPushButton(QString::fromLatin1(text));
-    b->setObjectName(QString::number(id));
+    SetControlId(*b, id);
     b->setAutoDefault(false);
     return b;
 }
 
 QRadioButton* MakeRadio(const char* text, int id) {
     auto* r = new QRadioButton(QString::fromLatin1(text));
-    r->setObjectName(QString::number(id));
+    SetControlId(*r, id);
     return r;
 }
 
@@ -61,8 +63,8 @@ void CDirectBurnDlg::BuildControls() {
 
     auto* input = new QGroupBox(QStringLiteral("Input"));
     auto* inputLayout = new QVBoxLayout(input);
-    fromFile_ = MakeRadio("File", 1039);
-    fromText_ = MakeRadio("Direct", 1040);
+    fromFile_ = MakeRadio("File", ctl::kFromFileRadio);
+    fromText_ = MakeRadio("Direct", ctl::kFromTextRadio);
     auto* inputGroup = new QButtonGroup(this);
     inputGroup->addButton(fromFile_);
     inputGroup->addButton(fromText_);
@@ -70,22 +72,22 @@ void CDirectBurnDlg::BuildControls() {
     fileRow->addWidget(fromFile_);
     fileRow->addWidget(new QLabel(QStringLiteral("Direct Burn File")));
     directFileEdit_ = new QLineEdit;
-    directFileEdit_->setObjectName(QStringLiteral("1041"));
+    SetControlId(*directFileEdit_, ctl::kDirectFileEdit);
     fileRow->addWidget(directFileEdit_, 1);
-    QPushButton* openDirect = MakeButton("Open...", 1042);
+    QPushButton* openDirect = MakeButton("Open...", ctl::kOpenDirectFileButton);
     fileRow->addWidget(openDirect);
     inputLayout->addLayout(fileRow);
     inputLayout->addWidget(fromText_);
     inputLayout->addWidget(new QLabel(QStringLiteral("Direct Burn Text (@addr data)")));
     textEdit_ = new QPlainTextEdit;
-    textEdit_->setObjectName(QStringLiteral("1014"));
+    SetControlId(*textEdit_, ctl::kDirectTextEdit);
     inputLayout->addWidget(textEdit_, 1);
     layout->addWidget(input, 1);
 
     auto* mode = new QGroupBox(QStringLiteral("Compose Mode"));
     auto* modeLayout = new QHBoxLayout(mode);
-    strict_ = MakeRadio("Strict", 1043);
-    logicOr_ = MakeRadio("Logic OR", 1044);
+    strict_ = MakeRadio("Strict", ctl::kStrictRadio);
+    logicOr_ = MakeRadio("Logic OR", ctl::kLogicOrRadio);
     auto* modeGroup = new QButtonGroup(this);
     modeGroup->addButton(strict_);
     modeGroup->addButton(logicOr_);
@@ -97,20 +99,20 @@ void CDirectBurnDlg::BuildControls() {
     auto* burnRow = new QHBoxLayout;
     burnRow->addWidget(new QLabel(QStringLiteral("NVM Burn File")));
     nvmFileEdit_ = new QLineEdit;
-    nvmFileEdit_->setObjectName(QStringLiteral("1050"));
+    SetControlId(*nvmFileEdit_, ctl::kBurnFileEdit);
     burnRow->addWidget(nvmFileEdit_, 1);
-    QPushButton* newFile = MakeButton("New...", 1015);
-    QPushButton* openFile = MakeButton("Open...", 1016);
+    QPushButton* newFile = MakeButton("New...", ctl::kNewBurnFileButton);
+    QPushButton* openFile = MakeButton("Open...", ctl::kOpenBurnFileButton);
     burnRow->addWidget(newFile);
     burnRow->addWidget(openFile);
     overwrite_ = new QCheckBox(QStringLiteral("Overwrite"));
-    overwrite_->setObjectName(QStringLiteral("1051"));
+    SetControlId(*overwrite_, ctl::kOverwriteBox);
     burnRow->addWidget(overwrite_);
     layout->addLayout(burnRow);
 
     auto* actions = new QHBoxLayout;
-    QPushButton* compose = MakeButton("Compose", 1047);
-    burnButton_.setObjectName(QStringLiteral("1032"));
+    QPushButton* compose = MakeButton("Compose", ctl::kComposeButton);
+    SetControlId(burnButton_, ctl::kBurnButton);
     burnButton_.setAutoDefault(false);
     actions->addWidget(compose);
     actions->addWidget(&burnButton_);

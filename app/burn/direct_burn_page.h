@@ -24,7 +24,7 @@ std::u16string ReplaceLineBreaks(std::u16string text);
 class CDirectBurnDlg : public CPageDlg {
     Q_OBJECT
   public:
-    static constexpr int kTemplate = 131;
+    static constexpr int kTemplate = ids::direct_burn::kTemplate;
 
     // An empty programDirectory means Cindral's own directory.
     CDirectBurnDlg(IOrdwin& ordwin, Ports ports, CDeviceInformation& device,

@@ -16,11 +16,13 @@ namespace cindral {
 
 namespace {
 
+namespace ctl = ids::mtp;
+
 const char16_t* const kHexFilter = u"Hex File (*.hex)|*.hex|All Files (*.*)|*.*||";
 
 QPushButton* MakeButton(const char* text, int id) {
     auto* b = new QPushButton(QString::fromLatin1(text));
-    b->setObjectName(QString::number(id));
+    SetControlId(*b, id);
     b->setAutoDefault(false);
     return b;
 }
@@ -69,11 +71,11 @@ void CBurnEPROMDlg::BuildControls() {
 
     auto* fileRow = new QHBoxLayout;
     path_ = new QLineEdit;
-    path_->setObjectName(QStringLiteral("1014"));
+    SetControlId(*path_, ctl::kHexPathEdit);
     path_->setReadOnly(true);
     fileRow->addWidget(path_, 1);
-    open_ = MakeButton("Open Hex File...", 1056);
-    save_ = MakeButton("Save Hex File...", 1062);
+    open_ = MakeButton("Open Hex File...", ctl::kOpenHexButton);
+    save_ = MakeButton("Save Hex File...", ctl::kSaveHexButton);
     fileRow->addWidget(open_);
     fileRow->addWidget(save_);
     layout->addLayout(fileRow);
@@ -82,7 +84,7 @@ void CBurnEPROMDlg::BuildControls() {
     auto* contentRow = new QHBoxLayout;
     contentRow->addWidget(new QLabel(QStringLiteral("0x00 ...")));
     content_ = new QTextEdit;
-    content_->setObjectName(QStringLiteral("1060"));
+    SetControlId(*content_, ctl::kContentEdit);
     content_->setAcceptRichText(false);
     content_->setUndoRedoEnabled(false);
     content_->setLineWrapMode(QTextEdit::NoWrap);

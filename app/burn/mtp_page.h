@@ -17,7 +17,7 @@ namespace cindral {
 class CBurnEPROMDlg : public CPageDlg {
     Q_OBJECT
   public:
-    static constexpr int kTemplate = 137;
+    static constexpr int kTemplate = ids::mtp::kTemplate;
 
     CBurnEPROMDlg(IOrdwin& ordwin, Ports ports, QWidget* parent = nullptr);
     ~CBurnEPROMDlg() override;

@@ -23,12 +23,11 @@ namespace cindral {
 
 namespace {
 
-constexpr int kUser = 1023, kRun = 1024, kXoEarlyEnable = 1025, kExeUserBoot = 1026,
-              kNvmDisable = 1027, kMtpDisable = 1028, kRamClear = 1029, kC2Disable = 1030;
+namespace ctl = ids::main_page;
 
 QPushButton* MakeButton(const char* text, int id) {
     auto* b = new QPushButton(QString::fromLatin1(text));
-    b->setObjectName(QString::number(id));
+    SetControlId(*b, id);
     b->setAutoDefault(false);
     return b;
 }
@@ -74,7 +73,7 @@ CMainDlg::~CMainDlg() {
 }
 
 QCheckBox& CMainDlg::Box(int id) {
-    return *boxes_[id - kUser];
+    return *boxes_[id - ctl::kUserBox];
 }
 
 void CMainDlg::BuildControls() {
@@ -88,16 +87,16 @@ void CMainDlg::BuildControls() {
         box->setContentsMargins(0, 0, 0, 0);
         auto* head = new QHBoxLayout;
         auto* l = new QLabel(QString::fromLatin1(label));
-        l->setObjectName(QString::number(labelId));
+        SetControlId(*l, labelId);
         head->addWidget(l);
         if (extra) {
             auto* e = new QLabel(QString::fromLatin1(extra));
-            e->setObjectName(QString::number(labelId + 1));
+            SetControlId(*e, labelId + 1);
             head->addWidget(e);
         }
         head->addStretch(1);
         box->addLayout(head);
-        list.setObjectName(QString::number(id));
+        SetControlId(list, id);
         list.InsertColumn(0, QStringLiteral("File Name"), CListCtrlStyled::kLeft, 227);
         list.InsertColumn(1, QStringLiteral("NVM Address"), CListCtrlStyled::kLeft, 99);
         list.setContextMenuPolicy(Qt::CustomContextMenu);
@@ -122,9 +121,13 @@ void CMainDlg::BuildControls() {
     };
     auto* files = new QHBoxLayout;
     files->addWidget(
-        fileList(bootList_, 1003, "User Boot Files", nullptr, 1066, 1004, 1005, 1006, true), 1);
+        fileList(bootList_, ctl::kBootList, "User Boot Files", nullptr, ctl::kBootFilesLabel,
+                 ctl::kBootAddButton, ctl::kBootClearAllButton, ctl::kBootAddressButton, true),
+        1);
     files->addWidget(
-        fileList(appList_, 1007, "User App Files", "(Overlay)", 1067, 1008, 1009, 1010, false), 1);
+        fileList(appList_, ctl::kAppList, "User App Files", "(Overlay)", ctl::kAppFilesLabel,
+                 ctl::kAppAddButton, ctl::kAppClearAllButton, ctl::kAppAddressButton, false),
+        1);
     layout->addLayout(files, 1);
 
     static const char* const kBoxTexts[8] = {"User",          "Run",         "XO Early Enable",
@@ -132,36 +135,37 @@ void CMainDlg::BuildControls() {
                                              "RAM Clear",     "C2 Disable"};
     for (int i = 0; i < 8; ++i) {
         boxes_[i] = new QCheckBox(QString::fromLatin1(kBoxTexts[i]));
-        boxes_[i]->setObjectName(QString::number(kUser + i));
+        SetControlId(*boxes_[i], ctl::kUserBox + i);
     }
     auto* options = new QHBoxLayout;
     auto* userGroup = new QGroupBox(QStringLiteral("User"));
-    userGroup->setObjectName(QStringLiteral("1063"));
+    SetControlId(*userGroup, ctl::kUserGroup);
     auto* userLayout = new QVBoxLayout(userGroup);
-    for (int id : {kUser, kXoEarlyEnable, kExeUserBoot}) userLayout->addWidget(&Box(id));
+    for (int id : {ctl::kUserBox, ctl::kXoEarlyEnableBox, ctl::kExeUserBootBox})
+        userLayout->addWidget(&Box(id));
     auto* runGroup = new QGroupBox(QStringLiteral("Run"));
-    runGroup->setObjectName(QStringLiteral("1064"));
+    SetControlId(*runGroup, ctl::kRunGroup);
     auto* runLayout = new QGridLayout(runGroup);
-    runLayout->addWidget(&Box(kRun), 0, 0);
-    runLayout->addWidget(&Box(kNvmDisable), 1, 0);
-    runLayout->addWidget(&Box(kMtpDisable), 2, 0);
-    runLayout->addWidget(&Box(kRamClear), 1, 1);
-    runLayout->addWidget(&Box(kC2Disable), 2, 1);
+    runLayout->addWidget(&Box(ctl::kRunBox), 0, 0);
+    runLayout->addWidget(&Box(ctl::kNvmDisableBox), 1, 0);
+    runLayout->addWidget(&Box(ctl::kMtpDisableBox), 2, 0);
+    runLayout->addWidget(&Box(ctl::kRamClearBox), 1, 1);
+    runLayout->addWidget(&Box(ctl::kC2DisableBox), 2, 1);
     auto* modeGroup = new QGroupBox(QStringLiteral("Compose Mode"));
-    modeGroup->setObjectName(QStringLiteral("1065"));
+    SetControlId(*modeGroup, ctl::kComposeModeGroup);
     auto* modeLayout = new QVBoxLayout(modeGroup);
     strict_ = new QRadioButton(QStringLiteral("Strict"));
-    strict_->setObjectName(QStringLiteral("1021"));
+    SetControlId(*strict_, ctl::kStrictRadio);
     logicOr_ = new QRadioButton(QStringLiteral("Logic OR"));
-    logicOr_->setObjectName(QStringLiteral("1022"));
+    SetControlId(*logicOr_, ctl::kLogicOrRadio);
     modeLayout->addWidget(strict_);
     modeLayout->addWidget(logicOr_);
     options->addWidget(userGroup);
     options->addWidget(runGroup);
     options->addWidget(modeGroup);
     auto* actions = new QVBoxLayout;
-    QPushButton* compose = MakeButton("Compose", 1011);
-    burnButton_.setObjectName(QStringLiteral("1012"));
+    QPushButton* compose = MakeButton("Compose", ctl::kComposeButton);
+    SetControlId(burnButton_, ctl::kBurnButton);
     burnButton_.setAutoDefault(false);
     actions->addWidget(compose);
     actions->addWidget(&burnButton_);
@@ -173,19 +177,19 @@ void CMainDlg::BuildControls() {
     auto* burnRow = new QHBoxLayout;
     burnRow->addWidget(new QLabel(QStringLiteral("NVM Burn File")));
     burnFileEdit_ = new QLineEdit;
-    burnFileEdit_->setObjectName(QStringLiteral("1045"));
+    SetControlId(*burnFileEdit_, ctl::kBurnFileEdit);
     burnRow->addWidget(burnFileEdit_, 1);
-    QPushButton* newFile = MakeButton("New...", 1015);
-    QPushButton* openFile = MakeButton("Open...", 1016);
+    QPushButton* newFile = MakeButton("New...", ctl::kNewBurnFileButton);
+    QPushButton* openFile = MakeButton("Open...", ctl::kOpenBurnFileButton);
     burnRow->addWidget(newFile);
     burnRow->addWidget(openFile);
     overwrite_ = new QCheckBox(QStringLiteral("Overwrite"));
-    overwrite_->setObjectName(QStringLiteral("1018"));
+    SetControlId(*overwrite_, ctl::kOverwriteBox);
     burnRow->addWidget(overwrite_);
     layout->addLayout(burnRow);
 
     layout->addWidget(new QLabel(QStringLiteral("NVM Map (Composer Report)")));
-    mapList_.setObjectName(QStringLiteral("1020"));
+    SetControlId(mapList_, ctl::kMapList);
     mapList_.InsertColumn(0, QStringLiteral("File Name"), CListCtrlStyled::kLeft, 300);
     mapList_.InsertColumn(1, QStringLiteral("NVM Range"), CListCtrlStyled::kLeft, 130);
     mapList_.InsertColumn(2, QStringLiteral("Length"), CListCtrlStyled::kLeft, 99);
@@ -197,28 +201,28 @@ void CMainDlg::BuildControls() {
 
     // Kept from the original layout: never shown.
     auto* countLabel = new QLabel(QStringLiteral("Successful burn count:"), this);
-    countLabel->setObjectName(QStringLiteral("1069"));
+    SetControlId(*countLabel, ctl::kBurnCountLabel);
     countLabel->hide();
     auto* countEdit = new QLineEdit(QStringLiteral("0"), this);
-    countEdit->setObjectName(QStringLiteral("1014"));
+    SetControlId(*countEdit, ctl::kBurnCountEdit);
     countEdit->hide();
 
     // The menu resource holds one popup, "Clear List"; a right click shows its items.
     contextMenu_.setTitle(QStringLiteral("Clear List"));
     clearAction_ = contextMenu_.addAction(QStringLiteral("Clear"));
-    clearAction_->setObjectName(QString::number(kClearCommand));
+    SetControlId(*clearAction_, ctl::kClearCommand);
 
     connect(compose, &QPushButton::clicked, this, &CMainDlg::OnCompose);
     connect(&burnButton_, &QPushButton::clicked, this, &CMainDlg::OnBurn);
     connect(newFile, &QPushButton::clicked, this, &CMainDlg::OnNewBurnFile);
     connect(openFile, &QPushButton::clicked, this, &CMainDlg::OnOpenBurnFile);
     connect(burnFileEdit_, &QLineEdit::textChanged, this, &CMainDlg::OnBurnFileChanged);
-    connect(&Box(kUser), &QCheckBox::clicked, this, &CMainDlg::OnUserClicked);
-    connect(&Box(kRun), &QCheckBox::clicked, this, &CMainDlg::OnRunClicked);
+    connect(&Box(ctl::kUserBox), &QCheckBox::clicked, this, &CMainDlg::OnUserClicked);
+    connect(&Box(ctl::kRunBox), &QCheckBox::clicked, this, &CMainDlg::OnRunClicked);
 
     strict_->setChecked(true);
-    for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(false);
-    Box(kC2Disable).setChecked(false);
+    for (int id = ctl::kExeUserBootBox; id <= ctl::kC2DisableBox; ++id) Box(id).setEnabled(false);
+    Box(ctl::kC2DisableBox).setChecked(false);
 }
 
 void CMainDlg::SetBox(int id, bool checked, bool enabled) {
@@ -247,24 +251,25 @@ int CMainDlg::SelectionMark(CListCtrlStyled& list) {
 void CMainDlg::SetConnected(int flag) {
     bConnected_ = flag;
     if (flag != 0) return;
-    for (int id : {kUser, kRun, kXoEarlyEnable}) SetBox(id, false, true);
+    for (int id : {ctl::kUserBox, ctl::kRunBox, ctl::kXoEarlyEnableBox}) SetBox(id, false, true);
     strict_->setChecked(true);
-    for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(false);
-    Box(kC2Disable).setChecked(false);
+    for (int id = ctl::kExeUserBootBox; id <= ctl::kC2DisableBox; ++id) Box(id).setEnabled(false);
+    Box(ctl::kC2DisableBox).setChecked(false);
 }
 
 void CMainDlg::SetBootStatus(uint8_t value) {
     bootStatus_ = value;
     const int low = value & 7;
     if (low == 3 || low == 5 || low == 7) {
-        SetBox(kUser, true, false);
-        Box(kExeUserBoot).setEnabled(true);
+        SetBox(ctl::kUserBox, true, false);
+        Box(ctl::kExeUserBootBox).setEnabled(true);
     }
     if (low == 7) {
-        SetBox(kRun, true, false);
-        for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(true);
+        SetBox(ctl::kRunBox, true, false);
+        for (int id = ctl::kExeUserBootBox; id <= ctl::kC2DisableBox; ++id)
+            Box(id).setEnabled(true);
     }
-    if (value & 0x40) SetBox(kC2Disable, true, false);
+    if (value & 0x40) SetBox(ctl::kC2DisableBox, true, false);
     UpdateData(false);
 }
 
@@ -278,21 +283,22 @@ void CMainDlg::SetFirstBootAddress(const std::u16string& text) {
 }
 
 void CMainDlg::OnUserClicked() {
-    if (Box(kUser).isChecked()) {
-        Box(kExeUserBoot).setEnabled(true);
-    } else if (!Box(kRun).isChecked()) {
-        SetBox(kExeUserBoot, false, false);
+    if (Box(ctl::kUserBox).isChecked()) {
+        Box(ctl::kExeUserBootBox).setEnabled(true);
+    } else if (!Box(ctl::kRunBox).isChecked()) {
+        SetBox(ctl::kExeUserBootBox, false, false);
     }
 }
 
 void CMainDlg::OnRunClicked() {
-    if (Box(kRun).isChecked()) {
-        for (int id = kExeUserBoot; id <= kC2Disable; ++id) Box(id).setEnabled(true);
+    if (Box(ctl::kRunBox).isChecked()) {
+        for (int id = ctl::kExeUserBootBox; id <= ctl::kC2DisableBox; ++id)
+            Box(id).setEnabled(true);
     } else {
-        if (!Box(kUser).isChecked()) SetBox(kExeUserBoot, false, false);
-        for (int id = kNvmDisable; id <= kC2Disable; ++id) SetBox(id, false, false);
+        if (!Box(ctl::kUserBox).isChecked()) SetBox(ctl::kExeUserBootBox, false, false);
+        for (int id = ctl::kNvmDisableBox; id <= ctl::kC2DisableBox; ++id) SetBox(id, false, false);
     }
-    if (bootStatus_ & 0x40) SetBox(kC2Disable, true, false);
+    if (bootStatus_ & 0x40) SetBox(ctl::kC2DisableBox, true, false);
     UpdateData(false);
 }
 
@@ -337,7 +343,8 @@ void CMainDlg::StoreMainSettings(SettingsWriter& out) {
     }
     out.WriteString(burnFilePath_);
     out.WriteInt(overwrite_->isChecked() ? 1 : 0);
-    for (int id = kUser; id <= kC2Disable; ++id) out.WriteInt(Box(id).isChecked() ? 1 : 0);
+    for (int id = ctl::kUserBox; id <= ctl::kC2DisableBox; ++id)
+        out.WriteInt(Box(id).isChecked() ? 1 : 0);
     out.WriteInt(strict_->isChecked() ? 1 : 0);
     out.WriteInt(logicOr_->isChecked() ? 1 : 0);
 }
@@ -361,7 +368,7 @@ void CMainDlg::LoadMainSettings(SettingsReader& in) {
         int32_t state = 0;
         if (!in.ReadInt(state)) return;
         overwrite_->setChecked(state != 0);
-        for (int id = kUser; id <= kC2Disable; ++id) {
+        for (int id = ctl::kUserBox; id <= ctl::kC2DisableBox; ++id) {
             if (!in.ReadInt(state)) return;
             Box(id).setChecked(state != 0);
         }
@@ -372,8 +379,8 @@ void CMainDlg::LoadMainSettings(SettingsReader& in) {
     };
     read();
     if (!burnFilePath_.empty()) ReloadMap(burnFilePath_);
-    if (Box(kUser).isChecked()) OnUserClicked();
-    if (Box(kRun).isChecked()) OnRunClicked();
+    if (Box(ctl::kUserBox).isChecked()) OnUserClicked();
+    if (Box(ctl::kRunBox).isChecked()) OnRunClicked();
     UpdateData(false);
 }
 
@@ -497,14 +504,14 @@ void CMainDlg::FillEngine() {
     NvmOptions o;
     o.strict = strict_->isChecked() ? 1 : 0;
     o.overwrite = overwrite_->isChecked() ? 1 : 0;
-    o.user = Box(kUser).isChecked() ? 1 : 0;
-    o.xoEarlyEnable = Box(kXoEarlyEnable).isChecked() ? 1 : 0;
-    o.exeUserBoot = Box(kExeUserBoot).isChecked() ? 1 : 0;
-    o.run = Box(kRun).isChecked() ? 1 : 0;
-    o.nvmDisable = Box(kNvmDisable).isChecked() ? 1 : 0;
-    o.mtpDisable = Box(kMtpDisable).isChecked() ? 1 : 0;
-    o.ramClear = Box(kRamClear).isChecked() ? 1 : 0;
-    o.c2Disable = Box(kC2Disable).isChecked() ? 1 : 0;
+    o.user = Box(ctl::kUserBox).isChecked() ? 1 : 0;
+    o.xoEarlyEnable = Box(ctl::kXoEarlyEnableBox).isChecked() ? 1 : 0;
+    o.exeUserBoot = Box(ctl::kExeUserBootBox).isChecked() ? 1 : 0;
+    o.run = Box(ctl::kRunBox).isChecked() ? 1 : 0;
+    o.nvmDisable = Box(ctl::kNvmDisableBox).isChecked() ? 1 : 0;
+    o.mtpDisable = Box(ctl::kMtpDisableBox).isChecked() ? 1 : 0;
+    o.ramClear = Box(ctl::kRamClearBox).isChecked() ? 1 : 0;
+    o.c2Disable = Box(ctl::kC2DisableBox).isChecked() ? 1 : 0;
     o.bootFiles = bootEntries_;
     o.appFiles = appEntries_;
     o.burnFile = burnFilePath_;

@@ -21,6 +21,7 @@
 #include "core/compose_map.h"
 #include "core/nvm_engine.h"
 #include "core/settings_archive.h"
+#include "shell/control_ids.h"
 #include "shell/list_ctrl_styled.h"
 #include "shell/my_button.h"
 #include "shell/page_base.h"
@@ -32,8 +33,8 @@ class CDeviceInformation;
 class CMainDlg : public CPageDlg {
     Q_OBJECT
   public:
-    static constexpr int kTemplate = 130;
-    static constexpr int kClearCommand = 32775;
+    static constexpr int kTemplate = ids::main_page::kTemplate;
+    static constexpr int kClearCommand = ids::main_page::kClearCommand;
 
     // An empty programDirectory means Cindral's own directory.
     CMainDlg(IOrdwin& ordwin, Ports ports, CDeviceInformation& device,

@@ -11,12 +11,12 @@
 namespace cindral {
 
 CNVMAddressDlg::CNVMAddressDlg(QWidget* parent) : QDialog(parent), edit_(new QLineEdit) {
-    setObjectName(QString::number(kTemplate));
+    SetControlId(*this, kTemplate);
     setWindowTitle(QStringLiteral("NVM Address"));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("NVM Address:")));
-    edit_->setObjectName(QStringLiteral("1034"));
+    SetControlId(*edit_, ids::nvm_address::kAddressEdit);
     edit_->setText(ToQ(address_));
     // The edit has the focus with its text selected, so typing replaces it.
     edit_->selectAll();
@@ -24,8 +24,8 @@ CNVMAddressDlg::CNVMAddressDlg(QWidget* parent) : QDialog(parent), edit_(new QLi
     row->addWidget(edit_, 1);
     layout->addLayout(row);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("1"));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("2"));
+    SetControlId(*buttons->button(QDialogButtonBox::Ok), ids::kOk);
+    SetControlId(*buttons->button(QDialogButtonBox::Cancel), ids::kCancel);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CNVMAddressDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CNVMAddressDlg::reject);

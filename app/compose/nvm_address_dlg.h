@@ -5,12 +5,14 @@
 #include <QLineEdit>
 #include <string>
 
+#include "shell/control_ids.h"
+
 namespace cindral {
 
 class CNVMAddressDlg : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kTemplate = 133;
+    static constexpr int kTemplate = ids::nvm_address::kTemplate;
 
     explicit CNVMAddressDlg(QWidget* parent = nullptr);
 

@@ -16,11 +16,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel;
     icon->setPixmap(AppIconPixmap(32));
     auto* version = new QLabel(version_);
-    version->setObjectName(QStringLiteral("1052"));
+    SetControlId(*version, ids::about::kVersionLabel);
     row->addWidget(icon);
     row->addWidget(version, 1);
     auto* ok = new QPushButton(QStringLiteral("OK"));
-    ok->setObjectName(QStringLiteral("1"));
+    SetControlId(*ok, ids::kOk);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     layout->addLayout(row);

@@ -19,6 +19,8 @@
 
 namespace cindral {
 
+namespace ctl = ids::main_window;
+
 void AdapterComboBox::showPopup() {
     emit droppedDown();
     QComboBox::showPopup();
@@ -48,7 +50,7 @@ CZeltra_NVM_BurnerDlg::~CZeltra_NVM_BurnerDlg() {
 }
 
 void CZeltra_NVM_BurnerDlg::InitDialog() {
-    setObjectName(QString::number(kTemplate));
+    SetControlId(*this, kTemplate);
     setWindowTitle(QStringLiteral("Cindral"));
     setWindowIcon(AppIcon());
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
@@ -60,28 +62,28 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
     auto* group = new QGroupBox(QStringLiteral("Device Selection"));
     auto* row = new QHBoxLayout(group);
     row->addWidget(new QLabel(QStringLiteral("USB Adapter")));
-    adapterCombo_.setObjectName(QStringLiteral("1031"));
+    SetControlId(adapterCombo_, ctl::kAdapterCombo);
     adapterCombo_.setEditable(true);
     adapterCombo_.setInsertPolicy(QComboBox::NoInsert);
     adapterCombo_.setMinimumContentsLength(16);
     row->addWidget(&adapterCombo_, 1);
     connectButton_ = new QPushButton(QStringLiteral("Connect"));
-    connectButton_->setObjectName(QStringLiteral("1032"));
+    SetControlId(*connectButton_, ctl::kConnectButton);
     connectButton_->setAutoDefault(false);
     row->addWidget(connectButton_);
     resetButton_ = new QPushButton(QStringLiteral("System Reset/Reboot"));
-    resetButton_->setObjectName(QStringLiteral("1033"));
+    SetControlId(*resetButton_, ctl::kResetButton);
     resetButton_->setAutoDefault(false);
     row->addWidget(resetButton_);
     layout->addWidget(group);
 
-    tabs_.setObjectName(QStringLiteral("1000"));
+    SetControlId(tabs_, ctl::kTabFrame);
     layout->addWidget(&tabs_, 1);
 
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     exitButton_ = new QPushButton(QStringLiteral("Exit"));
-    exitButton_->setObjectName(QStringLiteral("1"));
+    SetControlId(*exitButton_, ctl::kExitButton);
     exitButton_->setDefault(true);
     bottom->addWidget(exitButton_);
     layout->addLayout(bottom);
@@ -133,25 +135,25 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
 
 void CZeltra_NVM_BurnerDlg::BuildMenu() {
     menuBar_ = new QMenuBar(this);
-    menuBar_->setObjectName(QStringLiteral("129"));
+    SetControlId(*menuBar_, ctl::kMenu);
     QMenu* file = menuBar_->addMenu(QStringLiteral("File"));
     auto add = [](QMenu* menu, const QString& text, int id) {
         QAction* a = menu->addAction(text);
-        a->setObjectName(QString::number(id));
+        SetControlId(*a, id);
         return a;
     };
-    QAction* open = add(file, QStringLiteral("&Open..."), 57601);
+    QAction* open = add(file, QStringLiteral("&Open..."), ctl::kFileOpen);
     connect(open, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnFileOpen);
     file->addSeparator();
-    QAction* save = add(file, QStringLiteral("&Save"), 57603);
+    QAction* save = add(file, QStringLiteral("&Save"), ctl::kFileSave);
     connect(save, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnFileSave);
-    QAction* saveAs = add(file, QStringLiteral("Save &As..."), 32772);
+    QAction* saveAs = add(file, QStringLiteral("Save &As..."), ctl::kFileSaveAs);
     connect(saveAs, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnFileSaveAs);
     file->addSeparator();
-    QAction* exit = add(file, QStringLiteral("E&xit"), 32773);
+    QAction* exit = add(file, QStringLiteral("E&xit"), ctl::kFileExit);
     connect(exit, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnExit);
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
-    QAction* about = add(help, QStringLiteral("&About..."), 32774);
+    QAction* about = add(help, QStringLiteral("&About..."), ctl::kHelpAbout);
     connect(about, &QAction::triggered, this, &CZeltra_NVM_BurnerDlg::OnAbout);
 }
 

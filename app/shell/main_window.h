@@ -37,7 +37,7 @@ class AdapterComboBox : public QComboBox {
 class CZeltra_NVM_BurnerDlg : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kTemplate = 102;
+    static constexpr int kTemplate = ids::main_window::kTemplate;
     enum Tab { kTabMain = 0, kTabDirectBurn = 1, kTabMtp = 2, kTabDevice = 3, kTabCrc = 4 };
 
     CZeltra_NVM_BurnerDlg(IOrdwin& ordwin, Ports ports, QWidget* parent = nullptr);

@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+#include "shell/control_ids.h"
+
 namespace cindral {
 
 class CPageDlg : public QWidget {

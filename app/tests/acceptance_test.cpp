@@ -66,25 +66,25 @@ class Operator : public ::testing::Test {
         ConnectOrFail();
     }
     void TearDown() override {
-        if (window && window->Connected()) Band("1032")->click();
+        if (window && window->Connected()) Band(ids::main_window::kConnectButton)->click();
     }
 
-    QPushButton* Band(const char* id) {
-        for (QPushButton* b : window->findChildren<QPushButton*>(QString::fromLatin1(id)))
+    QPushButton* Band(int id) {
+        for (QPushButton* b : window->findChildren<QPushButton*>(ControlName(id)))
             if (!window->TabFrame().isAncestorOf(b)) return b;
         return nullptr;
     }
     template <typename T = QPushButton>
-    T* On(QWidget& page, const char* id) {
-        T* w = page.findChild<T*>(QString::fromLatin1(id));
+    T* On(QWidget& page, int id) {
+        T* w = page.findChild<T*>(ControlName(id));
         EXPECT_NE(w, nullptr) << "no control " << id;
         return w;
     }
-    void Click(QWidget& page, const char* id) {
+    void Click(QWidget& page, int id) {
         if (QPushButton* b = On(page, id)) b->click();
     }
     void ConnectOrFail() {
-        Band("1032")->click();
+        Band(ids::main_window::kConnectButton)->click();
         ASSERT_EQ(window->Connected(), 1) << ports.messages.LastText();
         ports.messages.shown.clear();
     }
@@ -113,21 +113,21 @@ class Operator : public ::testing::Test {
     void FillMainPage(const std::string& appMem, const std::u16string& appAddress) {
         CMainDlg& main = window->MainPage();
         ports.files.answers = {WidenText(File("boot.hex", kBootHex))};
-        Click(main, "1004");
+        Click(main, ids::main_page::kBootAddButton);
         ports.files.answers = {WidenText(File("app.mem", appMem))};
-        Click(main, "1008");
+        Click(main, ids::main_page::kAppAddButton);
         ASSERT_EQ(main.AppCount(), 1);
         main.AppList().topLevelItem(0)->setSelected(true);
         main.SetModalRunner([&](QDialog& d) {
-            if (auto* edit = d.findChild<QLineEdit*>(QStringLiteral("1034")))
+            if (auto* edit = ById<QLineEdit>(d, ids::nvm_address::kAddressEdit))
                 edit->setText(QString::fromStdU16String(appAddress));
             d.accept();
             return static_cast<int>(QDialog::Accepted);
         });
-        Click(main, "1010");
+        Click(main, ids::main_page::kAppAddressButton);
         burnFile = WidenText(work.path().toStdString() + "/acceptance.nbf");
         ports.files.answers = {burnFile};
-        Click(main, "1015");
+        Click(main, ids::main_page::kNewBurnFileButton);
         ASSERT_EQ(main.BurnFilePath(), burnFile);
     }
 
@@ -154,7 +154,7 @@ TEST_F(ComposeScenario, MapListsBothFilesAndTheDeviceLogShowsTheRun) {
     CMainDlg& main = window->MainPage();
     EXPECT_EQ(main.BootList().GetItemText(0, 1), QStringLiteral("0x0200"));
     EXPECT_EQ(main.AppList().GetItemText(0, 1), QStringLiteral("0x0800"));
-    Click(main, "1011");
+    Click(main, ids::main_page::kComposeButton);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Compose run completed successfully."});
 
     CListCtrlStyled& map = main.MapList();
@@ -196,7 +196,7 @@ TEST_F(ComposeScenario, MapListsBothFilesAndTheDeviceLogShowsTheRun) {
     // Opening the burn file again later shows the same map.
     const int rows = map.GetItemCount();
     ports.files.answers = {burnFile};
-    Click(main, "1016");
+    Click(main, ids::main_page::kOpenBurnFileButton);
     EXPECT_EQ(map.GetItemCount(), rows);
     EXPECT_EQ(map.GetItemText(0, 0), QStringLiteral("boot.hex"));
 }
@@ -206,7 +206,7 @@ TEST_F(ConflictScenario, OverlapInStrictModeMarksBothRowsRed) {
     if (HasFatalFailure()) return;
     CMainDlg& main = window->MainPage();
     main.StrictRadio().click();
-    Click(main, "1011");
+    Click(main, ids::main_page::kComposeButton);
     EXPECT_EQ(Boxes(),
               std::vector<std::string>{"Compose run complete.\nAddress Conflict detected!"});
     EXPECT_EQ(main.ConflictFlag(), 1);
@@ -223,7 +223,7 @@ TEST_F(ConflictScenario, OverlapInStrictModeMarksBothRowsRed) {
     // The same files ORed: the rows say so and nothing stays red from before.
     ports.messages.shown.clear();
     main.LogicOrRadio().click();
-    Click(main, "1011");
+    Click(main, ids::main_page::kComposeButton);
     ASSERT_FALSE(ports.messages.shown.empty());
     EXPECT_EQ(Boxes().back(), "Compose run completed successfully.");
     EXPECT_EQ(main.ConflictFlag(), 0);
@@ -239,22 +239,22 @@ TEST_F(BurnScenario, BurnThenResetShowsTheBurnedChip) {
     FillMainPage("11 22 33 44\n", u"0x0800");
     if (HasFatalFailure()) return;
     CMainDlg& main = window->MainPage();
-    On<QCheckBox>(main, "1023")->click();  // User
-    ASSERT_TRUE(main.Box(1023).isChecked());
-    Click(main, "1011");
+    On<QCheckBox>(main, ids::main_page::kUserBox)->click();  // User
+    ASSERT_TRUE(main.Box(ids::main_page::kUserBox).isChecked());
+    Click(main, ids::main_page::kComposeButton);
     ASSERT_EQ(Boxes(), std::vector<std::string>{"Compose run completed successfully."});
     ports.messages.shown.clear();
-    Click(main, "1012");
+    Click(main, ids::main_page::kBurnButton);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Burn Succeeded"});
 
-    Band("1033")->click();
+    Band(ids::main_window::kResetButton)->click();
     ASSERT_EQ(window->Connected(), 1);
     EXPECT_EQ(Device(1), QStringLiteral("0x0200"));
     EXPECT_EQ(Device(2), QStringLiteral("0x0200")) << "the boot image was copied";
     EXPECT_EQ(Device(5), QStringLiteral("0x07 (0000_0111)")) << "trim, copy and user CRC";
     EXPECT_EQ(Device(7), QStringLiteral("0x03 (0000_0011)")) << "boot state User";
 
-    window->CrcPage().findChild<QPushButton*>(QStringLiteral("1033"))->click();
+    ById<QPushButton>(window->CrcPage(), ids::crc::kRunButton)->click();
     QStringList lines = window->CrcPage().OutputBox().toPlainText().split('\n');
     ASSERT_GE(lines.size(), 6) << lines.join('|').toStdString();
     EXPECT_TRUE(lines[4].startsWith(QStringLiteral("NVM USER CRC32: 0x")));
@@ -265,14 +265,14 @@ TEST_F(RunScenario, RunStateIsBurnedAndBootsAfterReset) {
     FillMainPage("11 22 33 44\n", u"0x0800");
     if (HasFatalFailure()) return;
     CMainDlg& main = window->MainPage();
-    On<QCheckBox>(main, "1024")->click();  // Run
-    ASSERT_TRUE(main.Box(1024).isChecked());
-    Click(main, "1011");
+    On<QCheckBox>(main, ids::main_page::kRunBox)->click();  // Run
+    ASSERT_TRUE(main.Box(ids::main_page::kRunBox).isChecked());
+    Click(main, ids::main_page::kComposeButton);
     ASSERT_EQ(Boxes(), std::vector<std::string>{"Compose run completed successfully."});
     ports.messages.shown.clear();
-    Click(main, "1012");
+    Click(main, ids::main_page::kBurnButton);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Burn Succeeded"});
-    Band("1033")->click();
+    Band(ids::main_window::kResetButton)->click();
     ASSERT_EQ(window->Connected(), 1);
     EXPECT_EQ(Device(5), QStringLiteral("0x07 (0000_0111)"));
     EXPECT_EQ(Device(7), QStringLiteral("0x07 (0000_0111)")) << "boot state Run";
@@ -281,17 +281,16 @@ TEST_F(RunScenario, RunStateIsBurnedAndBootsAfterReset) {
 TEST_F(SettingsScenario, SavedWorkComposesTheSameInANewWindow) {
     FillMainPage("11 22 33 44\n", u"0x0800");
     if (HasFatalFailure()) return;
-    Click(window->MainPage(), "1011");
+    Click(window->MainPage(), ids::main_page::kComposeButton);
     ASSERT_EQ(Boxes(), std::vector<std::string>{"Compose run completed successfully."});
     const int rows = window->MainPage().MapCount();
-    window->DirectBurnPage()
-        .findChild<QPlainTextEdit*>(QStringLiteral("1014"))
+    ById<QPlainTextEdit>(window->DirectBurnPage(), ids::direct_burn::kDirectTextEdit)
         ->setPlainText(QStringLiteral("@1000 AA 55"));
     const std::u16string set = WidenText(work.path().toStdString() + "/work.set");
     ports.files.answers = {set};
     window->OnFileSaveAs();
     ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(std::u16string(set))));
-    Band("1032")->click();
+    Band(ids::main_window::kConnectButton)->click();
 
     window = std::make_unique<CZeltra_NVM_BurnerDlg>(ordwin, ports.ports());
     ConnectOrFail();
@@ -304,7 +303,7 @@ TEST_F(SettingsScenario, SavedWorkComposesTheSameInANewWindow) {
     EXPECT_EQ(main.BurnFilePath(), burnFile);
     EXPECT_EQ(main.MapCount(), rows) << "the burn file's map is shown again";
     EXPECT_EQ(window->DirectBurnPage().DirectBurnText(), u"@1000 AA 55");
-    Click(main, "1011");
+    Click(main, ids::main_page::kComposeButton);
     EXPECT_EQ(Boxes().back(), "Compose run completed successfully.");
     EXPECT_EQ(main.MapCount(), rows);
 }
@@ -312,28 +311,28 @@ TEST_F(SettingsScenario, SavedWorkComposesTheSameInANewWindow) {
 TEST_F(DirectBurnScenario, TypedBytesLandOnTheChip) {
     CDirectBurnDlg& page = window->DirectBurnPage();
     page.DirectRadio().click();
-    auto* text = page.findChild<QPlainTextEdit*>(QStringLiteral("1014"));
+    auto* text = ById<QPlainTextEdit>(page, ids::direct_burn::kDirectTextEdit);
     ASSERT_NE(text, nullptr) << "no Direct Burn Text box";
     text->setPlainText(QStringLiteral("@1000 AA 55"));
     const std::u16string nbf = WidenText(work.path().toStdString() + "/direct.nbf");
     ports.files.answers = {nbf};
-    Click(page, "1015");
-    Click(page, "1047");
+    Click(page, ids::direct_burn::kNewBurnFileButton);
+    Click(page, ids::direct_burn::kComposeButton);
     ASSERT_EQ(Boxes(), std::vector<std::string>{"Direct Compose run completed successfully."});
     ports.messages.shown.clear();
-    Click(page, "1032");
+    Click(page, ids::direct_burn::kBurnButton);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Burn Succeeded"});
 
     // The same from a Direct Burn File, into the same burn file.
     ports.messages.shown.clear();
-    On<QRadioButton>(page, "1039")->click();
+    On<QRadioButton>(page, ids::direct_burn::kFromFileRadio)->click();
     ports.files.answers = {WidenText(File("direct.mem", "@1100 12\n"))};
-    Click(page, "1042");
-    Click(page, "1047");
-    Click(page, "1032");
+    Click(page, ids::direct_burn::kOpenDirectFileButton);
+    Click(page, ids::direct_burn::kComposeButton);
+    Click(page, ids::direct_burn::kBurnButton);
     EXPECT_EQ(Boxes().back(), "Burn Succeeded") << "after the overwrite question";
 
-    Band("1032")->click();
+    Band(ids::main_window::kConnectButton)->click();
     ASSERT_EQ(window->Connected(), 0);
     std::vector<uint8_t> nvm = Nvm();
     ASSERT_EQ(nvm.size(), 8192u);

@@ -32,11 +32,11 @@ class MainPage : public ::testing::Test {
     std::string Cell(CListCtrlStyled& list, int row, int col) {
         return list.GetItemText(row, col).toStdString();
     }
-    QPushButton* Button(int id) { return page.findChild<QPushButton*>(QString::number(id)); }
+    QPushButton* Button(int id) { return ById<QPushButton>(page, id); }
     std::string State() {
         // Ticked/enabled of 1023..1030 as "Te" letters: upper = ticked, '-' = disabled.
         std::string s;
-        for (int id = 1023; id <= 1030; ++id) {
+        for (int id = ids::main_page::kUserBox; id <= ids::main_page::kC2DisableBox; ++id) {
             QCheckBox& b = page.Box(id);
             s += b.isChecked() ? 'T' : 't';
             s += b.isEnabled() ? 'e' : '-';
@@ -66,8 +66,8 @@ TEST_F(MainPage, ControlsAtCreation) {
     for (CListCtrlStyled* list : {&page.BootList(), &page.AppList(), &page.MapList()})
         EXPECT_EQ(list->GetExtendedStyle(), 0x121u) << "grid lines, full-row select, flat bars";
     EXPECT_EQ(page.BurnButton().text(), QStringLiteral("Burn"));
-    EXPECT_FALSE(page.findChild<QLineEdit*>(QStringLiteral("1014"))->isVisibleTo(&page));
-    EXPECT_EQ(page.findChild<QLineEdit*>(QStringLiteral("1014"))->text(), QStringLiteral("0"));
+    EXPECT_FALSE(ById<QLineEdit>(page, ids::main_page::kBurnCountEdit)->isVisibleTo(&page));
+    EXPECT_EQ(ById<QLineEdit>(page, ids::main_page::kBurnCountEdit)->text(), QStringLiteral("0"));
     EXPECT_EQ(State(), "te te te t- t- t- t- t- S");
 }
 
@@ -158,27 +158,27 @@ TEST_F(MainPage, PathsWithSpacesAreRefused) {
 TEST_F(MainPage, BootStatusLocksWhatTheChipMadePermanent) {
     page.SetBootStatus(0x45);
     EXPECT_EQ(State(), "T- te te te t- t- t- T- S");
-    page.Box(1024).click();  // Run ticked
+    page.Box(ids::main_page::kRunBox).click();  // Run ticked
     EXPECT_EQ(State(), "T- Te te te te te te T- S");
-    page.Box(1027).setChecked(true);
-    page.Box(1024).click();  // Run unticked: C2 Disable stays locked ticked
+    page.Box(ids::main_page::kNvmDisableBox).setChecked(true);
+    page.Box(ids::main_page::kRunBox).click();  // Run unticked: C2 Disable stays locked ticked
     EXPECT_EQ(State(), "T- te te te t- t- t- T- S");
 
     page.SetConnected(0);
     EXPECT_EQ(State(), "te te te t- t- t- t- t- S");
     page.SetBootStatus(0x07);
     EXPECT_EQ(State(), "T- T- te te te te te te S");
-    page.Box(1027).setChecked(true);
-    page.Box(1030).setChecked(true);
+    page.Box(ids::main_page::kNvmDisableBox).setChecked(true);
+    page.Box(ids::main_page::kC2DisableBox).setChecked(true);
     page.LogicOrRadio().setChecked(true);
     page.SetConnected(0);
     EXPECT_EQ(State(), "te te te t- T- t- t- t- S") << "NVM Disable keeps its tick";
 
     // User alone switches Exe User Boot.
-    page.Box(1023).click();
+    page.Box(ids::main_page::kUserBox).click();
     EXPECT_EQ(State(), "Te te te te T- t- t- t- S");
-    page.Box(1026).setChecked(true);
-    page.Box(1023).click();
+    page.Box(ids::main_page::kExeUserBootBox).setChecked(true);
+    page.Box(ids::main_page::kUserBox).click();
     EXPECT_EQ(State(), "te te te t- T- t- t- t- S");
 }
 
@@ -210,7 +210,7 @@ TEST_F(MainPage, ComposeAppendsTheExtensionAndShowsTheMap) {
     page.OnCompose();
     EXPECT_EQ(ports.messages.LastText(), "An NVM Burn File is required.");
     page.BurnFileEdit().setText(QString::fromStdString(dir / "out"));
-    Button(1011)->click();
+    Button(ids::main_page::kComposeButton)->click();
     EXPECT_EQ(page.BurnFileEdit().text().toStdString(), dir / "out.nbf");
     ASSERT_EQ(page.MapCount(), 2) << test::Texts(ports.messages);
     EXPECT_EQ(Cell(page.MapList(), 0, 0), "boot.hex");
@@ -235,7 +235,7 @@ TEST_F(MainPage, ComposeAppendsTheExtensionAndShowsTheMap) {
 
     // Logic OR: the overlap is an overlay and the run is clean.
     page.LogicOrRadio().setChecked(true);
-    page.findChild<QCheckBox*>(QStringLiteral("1018"))->setChecked(true);
+    ById<QCheckBox>(page, ids::main_page::kOverwriteBox)->setChecked(true);
     page.OnCompose();
     EXPECT_EQ(ports.messages.LastText(), "Compose run completed successfully.");
     EXPECT_EQ(Cell(page.MapList(), 1, 3), "Overlay");
@@ -284,9 +284,9 @@ TEST_F(MainPage, SettingsRoundTripAndShortFiles) {
     Add(true, "/p/c.mem");
     Add(false, "/p/a.mem");
     page.BurnFileEdit().setText(QString::fromStdString(dir / "m.nbf"));
-    page.findChild<QCheckBox*>(QStringLiteral("1018"))->setChecked(true);
-    page.Box(1024).click();
-    page.Box(1029).setChecked(true);
+    ById<QCheckBox>(page, ids::main_page::kOverwriteBox)->setChecked(true);
+    page.Box(ids::main_page::kRunBox).click();
+    page.Box(ids::main_page::kRamClearBox).setChecked(true);
     page.LogicOrRadio().setChecked(true);
     SettingsWriter out;
     page.StoreMainSettings(out);
@@ -302,23 +302,25 @@ TEST_F(MainPage, SettingsRoundTripAndShortFiles) {
     EXPECT_EQ(other.BootList().GetItemText(1, 0), QStringLiteral("c.mem"));
     EXPECT_EQ(other.BurnFileEdit().text().toStdString(), dir / "m.nbf");
     EXPECT_EQ(other.MapCount(), 1) << "the map is read from the named file";
-    EXPECT_TRUE(other.findChild<QCheckBox*>(QStringLiteral("1018"))->isChecked());
+    EXPECT_TRUE(ById<QCheckBox>(other, ids::main_page::kOverwriteBox)->isChecked());
     std::string loaded;
-    for (int id = 1023; id <= 1030; ++id) loaded += other.Box(id).isChecked() ? 'T' : 't';
+    for (int id = ids::main_page::kUserBox; id <= ids::main_page::kC2DisableBox; ++id)
+        loaded += other.Box(id).isChecked() ? 'T' : 't';
     EXPECT_EQ(loaded, "tTttttTt");
-    EXPECT_TRUE(other.Box(1029).isEnabled()) << "the Run rule enabled the options";
+    EXPECT_TRUE(other.Box(ids::main_page::kRamClearBox).isEnabled())
+        << "the Run rule enabled the options";
     EXPECT_TRUE(other.LogicOrRadio().isChecked());
 
     // A file that ends after the burn file path: lists and path only, boxes untouched.
     std::vector<uint8_t> bytes = out.Bytes();
     bytes.resize(bytes.size() - 11 * 4);
     CMainDlg cut(ordwin, ports.ports(), device, dir.Wide());
-    cut.Box(1025).setChecked(true);
+    cut.Box(ids::main_page::kXoEarlyEnableBox).setChecked(true);
     SettingsReader shortIn(bytes);
     cut.LoadMainSettings(shortIn);
     EXPECT_EQ(cut.BootCount(), 2);
     EXPECT_EQ(cut.BurnFilePath(), WidenText(dir / "m.nbf"));
-    EXPECT_TRUE(cut.Box(1025).isChecked());
+    EXPECT_TRUE(cut.Box(ids::main_page::kXoEarlyEnableBox).isChecked());
     EXPECT_TRUE(cut.StrictRadio().isChecked());
 
     // A foreign file with a huge count reads what is there and stops.

@@ -47,8 +47,8 @@ class RealLibrary : public ::testing::Test {
         if (window && window->Connected()) ordwin.DisconnectUSB();
     }
     void Make() { window = std::make_unique<CZeltra_NVM_BurnerDlg>(ordwin, ports.ports()); }
-    QPushButton* Band(const char* id) {
-        for (QPushButton* b : window->findChildren<QPushButton*>(QString::fromLatin1(id)))
+    QPushButton* Band(int id) {
+        for (QPushButton* b : window->findChildren<QPushButton*>(ControlName(id)))
             if (!window->TabFrame().isAncestorOf(b)) return b;
         return nullptr;
     }
@@ -57,7 +57,7 @@ class RealLibrary : public ::testing::Test {
     // Connects through the window; a refused connect fails the test with its message.
     void ConnectOrFail() {
         std::size_t before = ports.messages.shown.size();
-        Band("1032")->click();
+        Band(ids::main_window::kConnectButton)->click();
         if (window->Connected() == 1) return;
         std::string text = ports.messages.shown.size() > before ? ports.messages.LastText() : "";
         FAIL() << "connect failed: " << text;
@@ -81,13 +81,13 @@ TEST_F(NoAdapter, EmptyListAndConnectAsksForASelection) {
     Make();
     EXPECT_EQ(window->AdapterCombo().count(), 0);
     EXPECT_EQ(window->AdapterCombo().currentIndex(), -1);
-    Band("1032")->click();
+    Band(ids::main_window::kConnectButton)->click();
     ASSERT_EQ(ports.messages.shown.size(), 1u);
     EXPECT_EQ(ports.messages.LastText(),
               "Please select an Adapter from the list! If the list is empty then no USB Debug "
               "Adapter is detected.");
     EXPECT_EQ(window->Connected(), 0);
-    EXPECT_EQ(Band("1032")->text(), QStringLiteral("Connect"));
+    EXPECT_EQ(Band(ids::main_window::kConnectButton)->text(), QStringLiteral("Connect"));
 }
 
 TEST_F(NoAdapter, LibraryMessagesReachTheHostsMessageBoxes) {
@@ -122,7 +122,7 @@ TEST_F(TwoAdapters, SortedFirstSelectedAndKeptAcrossUnplugging) {
 
 TEST_F(OtherFamily, RefusedWithItsNameAndLeftDisconnected) {
     Make();
-    Band("1032")->click();
+    Band(ids::main_window::kConnectButton)->click();
     ASSERT_FALSE(ports.messages.shown.empty());
     std::string text = ports.messages.LastText();
     EXPECT_EQ(text.rfind("Connection failure:\nInvalid target: ", 0), 0u) << text;
@@ -131,16 +131,16 @@ TEST_F(OtherFamily, RefusedWithItsNameAndLeftDisconnected) {
     EXPECT_EQ(window->Connected(), 0);
     uint16_t id = 0;
     EXPECT_LT(ordwin.GetHardwareID(&id), 0) << "the library must not stay connected";
-    EXPECT_EQ(Band("1032")->text(), QStringLiteral("Connect"));
-    EXPECT_FALSE(Band("1033")->isEnabled());
+    EXPECT_EQ(Band(ids::main_window::kConnectButton)->text(), QStringLiteral("Connect"));
+    EXPECT_FALSE(Band(ids::main_window::kResetButton)->isEnabled());
 }
 
 TEST_F(Zeltra, ConnectShowsAFactoryFreshChipAndDisconnectClears) {
     Make();
     ConnectOrFail();
     if (HasFatalFailure()) return;
-    EXPECT_EQ(Band("1032")->text(), QStringLiteral("Disconnect"));
-    EXPECT_TRUE(Band("1033")->isEnabled());
+    EXPECT_EQ(Band(ids::main_window::kConnectButton)->text(), QStringLiteral("Disconnect"));
+    EXPECT_TRUE(Band(ids::main_window::kResetButton)->isEnabled());
     EXPECT_EQ(window->MainPage().Connected(), 1);
     EXPECT_EQ(window->DevicePage().Connected(), 1);
     EXPECT_EQ(window->CrcPage().Connected(), 1);
@@ -155,7 +155,7 @@ TEST_F(Zeltra, ConnectShowsAFactoryFreshChipAndDisconnectClears) {
     EXPECT_EQ(window->MainPage().Connected(), 1);
     EXPECT_TRUE(ports.messages.shown.empty()) << ports.messages.LastText();
 
-    Band("1032")->click();
+    Band(ids::main_window::kConnectButton)->click();
     EXPECT_EQ(window->Connected(), 0);
     for (int r = 0; r < 8; ++r) EXPECT_EQ(Value(r), QString()) << r;
     uint16_t id = 0;
@@ -167,11 +167,11 @@ TEST_F(Zeltra, SystemResetReconnectsToTheOtherAdapter) {
     ConnectOrFail();
     if (HasFatalFailure()) return;
     window->AdapterCombo().setCurrentIndex(1);
-    Band("1033")->click();
+    Band(ids::main_window::kResetButton)->click();
     EXPECT_EQ(window->Connected(), 1);
     EXPECT_STREQ(window->SelectedSerial(), "VZ0002");
     EXPECT_EQ(Value(1), QStringLiteral("0x0200"));
-    EXPECT_TRUE(Band("1033")->isEnabled());
+    EXPECT_TRUE(Band(ids::main_window::kResetButton)->isEnabled());
 }
 
 TEST_F(Zeltra, ExitWhileConnectedDisconnects) {
@@ -179,7 +179,7 @@ TEST_F(Zeltra, ExitWhileConnectedDisconnects) {
     window->show();
     ConnectOrFail();
     if (HasFatalFailure()) return;
-    Band("1")->click();
+    Band(ids::main_window::kExitButton)->click();
     EXPECT_FALSE(window->isVisible());
     uint16_t id = 0;
     EXPECT_LT(ordwin.GetHardwareID(&id), 0) << "still connected after Exit";
@@ -202,7 +202,7 @@ TEST_F(Crc, FactoryFreshChipTrimOkUserDiff) {
     Make();
     ConnectOrFail();
     if (HasFatalFailure()) return;
-    window->CrcPage().findChild<QPushButton*>(QStringLiteral("1033"))->click();
+    ById<QPushButton>(window->CrcPage(), ids::crc::kRunButton)->click();
     QStringList lines = CrcLines(*window);
     ASSERT_GE(lines.size(), 20) << lines.join('|').toStdString();
     EXPECT_EQ(lines[0], QString());
@@ -233,7 +233,7 @@ TEST_F(Crc, UserRegionMatchingItsReferenceIsOk) {
     Make();
     ConnectOrFail();
     if (HasFatalFailure()) return;
-    Band("1032")->click();
+    Band(ids::main_window::kConnectButton)->click();
     ASSERT_EQ(window->Connected(), 0);
     const std::string nvmPath = (state + QStringLiteral("/nvm.bin")).toStdString();
     std::vector<uint8_t> nvm(8192);
@@ -253,7 +253,7 @@ TEST_F(Crc, UserRegionMatchingItsReferenceIsOk) {
     emit window->AdapterCombo().droppedDown();
     ConnectOrFail();
     if (HasFatalFailure()) return;
-    window->CrcPage().findChild<QPushButton*>(QStringLiteral("1033"))->click();
+    ById<QPushButton>(window->CrcPage(), ids::crc::kRunButton)->click();
     QStringList lines = CrcLines(*window);
     ASSERT_GE(lines.size(), 20);
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral(".. OK"))) << lines[2].toStdString();
@@ -263,7 +263,7 @@ TEST_F(Crc, UserRegionMatchingItsReferenceIsOk) {
 
 TEST_F(Crc, RunWhileDisconnectedShowsTheMessageOnly) {
     Make();
-    window->CrcPage().findChild<QPushButton*>(QStringLiteral("1033"))->click();
+    ById<QPushButton>(window->CrcPage(), ids::crc::kRunButton)->click();
     EXPECT_EQ(ports.messages.LastText(), "Not connected to the device.\n");
     EXPECT_TRUE(window->CrcPage().OutputBox().toPlainText().isEmpty());
 }

@@ -38,12 +38,12 @@ class WindowTest : public ::testing::Test {
         ordwin.sfr[0xDA] = prot;
     }
     QString Value(int row) { return window->DevicePage().List().GetItemText(row, 1); }
-    QPushButton* Button(const char* id) {
-        return window->findChild<QPushButton*>(QString::fromLatin1(id), Qt::FindDirectChildrenOnly)
+    QPushButton* Button(int id) {
+        return window->findChild<QPushButton*>(ControlName(id), Qt::FindDirectChildrenOnly)
                    ?: FindInBand(id);
     }
-    QPushButton* FindInBand(const char* id) {
-        for (QPushButton* b : window->findChildren<QPushButton*>(QString::fromLatin1(id)))
+    QPushButton* FindInBand(int id) {
+        for (QPushButton* b : window->findChildren<QPushButton*>(ControlName(id)))
             if (!window->TabFrame().isAncestorOf(b)) return b;
         return nullptr;
     }
@@ -66,11 +66,12 @@ TEST_F(WindowTest, StartUpLayoutCaptionsAndTabs) {
     }
     EXPECT_EQ(tabs.currentIndex(), 0);
     EXPECT_EQ(tabs.objectName(), QStringLiteral("1000"));
-    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
-    EXPECT_EQ(Button("1033")->text(), QStringLiteral("System Reset/Reboot"));
-    EXPECT_FALSE(Button("1033")->isEnabled());
-    EXPECT_EQ(Button("1")->text(), QStringLiteral("Exit"));
-    EXPECT_TRUE(Button("1")->isDefault());
+    EXPECT_EQ(Button(ids::main_window::kConnectButton)->text(), QStringLiteral("Connect"));
+    EXPECT_EQ(Button(ids::main_window::kResetButton)->text(),
+              QStringLiteral("System Reset/Reboot"));
+    EXPECT_FALSE(Button(ids::main_window::kResetButton)->isEnabled());
+    EXPECT_EQ(Button(ids::main_window::kExitButton)->text(), QStringLiteral("Exit"));
+    EXPECT_TRUE(Button(ids::main_window::kExitButton)->isDefault());
     EXPECT_EQ(window->Connected(), 0);
     EXPECT_STREQ(window->SelectedSerial(), "");
 
@@ -131,13 +132,13 @@ TEST_F(WindowTest, PickingAnAdapterInTheDroppedListSelectsIt) {
     EXPECT_FALSE(view->isVisible());
     EXPECT_EQ(combo.currentText(), QStringLiteral("VZ0002"));
     EXPECT_GE(ordwin.Count("USBDebugDevices"), 3) << "refreshed at start, drop-down and close-up";
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     EXPECT_EQ(ordwin.lastSerial, "VZ0002");
 }
 
 TEST_F(WindowTest, NoSelectionShowsTheMessageAndDoesNotConnect) {
     Make();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     ASSERT_EQ(ports.messages.shown.size(), 1u);
     EXPECT_EQ(ports.messages.LastText(),
               "Please select an Adapter from the list! If the list is empty then no USB Debug "
@@ -149,7 +150,7 @@ TEST_F(WindowTest, NoSelectionShowsTheMessageAndDoesNotConnect) {
     ordwin.adapters = {"VZ0001"};
     emit window->AdapterCombo().droppedDown();
     window->AdapterCombo().setEditText(QStringLiteral("VZ77"));
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     EXPECT_EQ(ports.messages.shown.size(), 2u);
     EXPECT_EQ(ordwin.Count("ConnectUSB"), 0);
 }
@@ -158,12 +159,12 @@ TEST_F(WindowTest, ConnectSetsEveryFlagAndFillsTheDevicePage) {
     ordwin.adapters = {"VZ0001"};
     ZeltraAt(0x02, 0x00, 0x03);
     Make();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     EXPECT_TRUE(ports.messages.shown.empty());
     EXPECT_EQ(ordwin.lastSerial, "VZ0001");
     EXPECT_EQ(window->Connected(), 1);
-    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Disconnect"));
-    EXPECT_TRUE(Button("1033")->isEnabled());
+    EXPECT_EQ(Button(ids::main_window::kConnectButton)->text(), QStringLiteral("Disconnect"));
+    EXPECT_TRUE(Button(ids::main_window::kResetButton)->isEnabled());
     EXPECT_EQ(window->MainPage().Connected(), 1);
     EXPECT_EQ(window->CrcPage().Connected(), 1);
     EXPECT_EQ(window->DevicePage().Connected(), 1);
@@ -177,10 +178,10 @@ TEST_F(WindowTest, ConnectSetsEveryFlagAndFillsTheDevicePage) {
     window->TabFrame().setCurrentIndex(CZeltra_NVM_BurnerDlg::kTabDirectBurn);
     EXPECT_EQ(window->DirectBurnPage().Connected(), 1);
 
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     EXPECT_EQ(window->Connected(), 0);
-    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
-    EXPECT_FALSE(Button("1033")->isEnabled());
+    EXPECT_EQ(Button(ids::main_window::kConnectButton)->text(), QStringLiteral("Connect"));
+    EXPECT_FALSE(Button(ids::main_window::kResetButton)->isEnabled());
     EXPECT_EQ(window->MainPage().Connected(), 0);
     EXPECT_EQ(window->CrcPage().Connected(), 0);
     EXPECT_EQ(window->DevicePage().Connected(), 0);
@@ -193,7 +194,7 @@ TEST_F(WindowTest, TabChangesPassTheDeviceStateOnExceptToThePageBeingLeft) {
     ordwin.adapters = {"VZ0001"};
     ZeltraAt(0x03, 0x00, 0x07);
     Make();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     CDlgTabCtrl& tabs = window->TabFrame();
     tabs.setCurrentIndex(CZeltra_NVM_BurnerDlg::kTabMtp);  // leaving Main: both pages told
     EXPECT_EQ(window->DirectBurnPage().Connected(), 1);
@@ -217,76 +218,76 @@ TEST_F(WindowTest, ConnectFailureAndInvalidTargetEndDisconnected) {
     ordwin.connectResult = static_cast<int32_t>(0x8100000B);
     ordwin.errorText = "Could not open USB device.";
     Make();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     EXPECT_EQ(ports.messages.LastText(), "Connect Failure: Could not open USB device.");
-    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
+    EXPECT_EQ(Button(ids::main_window::kConnectButton)->text(), QStringLiteral("Connect"));
 
     ordwin.connectResult = 0;
     ordwin.hardwareId = 0x10;
     ordwin.deviceName = "C8051F500";
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     EXPECT_EQ(ports.messages.LastText(), "Connection failure:\nInvalid target: C8051F500");
     EXPECT_EQ(window->Connected(), 0);
     EXPECT_EQ(ordwin.connectedFlag, 0);
-    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
-    EXPECT_FALSE(Button("1033")->isEnabled());
+    EXPECT_EQ(Button(ids::main_window::kConnectButton)->text(), QStringLiteral("Connect"));
+    EXPECT_FALSE(Button(ids::main_window::kResetButton)->isEnabled());
     EXPECT_EQ(Value(1), QString()) << "no read after a refused connect";
 }
 
 TEST_F(WindowTest, DisconnectFailureKeepsTheConnection) {
     ordwin.adapters = {"VZ0001"};
     Make();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     ordwin.disconnectResult = static_cast<int32_t>(0x81000009);
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     EXPECT_EQ(ports.messages.LastText(), "Disconnect Failure\n");
     EXPECT_EQ(window->Connected(), 1);
-    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Disconnect"));
+    EXPECT_EQ(Button(ids::main_window::kConnectButton)->text(), QStringLiteral("Disconnect"));
     EXPECT_EQ(window->DevicePage().Connected(), 1);
 }
 
 TEST_F(WindowTest, SystemResetReconnectsToTheNewlySelectedAdapter) {
     ordwin.adapters = {"VZ0001", "VZ0002"};
     Make();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     EXPECT_EQ(ordwin.lastSerial, "VZ0001");
     window->AdapterCombo().setCurrentIndex(1);
     ordwin.calls.clear();
-    Button("1033")->click();
+    Button(ids::main_window::kResetButton)->click();
     EXPECT_EQ(ordwin.lastSerial, "VZ0002");
     EXPECT_EQ(ordwin.calls.front(), "DisconnectUSB");
     EXPECT_EQ(ordwin.Count("ConnectUSB"), 1);
     EXPECT_EQ(window->Connected(), 1);
-    EXPECT_TRUE(Button("1033")->isEnabled());
+    EXPECT_TRUE(Button(ids::main_window::kResetButton)->isEnabled());
     EXPECT_GT(ordwin.Count("GetXRAMMemory"), 0) << "the Device page reads again";
 }
 
 TEST_F(WindowTest, FailedReconnectLeavesConnectCaptionAndResetDisabled) {
     ordwin.adapters = {"VZ0001"};
     Make();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     ordwin.connectResult = static_cast<int32_t>(0x81030003);
-    Button("1033")->click();
+    Button(ids::main_window::kResetButton)->click();
     EXPECT_EQ(window->Connected(), 0);
-    EXPECT_FALSE(Button("1033")->isEnabled());
-    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Connect"));
+    EXPECT_FALSE(Button(ids::main_window::kResetButton)->isEnabled());
+    EXPECT_EQ(Button(ids::main_window::kConnectButton)->text(), QStringLiteral("Connect"));
     ordwin.connectResult = 0;
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     EXPECT_EQ(window->Connected(), 1);
-    EXPECT_EQ(Button("1032")->text(), QStringLiteral("Disconnect"));
+    EXPECT_EQ(Button(ids::main_window::kConnectButton)->text(), QStringLiteral("Disconnect"));
 }
 
 TEST_F(WindowTest, EscapeIsSwallowedAndExitDisconnects) {
     ordwin.adapters = {"VZ0001"};
     Make();
     window->show();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     QTest::keyClick(window.get(), Qt::Key_Escape);
     QTest::keyClick(&window->TabFrame(), Qt::Key_Escape);
     QTest::keyClick(&window->MainPage(), Qt::Key_Return);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(ordwin.Count("DisconnectUSB"), 0);
-    Button("1")->click();
+    Button(ids::main_window::kExitButton)->click();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Accepted);
     EXPECT_EQ(ordwin.Count("DisconnectUSB"), 1);
@@ -322,14 +323,14 @@ TEST_F(WindowTest, CloseBoxAndMenuExitDisconnectOnlyWhenConnected) {
 
     Make();
     window->show();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     window->close();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(ordwin.Count("DisconnectUSB"), 1);
 
     Make();
     window->show();
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     window->MenuBar().actions()[0]->menu()->actions().last()->trigger();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(ordwin.Count("DisconnectUSB"), 2);
@@ -338,15 +339,15 @@ TEST_F(WindowTest, CloseBoxAndMenuExitDisconnectOnlyWhenConnected) {
 TEST_F(WindowTest, SaveAsksForANameOnceThenWritesToIt) {
     Make();
     QMenu* file = window->MenuBar().actions()[0]->menu();
-    auto action = [&](const char* id) {
+    auto action = [&](int id) {
         for (QAction* a : file->actions())
-            if (a->objectName() == QLatin1String(id)) return a;
+            if (a->objectName() == ControlName(id)) return a;
         return static_cast<QAction*>(nullptr);
     };
     const std::string path = "/tmp/cindral-window-" + std::to_string(getpid()) + ".set";
     std::remove(path.c_str());
     ports.files.answers = {WidenText(path)};
-    action("57603")->trigger();  // Save with no current path: asks like Save As
+    action(ids::main_window::kFileSave)->trigger();  // Save with no current path: asks like Save As
     ASSERT_EQ(ports.files.requests.size(), 1u);
     EXPECT_EQ(ports.files.requests[0].proposedName, u"Presets");
     EXPECT_EQ(ports.files.requests[0].defaultExtension, u"set");
@@ -360,26 +361,26 @@ TEST_F(WindowTest, SaveAsksForANameOnceThenWritesToIt) {
 
     // The second Save writes without asking; a cancelled Save As keeps the path.
     std::remove(path.c_str());
-    action("57603")->trigger();
+    action(ids::main_window::kFileSave)->trigger();
     EXPECT_TRUE(std::ifstream(path).is_open());
     EXPECT_EQ(ports.files.requests.size(), 1u);
-    action("32772")->trigger();
+    action(ids::main_window::kFileSaveAs)->trigger();
     EXPECT_EQ(window->SettingsPath(), WidenText(path));
 
     // Opening loads without changing the path that Save writes to.
     ports.files.answers = {WidenText(path)};
-    action("57601")->trigger();
+    action(ids::main_window::kFileOpen)->trigger();
     EXPECT_EQ(window->SettingsPath(), WidenText(path));
     // Missing, empty and foreign files load silently.
     std::ofstream(path, std::ios::binary | std::ios::trunc) << "garbage";
     ports.files.answers = {WidenText(path), u"/nonexistent/x.set"};
-    action("57601")->trigger();
-    action("57601")->trigger();
+    action(ids::main_window::kFileOpen)->trigger();
+    action(ids::main_window::kFileOpen)->trigger();
     EXPECT_TRUE(ports.messages.shown.empty());
 
     // A save that cannot be written says so and leaves the old file whole.
     ports.files.answers = {u"/nonexistent/dir/x.set"};
-    action("32772")->trigger();
+    action(ids::main_window::kFileSaveAs)->trigger();
     ASSERT_EQ(ports.messages.shown.size(), 1u);
     EXPECT_EQ(ports.messages.LastText(),
               "The settings could not be saved to /nonexistent/dir/x.set:\nNo such file or "
@@ -390,7 +391,7 @@ TEST_F(WindowTest, SaveAsksForANameOnceThenWritesToIt) {
     ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
     std::ofstream(path + "/inside", std::ios::binary) << "kept";
     ports.files.answers = {WidenText(path)};
-    action("32772")->trigger();
+    action(ids::main_window::kFileSaveAs)->trigger();
     EXPECT_EQ(ports.messages.shown.size(), 2u);
     EXPECT_NE(ports.messages.LastText().find("Is a directory"), std::string::npos);
     std::ifstream kept(path + "/inside", std::ios::binary);
@@ -405,7 +406,7 @@ TEST_F(WindowTest, AboutShowsTheVersionLine) {
     Make();
     QString shown;
     window->SetModalRunner([&](QDialog& d) {
-        auto* label = d.findChild<QLabel*>(QStringLiteral("1052"));
+        auto* label = ById<QLabel>(d, ids::about::kVersionLabel);
         if (label) shown = label->text();
         return int(QDialog::Accepted);
     });
@@ -417,15 +418,15 @@ TEST_F(WindowTest, CrcPageRunAndClear) {
     ordwin.adapters = {"VZ0001"};
     Make();
     CRunCRCDlg& crc = window->CrcPage();
-    auto* run = crc.findChild<QPushButton*>(QStringLiteral("1033"));
-    auto* clear = crc.findChild<QPushButton*>(QStringLiteral("1062"));
+    auto* run = ById<QPushButton>(crc, ids::crc::kRunButton);
+    auto* clear = ById<QPushButton>(crc, ids::crc::kClearButton);
     ASSERT_TRUE(run && clear);
     run->click();
     EXPECT_EQ(ports.messages.LastText(), "Not connected to the device.\n");
     EXPECT_TRUE(crc.OutputBox().toPlainText().isEmpty());
     EXPECT_EQ(ordwin.Count("GetPageCRC:249"), 0);
 
-    Button("1032")->click();
+    Button(ids::main_window::kConnectButton)->click();
     ordwin.SetRegionCrc(0xF9, 0x01020304);
     for (int i = 0; i < 4; ++i) ordwin.ram[0x70 + 76 + i] = static_cast<uint8_t>(i + 1);
     run->click();

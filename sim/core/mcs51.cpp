@@ -201,39 +201,39 @@ int Mcs51::Step() {
     auto dptr = [&]() -> uint16_t { return uint16_t(sfr[kDph] << 8 | sfr[kDpl]); };
 
     switch (op) {
-        case 0x00:
-        case 0xA5:  // reserved opcode: a NOP here
+        case 0x00:  // NOP
+        case 0xA5:  // reserved: a NOP here
             break;
 
         // AJMP / ACALL: page of the pc after the fetch, 11-bit target.
-        case 0x01:
-        case 0x21:
-        case 0x41:
-        case 0x61:
-        case 0x81:
-        case 0xA1:
-        case 0xC1:
-        case 0xE1: {
+        case 0x01:    // AJMP addr11
+        case 0x21:    // AJMP addr11
+        case 0x41:    // AJMP addr11
+        case 0x61:    // AJMP addr11
+        case 0x81:    // AJMP addr11
+        case 0xA1:    // AJMP addr11
+        case 0xC1:    // AJMP addr11
+        case 0xE1: {  // AJMP addr11
             const uint8_t lo = fetch();
             pc = uint16_t((pc & 0xF800) | ((op & 0xE0) << 3) | lo);
             break;
         }
-        case 0x11:
-        case 0x31:
-        case 0x51:
-        case 0x71:
-        case 0x91:
-        case 0xB1:
-        case 0xD1:
-        case 0xF1: {
+        case 0x11:    // ACALL addr11
+        case 0x31:    // ACALL addr11
+        case 0x51:    // ACALL addr11
+        case 0x71:    // ACALL addr11
+        case 0x91:    // ACALL addr11
+        case 0xB1:    // ACALL addr11
+        case 0xD1:    // ACALL addr11
+        case 0xF1: {  // ACALL addr11
             const uint8_t lo = fetch();
             call(uint16_t((pc & 0xF800) | ((op & 0xE0) << 3) | lo));
             break;
         }
-        case 0x02:
+        case 0x02:  // LJMP addr16
             pc = fetch16();
             break;
-        case 0x12: {
+        case 0x12: {  // LCALL addr16
             const uint16_t t = fetch16();
             call(t);
             break;
@@ -242,42 +242,42 @@ int Mcs51::Step() {
         case 0x32:  // RETI: no interrupt logic to restore
             Ret();
             break;
-        case 0x73:
+        case 0x73:  // JMP @A+DPTR
             pc = uint16_t(dptr() + a);
             break;
-        case 0x80:
+        case 0x80:  // SJMP rel
             rel(true);
             break;
 
         // Rotates and accumulator operations.
-        case 0x03:
+        case 0x03:  // RR A
             a = uint8_t(a >> 1 | a << 7);
             break;
-        case 0x13: {
+        case 0x13: {  // RRC A
             const uint8_t c = a & 1;
             a = uint8_t(a >> 1 | carry() << 7);
             setCarry(c);
             break;
         }
-        case 0x23:
+        case 0x23:  // RL A
             a = uint8_t(a << 1 | a >> 7);
             break;
-        case 0x33: {
+        case 0x33: {  // RLC A
             const uint8_t c = a >> 7;
             a = uint8_t(a << 1 | carry());
             setCarry(c);
             break;
         }
-        case 0xC4:
+        case 0xC4:  // SWAP A
             a = uint8_t(a << 4 | a >> 4);
             break;
-        case 0xE4:
+        case 0xE4:  // CLR A
             a = 0;
             break;
-        case 0xF4:
+        case 0xF4:  // CPL A
             a = uint8_t(~a);
             break;
-        case 0xD4: {  // DA: never clears CY
+        case 0xD4: {  // DA A: never clears CY
             unsigned v = a;
             if ((v & 0x0F) > 9 || (psw & kAc)) v += 0x06;
             if ((v & 0x1F0) > 0x90 || (psw & kCy)) v += 0x60;
@@ -306,51 +306,51 @@ int Mcs51::Step() {
         }
 
         // INC / DEC.
-        case 0x04:
+        case 0x04:  // INC A
             ++a;
             break;
-        case 0x05: {
+        case 0x05: {  // INC direct
             const uint8_t d = fetch();
             WriteDirect(d, uint8_t(ReadLatch(d) + 1));
             break;
         }
-        case 0x06:
-        case 0x07:
+        case 0x06:  // INC @R0
+        case 0x07:  // INC @R1
             ++ind(op & 1);
             break;
-        case 0x08:
-        case 0x09:
-        case 0x0A:
-        case 0x0B:
-        case 0x0C:
-        case 0x0D:
-        case 0x0E:
-        case 0x0F:
+        case 0x08:  // INC R0
+        case 0x09:  // INC R1
+        case 0x0A:  // INC R2
+        case 0x0B:  // INC R3
+        case 0x0C:  // INC R4
+        case 0x0D:  // INC R5
+        case 0x0E:  // INC R6
+        case 0x0F:  // INC R7
             ++reg(op & 7);
             break;
-        case 0x14:
+        case 0x14:  // DEC A
             --a;
             break;
-        case 0x15: {
+        case 0x15: {  // DEC direct
             const uint8_t d = fetch();
             WriteDirect(d, uint8_t(ReadLatch(d) - 1));
             break;
         }
-        case 0x16:
-        case 0x17:
+        case 0x16:  // DEC @R0
+        case 0x17:  // DEC @R1
             --ind(op & 1);
             break;
-        case 0x18:
-        case 0x19:
-        case 0x1A:
-        case 0x1B:
-        case 0x1C:
-        case 0x1D:
-        case 0x1E:
-        case 0x1F:
+        case 0x18:  // DEC R0
+        case 0x19:  // DEC R1
+        case 0x1A:  // DEC R2
+        case 0x1B:  // DEC R3
+        case 0x1C:  // DEC R4
+        case 0x1D:  // DEC R5
+        case 0x1E:  // DEC R6
+        case 0x1F:  // DEC R7
             --reg(op & 7);
             break;
-        case 0xA3: {
+        case 0xA3: {  // INC DPTR
             const uint16_t d = uint16_t(dptr() + 1);
             sfr[kDpl] = uint8_t(d);
             sfr[kDph] = uint8_t(d >> 8);
@@ -358,452 +358,452 @@ int Mcs51::Step() {
         }
 
         // Bit-test jumps.
-        case 0x10: {  // JBC: read-modify-write of the bit
+        case 0x10: {  // JBC bit,rel: read-modify-write of the bit
             const uint8_t bit = fetch();
             const bool set = ReadBitLatch(bit);
             if (set) WriteBit(bit, false);
             rel(set);
             break;
         }
-        case 0x20: {
+        case 0x20: {  // JB bit,rel
             const uint8_t bit = fetch();
             rel(ReadBit(bit));
             break;
         }
-        case 0x30: {
+        case 0x30: {  // JNB bit,rel
             const uint8_t bit = fetch();
             rel(!ReadBit(bit));
             break;
         }
-        case 0x40:
+        case 0x40:  // JC rel
             rel(psw & kCy);
             break;
-        case 0x50:
+        case 0x50:  // JNC rel
             rel(!(psw & kCy));
             break;
-        case 0x60:
+        case 0x60:  // JZ rel
             rel(a == 0);
             break;
-        case 0x70:
+        case 0x70:  // JNZ rel
             rel(a != 0);
             break;
 
         // ADD / ADDC / SUBB.
-        case 0x24:
+        case 0x24:  // ADD A,#data
             add(fetch(), 0);
             break;
-        case 0x25:
+        case 0x25:  // ADD A,direct
             add(ReadDirect(fetch()), 0);
             break;
-        case 0x26:
-        case 0x27:
+        case 0x26:  // ADD A,@R0
+        case 0x27:  // ADD A,@R1
             add(ind(op & 1), 0);
             break;
-        case 0x28:
-        case 0x29:
-        case 0x2A:
-        case 0x2B:
-        case 0x2C:
-        case 0x2D:
-        case 0x2E:
-        case 0x2F:
+        case 0x28:  // ADD A,R0
+        case 0x29:  // ADD A,R1
+        case 0x2A:  // ADD A,R2
+        case 0x2B:  // ADD A,R3
+        case 0x2C:  // ADD A,R4
+        case 0x2D:  // ADD A,R5
+        case 0x2E:  // ADD A,R6
+        case 0x2F:  // ADD A,R7
             add(reg(op & 7), 0);
             break;
-        case 0x34:
+        case 0x34:  // ADDC A,#data
             add(fetch(), carry());
             break;
-        case 0x35:
+        case 0x35:  // ADDC A,direct
             add(ReadDirect(fetch()), carry());
             break;
-        case 0x36:
-        case 0x37:
+        case 0x36:  // ADDC A,@R0
+        case 0x37:  // ADDC A,@R1
             add(ind(op & 1), carry());
             break;
-        case 0x38:
-        case 0x39:
-        case 0x3A:
-        case 0x3B:
-        case 0x3C:
-        case 0x3D:
-        case 0x3E:
-        case 0x3F:
+        case 0x38:  // ADDC A,R0
+        case 0x39:  // ADDC A,R1
+        case 0x3A:  // ADDC A,R2
+        case 0x3B:  // ADDC A,R3
+        case 0x3C:  // ADDC A,R4
+        case 0x3D:  // ADDC A,R5
+        case 0x3E:  // ADDC A,R6
+        case 0x3F:  // ADDC A,R7
             add(reg(op & 7), carry());
             break;
-        case 0x94:
+        case 0x94:  // SUBB A,#data
             subb(fetch());
             break;
-        case 0x95:
+        case 0x95:  // SUBB A,direct
             subb(ReadDirect(fetch()));
             break;
-        case 0x96:
-        case 0x97:
+        case 0x96:  // SUBB A,@R0
+        case 0x97:  // SUBB A,@R1
             subb(ind(op & 1));
             break;
-        case 0x98:
-        case 0x99:
-        case 0x9A:
-        case 0x9B:
-        case 0x9C:
-        case 0x9D:
-        case 0x9E:
-        case 0x9F:
+        case 0x98:  // SUBB A,R0
+        case 0x99:  // SUBB A,R1
+        case 0x9A:  // SUBB A,R2
+        case 0x9B:  // SUBB A,R3
+        case 0x9C:  // SUBB A,R4
+        case 0x9D:  // SUBB A,R5
+        case 0x9E:  // SUBB A,R6
+        case 0x9F:  // SUBB A,R7
             subb(reg(op & 7));
             break;
 
         // ORL / ANL / XRL.
-        case 0x42: {
+        case 0x42: {  // ORL direct,A
             const uint8_t d = fetch();
             WriteDirect(d, ReadLatch(d) | a);
             break;
         }
-        case 0x43: {
+        case 0x43: {  // ORL direct,#data
             const uint8_t d = fetch();
             const uint8_t v = fetch();
             WriteDirect(d, ReadLatch(d) | v);
             break;
         }
-        case 0x44:
+        case 0x44:  // ORL A,#data
             a |= fetch();
             break;
-        case 0x45:
+        case 0x45:  // ORL A,direct
             a |= ReadDirect(fetch());
             break;
-        case 0x46:
-        case 0x47:
+        case 0x46:  // ORL A,@R0
+        case 0x47:  // ORL A,@R1
             a |= ind(op & 1);
             break;
-        case 0x48:
-        case 0x49:
-        case 0x4A:
-        case 0x4B:
-        case 0x4C:
-        case 0x4D:
-        case 0x4E:
-        case 0x4F:
+        case 0x48:  // ORL A,R0
+        case 0x49:  // ORL A,R1
+        case 0x4A:  // ORL A,R2
+        case 0x4B:  // ORL A,R3
+        case 0x4C:  // ORL A,R4
+        case 0x4D:  // ORL A,R5
+        case 0x4E:  // ORL A,R6
+        case 0x4F:  // ORL A,R7
             a |= reg(op & 7);
             break;
-        case 0x52: {
+        case 0x52: {  // ANL direct,A
             const uint8_t d = fetch();
             WriteDirect(d, ReadLatch(d) & a);
             break;
         }
-        case 0x53: {
+        case 0x53: {  // ANL direct,#data
             const uint8_t d = fetch();
             const uint8_t v = fetch();
             WriteDirect(d, ReadLatch(d) & v);
             break;
         }
-        case 0x54:
+        case 0x54:  // ANL A,#data
             a &= fetch();
             break;
-        case 0x55:
+        case 0x55:  // ANL A,direct
             a &= ReadDirect(fetch());
             break;
-        case 0x56:
-        case 0x57:
+        case 0x56:  // ANL A,@R0
+        case 0x57:  // ANL A,@R1
             a &= ind(op & 1);
             break;
-        case 0x58:
-        case 0x59:
-        case 0x5A:
-        case 0x5B:
-        case 0x5C:
-        case 0x5D:
-        case 0x5E:
-        case 0x5F:
+        case 0x58:  // ANL A,R0
+        case 0x59:  // ANL A,R1
+        case 0x5A:  // ANL A,R2
+        case 0x5B:  // ANL A,R3
+        case 0x5C:  // ANL A,R4
+        case 0x5D:  // ANL A,R5
+        case 0x5E:  // ANL A,R6
+        case 0x5F:  // ANL A,R7
             a &= reg(op & 7);
             break;
-        case 0x62: {
+        case 0x62: {  // XRL direct,A
             const uint8_t d = fetch();
             WriteDirect(d, ReadLatch(d) ^ a);
             break;
         }
-        case 0x63: {
+        case 0x63: {  // XRL direct,#data
             const uint8_t d = fetch();
             const uint8_t v = fetch();
             WriteDirect(d, ReadLatch(d) ^ v);
             break;
         }
-        case 0x64:
+        case 0x64:  // XRL A,#data
             a ^= fetch();
             break;
-        case 0x65:
+        case 0x65:  // XRL A,direct
             a ^= ReadDirect(fetch());
             break;
-        case 0x66:
-        case 0x67:
+        case 0x66:  // XRL A,@R0
+        case 0x67:  // XRL A,@R1
             a ^= ind(op & 1);
             break;
-        case 0x68:
-        case 0x69:
-        case 0x6A:
-        case 0x6B:
-        case 0x6C:
-        case 0x6D:
-        case 0x6E:
-        case 0x6F:
+        case 0x68:  // XRL A,R0
+        case 0x69:  // XRL A,R1
+        case 0x6A:  // XRL A,R2
+        case 0x6B:  // XRL A,R3
+        case 0x6C:  // XRL A,R4
+        case 0x6D:  // XRL A,R5
+        case 0x6E:  // XRL A,R6
+        case 0x6F:  // XRL A,R7
             a ^= reg(op & 7);
             break;
 
         // Carry-bit logic.
-        case 0x72:
+        case 0x72:  // ORL C,bit
             if (ReadBit(fetch())) psw |= kCy;
             break;
-        case 0xA0:
+        case 0xA0:  // ORL C,/bit
             if (!ReadBit(fetch())) psw |= kCy;
             break;
-        case 0x82:
+        case 0x82:  // ANL C,bit
             if (!ReadBit(fetch())) psw &= uint8_t(~kCy);
             break;
-        case 0xB0:
+        case 0xB0:  // ANL C,/bit
             if (ReadBit(fetch())) psw &= uint8_t(~kCy);
             break;
-        case 0xA2:
+        case 0xA2:  // MOV C,bit
             setCarry(ReadBit(fetch()));
             break;
-        case 0x92:
+        case 0x92:  // MOV bit,C
             WriteBit(fetch(), psw & kCy);
             break;
-        case 0xB2: {
+        case 0xB2: {  // CPL bit
             const uint8_t bit = fetch();
             WriteBit(bit, !ReadBitLatch(bit));
             break;
         }
-        case 0xB3:
+        case 0xB3:  // CPL C
             psw ^= kCy;
             break;
-        case 0xC2:
+        case 0xC2:  // CLR bit
             WriteBit(fetch(), false);
             break;
-        case 0xC3:
+        case 0xC3:  // CLR C
             psw &= uint8_t(~kCy);
             break;
-        case 0xD2:
+        case 0xD2:  // SETB bit
             WriteBit(fetch(), true);
             break;
-        case 0xD3:
+        case 0xD3:  // SETB C
             psw |= kCy;
             break;
 
         // MOV.
-        case 0x74:
+        case 0x74:  // MOV A,#data
             a = fetch();
             break;
-        case 0x75: {
+        case 0x75: {  // MOV direct,#data
             const uint8_t d = fetch();
             WriteDirect(d, fetch());
             break;
         }
-        case 0x76:
-        case 0x77:
+        case 0x76:  // MOV @R0,#data
+        case 0x77:  // MOV @R1,#data
             ind(op & 1) = fetch();
             break;
-        case 0x78:
-        case 0x79:
-        case 0x7A:
-        case 0x7B:
-        case 0x7C:
-        case 0x7D:
-        case 0x7E:
-        case 0x7F:
+        case 0x78:  // MOV R0,#data
+        case 0x79:  // MOV R1,#data
+        case 0x7A:  // MOV R2,#data
+        case 0x7B:  // MOV R3,#data
+        case 0x7C:  // MOV R4,#data
+        case 0x7D:  // MOV R5,#data
+        case 0x7E:  // MOV R6,#data
+        case 0x7F:  // MOV R7,#data
             reg(op & 7) = fetch();
             break;
-        case 0x85: {  // MOV dst,src is encoded source first
+        case 0x85: {  // MOV direct,direct: encoded source first
             const uint8_t src = fetch();
             const uint8_t dst = fetch();
             WriteDirect(dst, ReadDirect(src));
             break;
         }
-        case 0x86:
-        case 0x87: {
+        case 0x86:    // MOV direct,@R0
+        case 0x87: {  // MOV direct,@R1
             const uint8_t d = fetch();
             WriteDirect(d, ind(op & 1));
             break;
         }
-        case 0x88:
-        case 0x89:
-        case 0x8A:
-        case 0x8B:
-        case 0x8C:
-        case 0x8D:
-        case 0x8E:
-        case 0x8F: {
+        case 0x88:    // MOV direct,R0
+        case 0x89:    // MOV direct,R1
+        case 0x8A:    // MOV direct,R2
+        case 0x8B:    // MOV direct,R3
+        case 0x8C:    // MOV direct,R4
+        case 0x8D:    // MOV direct,R5
+        case 0x8E:    // MOV direct,R6
+        case 0x8F: {  // MOV direct,R7
             const uint8_t d = fetch();
             WriteDirect(d, reg(op & 7));
             break;
         }
-        case 0x90:
+        case 0x90:  // MOV DPTR,#data16
             sfr[kDph] = fetch();
             sfr[kDpl] = fetch();
             break;
-        case 0xA6:
-        case 0xA7: {
+        case 0xA6:    // MOV @R0,direct
+        case 0xA7: {  // MOV @R1,direct
             const uint8_t v = ReadDirect(fetch());
             ind(op & 1) = v;
             break;
         }
-        case 0xA8:
-        case 0xA9:
-        case 0xAA:
-        case 0xAB:
-        case 0xAC:
-        case 0xAD:
-        case 0xAE:
-        case 0xAF: {
+        case 0xA8:    // MOV R0,direct
+        case 0xA9:    // MOV R1,direct
+        case 0xAA:    // MOV R2,direct
+        case 0xAB:    // MOV R3,direct
+        case 0xAC:    // MOV R4,direct
+        case 0xAD:    // MOV R5,direct
+        case 0xAE:    // MOV R6,direct
+        case 0xAF: {  // MOV R7,direct
             const uint8_t v = ReadDirect(fetch());
             reg(op & 7) = v;
             break;
         }
-        case 0xE5:
+        case 0xE5:  // MOV A,direct
             a = ReadDirect(fetch());
             break;
-        case 0xE6:
-        case 0xE7:
+        case 0xE6:  // MOV A,@R0
+        case 0xE7:  // MOV A,@R1
             a = ind(op & 1);
             break;
-        case 0xE8:
-        case 0xE9:
-        case 0xEA:
-        case 0xEB:
-        case 0xEC:
-        case 0xED:
-        case 0xEE:
-        case 0xEF:
+        case 0xE8:  // MOV A,R0
+        case 0xE9:  // MOV A,R1
+        case 0xEA:  // MOV A,R2
+        case 0xEB:  // MOV A,R3
+        case 0xEC:  // MOV A,R4
+        case 0xED:  // MOV A,R5
+        case 0xEE:  // MOV A,R6
+        case 0xEF:  // MOV A,R7
             a = reg(op & 7);
             break;
-        case 0xF5:
+        case 0xF5:  // MOV direct,A
             WriteDirect(fetch(), a);
             break;
-        case 0xF6:
-        case 0xF7:
+        case 0xF6:  // MOV @R0,A
+        case 0xF7:  // MOV @R1,A
             ind(op & 1) = a;
             break;
-        case 0xF8:
-        case 0xF9:
-        case 0xFA:
-        case 0xFB:
-        case 0xFC:
-        case 0xFD:
-        case 0xFE:
-        case 0xFF:
+        case 0xF8:  // MOV R0,A
+        case 0xF9:  // MOV R1,A
+        case 0xFA:  // MOV R2,A
+        case 0xFB:  // MOV R3,A
+        case 0xFC:  // MOV R4,A
+        case 0xFD:  // MOV R5,A
+        case 0xFE:  // MOV R6,A
+        case 0xFF:  // MOV R7,A
             reg(op & 7) = a;
             break;
 
         // MOVC / MOVX.
-        case 0x83:  // A+PC with pc already past this instruction
+        case 0x83:  // MOVC A,@A+PC: pc already past this instruction
             a = code_[uint16_t(pc + a)];
             break;
-        case 0x93:
+        case 0x93:  // MOVC A,@A+DPTR
             a = code_[uint16_t(dptr() + a)];
             break;
-        case 0xE0:
+        case 0xE0:  // MOVX A,@DPTR
             a = bus_.XdataRead(dptr());
             break;
-        case 0xE2:
-        case 0xE3:
+        case 0xE2:  // MOVX A,@R0
+        case 0xE3:  // MOVX A,@R1
             a = bus_.XdataRead(uint16_t(sfr[kP2] << 8 | reg(op & 1)));
             break;
-        case 0xF0:
+        case 0xF0:  // MOVX @DPTR,A
             bus_.XdataWrite(dptr(), a);
             break;
-        case 0xF2:
-        case 0xF3:
+        case 0xF2:  // MOVX @R0,A
+        case 0xF3:  // MOVX @R1,A
             bus_.XdataWrite(uint16_t(sfr[kP2] << 8 | reg(op & 1)), a);
             break;
 
         // CJNE / DJNZ.
-        case 0xB4: {
+        case 0xB4: {  // CJNE A,#data,rel
             const uint8_t v = fetch();
             cjne(a, v);
             break;
         }
-        case 0xB5: {
+        case 0xB5: {  // CJNE A,direct,rel
             const uint8_t v = ReadDirect(fetch());
             cjne(a, v);
             break;
         }
-        case 0xB6:
-        case 0xB7: {
+        case 0xB6:    // CJNE @R0,#data,rel
+        case 0xB7: {  // CJNE @R1,#data,rel
             const uint8_t v = fetch();
             cjne(ind(op & 1), v);
             break;
         }
-        case 0xB8:
-        case 0xB9:
-        case 0xBA:
-        case 0xBB:
-        case 0xBC:
-        case 0xBD:
-        case 0xBE:
-        case 0xBF: {
+        case 0xB8:    // CJNE R0,#data,rel
+        case 0xB9:    // CJNE R1,#data,rel
+        case 0xBA:    // CJNE R2,#data,rel
+        case 0xBB:    // CJNE R3,#data,rel
+        case 0xBC:    // CJNE R4,#data,rel
+        case 0xBD:    // CJNE R5,#data,rel
+        case 0xBE:    // CJNE R6,#data,rel
+        case 0xBF: {  // CJNE R7,#data,rel
             const uint8_t v = fetch();
             cjne(reg(op & 7), v);
             break;
         }
-        case 0xD5: {
+        case 0xD5: {  // DJNZ direct,rel
             const uint8_t d = fetch();
             const uint8_t v = uint8_t(ReadLatch(d) - 1);
             WriteDirect(d, v);
             rel(v != 0);
             break;
         }
-        case 0xD8:
-        case 0xD9:
-        case 0xDA:
-        case 0xDB:
-        case 0xDC:
-        case 0xDD:
-        case 0xDE:
-        case 0xDF:
+        case 0xD8:  // DJNZ R0,rel
+        case 0xD9:  // DJNZ R1,rel
+        case 0xDA:  // DJNZ R2,rel
+        case 0xDB:  // DJNZ R3,rel
+        case 0xDC:  // DJNZ R4,rel
+        case 0xDD:  // DJNZ R5,rel
+        case 0xDE:  // DJNZ R6,rel
+        case 0xDF:  // DJNZ R7,rel
             rel(--reg(op & 7) != 0);
             break;
 
         // Stack.
-        case 0xC0: {
+        case 0xC0: {  // PUSH direct
             const uint8_t d = fetch();
             const uint8_t sp = uint8_t(sfr[kSp] + 1);
             sfr[kSp] = sp;
             iram[sp] = ReadDirect(d);
             break;
         }
-        case 0xD0: {
+        case 0xD0: {  // POP direct
             const uint8_t d = fetch();
             WriteDirect(d, Pop());
             break;
         }
 
         // Exchanges.
-        case 0xC5: {
+        case 0xC5: {  // XCH A,direct
             const uint8_t d = fetch();
             const uint8_t v = ReadDirect(d);
             WriteDirect(d, a);
             a = v;
             break;
         }
-        case 0xC6:
-        case 0xC7: {
+        case 0xC6:    // XCH A,@R0
+        case 0xC7: {  // XCH A,@R1
             uint8_t& m = ind(op & 1);
             const uint8_t v = m;
             m = a;
             a = v;
             break;
         }
-        case 0xC8:
-        case 0xC9:
-        case 0xCA:
-        case 0xCB:
-        case 0xCC:
-        case 0xCD:
-        case 0xCE:
-        case 0xCF: {
+        case 0xC8:    // XCH A,R0
+        case 0xC9:    // XCH A,R1
+        case 0xCA:    // XCH A,R2
+        case 0xCB:    // XCH A,R3
+        case 0xCC:    // XCH A,R4
+        case 0xCD:    // XCH A,R5
+        case 0xCE:    // XCH A,R6
+        case 0xCF: {  // XCH A,R7
             uint8_t& r = reg(op & 7);
             const uint8_t v = r;
             r = a;
             a = v;
             break;
         }
-        case 0xD6:
-        case 0xD7: {
+        case 0xD6:    // XCHD A,@R0
+        case 0xD7: {  // XCHD A,@R1
             uint8_t& m = ind(op & 1);
             const uint8_t v = m;
             m = uint8_t((m & 0xF0) | (a & 0x0F));

@@ -48,7 +48,19 @@ class Backend {
                      std::string* why) = 0;
 };
 
+// The virtual adapters come from kVirtualLibrary, beside Wickport itself, so
+// programs that only reach real adapters carry no simulator. Without it they
+// are simply absent (after one line on stderr).
 std::unique_ptr<Backend> MakeVirtualBackend();
 std::unique_ptr<Backend> MakeHidBackend();
+
+inline constexpr const char* kVirtualLibrary = "libwickport-virtual.so";
+// The library's one export: a new backend, or null when it was built for
+// another kBackendInterface.
+inline constexpr const char* kVirtualFactory = "WickportVirtualBackend";
+using VirtualFactory = Backend* (*)(int interface);
+// Changes whenever Backend, Device or AdapterInfo change shape, so that a
+// stale library is refused instead of called.
+inline constexpr int kBackendInterface = 1;
 
 }  // namespace wickport

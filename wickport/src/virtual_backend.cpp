@@ -1,4 +1,5 @@
-// Virtual adapters listed by WICKPORT_VIRTUAL, each a zsim::VirtualAdapter.
+// Virtual adapters listed by WICKPORT_VIRTUAL, each a zsim::VirtualAdapter:
+// the whole of libwickport-virtual.so, which Wickport loads when asked for them.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -182,9 +183,9 @@ class VirtualBackend final : public Backend {
 };
 
 }  // namespace
-
-std::unique_ptr<Backend> MakeVirtualBackend() {
-    return std::make_unique<VirtualBackend>();
-}
-
 }  // namespace wickport
+
+extern "C" WICKPORT_API wickport::Backend* WickportVirtualBackend(int interface) {
+    if (interface != wickport::kBackendInterface) return nullptr;
+    return new wickport::VirtualBackend;
+}

@@ -14,6 +14,7 @@
 #include "chip/zeltra.h"
 #include "zt/adapter_protocol.h"
 #include "zt/serial_protocol.h"
+#include "zt/xdata_registers.h"
 
 namespace zsim {
 namespace {
@@ -572,56 +573,20 @@ class ZeltraAdapter final : public VirtualAdapter {
         return MemoryCommand(c, length, data);
     }
 
-    // XDATA address and data registers (XADRH, XADRL, XDATA) of the families
-    // that reach XDATA through SFRs; false for the others.
-    static bool XdataRegisters(uint8_t family, uint8_t regs[3]) {
-        auto set = [&](uint8_t h, uint8_t l, uint8_t d) {
-            regs[0] = h;
-            regs[1] = l;
-            regs[2] = d;
-            return true;
-        };
-        switch (family) {
-            case 15:
-            case 18:
-            case 30:
-            case 35:
-                return set(0xC7, 0xC6, 0xC5);
-            case 24:
-            case 25:
-            case 26:
-            case 40:
-            case 44:
-                return set(0xC7, 0x8F, 0x84);
-            case 42:
-                return set(0xC7, 0xAD, 0x8C);
-            case 43:
-                return set(0xC4, 0xC3, 0x84);
-            case 16:
-            case 27:
-            case 36:
-            case 47:
-                return false;
-            default:
-                return family >= 8 && family <= 48 && set(0xC7, 0xAD, 0x84);
-        }
-    }
-
     // wire::kXdataRegisterRead/wire::kXdataRegisterWrite: XDATA through the data register at the
     // address in XADRH:XADRL, which the chip advances after every byte.
     std::vector<uint8_t> DataRegisterCommand(const uint8_t* c, int length) {
         Zeltra& z = *chip_;
         const bool read = c[0] == wire::kXdataRegisterRead;
-        uint8_t regs[3];
-        if (length < 4 || !XdataRegisters(z.Config().family, regs) || c[1] != regs[2]) {
-            return Status(kStFailed);
-        }
+        // Only the families that reach XDATA through SFRs have the registers.
+        const zt::family::XdataRegisters* regs = zt::family::XdataRegistersOf(z.Config().family);
+        if (length < 4 || !regs || c[1] != regs->data) return Status(kStFailed);
         const int n = c[3];
         if (n < 1 || n > (read ? 64 : 60) || (!read && length < 4 + n)) return Status(kStFailed);
         RunForRequest();
         if (!z.Halted()) return read ? std::vector<uint8_t>(size_t(n), 0) : Status(kStNotHalted);
         Mcs51& core = z.Core();
-        uint16_t addr = uint16_t(core.Sfr(regs[0]) << 8 | core.Sfr(regs[1]));
+        uint16_t addr = uint16_t(core.Sfr(regs->high) << 8 | core.Sfr(regs->low));
         std::vector<uint8_t> out;
         for (int i = 0; i < n; ++i, ++addr) {
             if (read) {
@@ -630,8 +595,8 @@ class ZeltraAdapter final : public VirtualAdapter {
                 z.XdataWrite(addr, c[4 + i]);
             }
         }
-        core.SetSfr(regs[0], uint8_t(addr >> 8));
-        core.SetSfr(regs[1], uint8_t(addr));
+        core.SetSfr(regs->high, uint8_t(addr >> 8));
+        core.SetSfr(regs->low, uint8_t(addr));
         return read ? out : Status(kStOk);
     }
 
@@ -793,7 +758,8 @@ bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error
             if (!ParseNumberText(value, 10000000, &v)) return bad("expected 0..10000000");
             s->latency_us = uint32_t(v);
         } else if (key == "run_cycles") {
-            if (!ParseNumberText(value, 0xFFFFFFFF, &v) || v == 0) return bad("expected 1..0xFFFFFFFF");
+            if (!ParseNumberText(value, 0xFFFFFFFF, &v) || v == 0)
+                return bad("expected 1..0xFFFFFFFF");
             s->run_cycles = v;
         } else if (key == "speed") {
             if (value != "real" && value != "max") return bad("expected real or max");

@@ -57,7 +57,9 @@ std::unique_ptr<Zeltra> Zeltra::Create(const ZeltraConfig& config, std::string* 
         chip->code_[entry] = kOpRet;
     }
     for (uint8_t sfr : {kSfrProt0Ctrl, kSfrBootFlags}) chip->core_.HookSfr(sfr, true);
-    for (uint8_t sfr = 0xF1; sfr <= 0xF5; ++sfr) chip->core_.HookSfr(sfr, true);
+    for (uint8_t sfr = zt::zeltra::kBreakpointMask; sfr <= zt::zeltra::kBreakpointAddressHigh;
+         ++sfr)
+        chip->core_.HookSfr(sfr, true);
     chip->core_.Reset();
     chip->BootActions();
     // At power-up the core starts the copied boot image when told to; a chip
@@ -205,23 +207,23 @@ void Zeltra::RebuildBreakpoints() {
 
 uint8_t Zeltra::DebugReadDirect(uint8_t addr) {
     switch (addr) {
-        case 0x20:
+        case zt::zeltra::kDebugPcLow:
             return uint8_t(core_.pc);
-        case 0x21:
+        case zt::zeltra::kDebugPcLow + 1:
             return uint8_t(core_.pc >> 8);
-        case 0x24:
-        case 0x25:
-        case 0x26:
-            return shadow_[addr - 0x24];
-        case 0xF1:
+        case zt::zeltra::kDebugHaltedR0:
+        case zt::zeltra::kDebugHaltedR0 + 1:
+        case zt::zeltra::kDebugHaltedR0 + 2:
+            return shadow_[addr - zt::zeltra::kDebugHaltedR0];
+        case zt::zeltra::kBreakpointMask:
             return bp_mask_;
-        case 0xF2:
+        case zt::zeltra::kBreakpointCount:
             return config_.bpcount;
-        case 0xF3:
+        case zt::zeltra::kBreakpointSelect:
             return bp_select_;
-        case 0xF4:
+        case zt::zeltra::kBreakpointAddressLow:
             return uint8_t(bp_addr_[bp_select_]);
-        case 0xF5:
+        case zt::zeltra::kBreakpointAddressHigh:
             return uint8_t(bp_addr_[bp_select_] >> 8);
         default:
             break;
@@ -232,31 +234,31 @@ uint8_t Zeltra::DebugReadDirect(uint8_t addr) {
 
 void Zeltra::DebugWriteDirect(uint8_t addr, uint8_t value) {
     switch (addr) {
-        case 0x20:
+        case zt::zeltra::kDebugPcLow:
             core_.pc = uint16_t((core_.pc & 0xFF00) | value);
             return;
-        case 0x21:
+        case zt::zeltra::kDebugPcLow + 1:
             core_.pc = uint16_t((core_.pc & 0x00FF) | value << 8);
             return;
-        case 0x24:
-        case 0x25:
-        case 0x26:
-            shadow_[addr - 0x24] = value;
+        case zt::zeltra::kDebugHaltedR0:
+        case zt::zeltra::kDebugHaltedR0 + 1:
+        case zt::zeltra::kDebugHaltedR0 + 2:
+            shadow_[addr - zt::zeltra::kDebugHaltedR0] = value;
             return;
-        case 0xF1:
+        case zt::zeltra::kBreakpointMask:
             bp_mask_ = value;
             RebuildBreakpoints();
             return;
-        case 0xF2:
+        case zt::zeltra::kBreakpointCount:
             return;  // read-only
-        case 0xF3:
+        case zt::zeltra::kBreakpointSelect:
             bp_select_ = value & 7;
             return;
-        case 0xF4:
+        case zt::zeltra::kBreakpointAddressLow:
             bp_addr_[bp_select_] = uint16_t((bp_addr_[bp_select_] & 0xFF00) | value);
             RebuildBreakpoints();
             return;
-        case 0xF5:
+        case zt::zeltra::kBreakpointAddressHigh:
             bp_addr_[bp_select_] = uint16_t((bp_addr_[bp_select_] & 0x00FF) | value << 8);
             RebuildBreakpoints();
             return;

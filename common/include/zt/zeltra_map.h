@@ -9,6 +9,15 @@ inline constexpr uint16_t kFamily = 36;  // hardware id 0x24
 inline constexpr uint8_t kDerivative = 0xD0;
 inline constexpr uint8_t kDerivativePristine = 0xFF;  // derivative id not yet set
 
+// Debug interface registers in the direct space (the halted core's view).
+inline constexpr uint8_t kDebugPcLow = 0x20;       // PC high byte at the next address
+inline constexpr uint8_t kDebugHaltedR0 = 0x24;    // R0..R2 while halted, in order
+inline constexpr uint8_t kBreakpointMask = 0xF1;   // one enable bit per slot
+inline constexpr uint8_t kBreakpointCount = 0xF2;  // read-only: the slots there are
+inline constexpr uint8_t kBreakpointSelect = 0xF3;
+inline constexpr uint8_t kBreakpointAddressLow = 0xF4;  // of the selected slot
+inline constexpr uint8_t kBreakpointAddressHigh = 0xF5;
+
 // NVM (one-time programmable), 8 KiB.
 inline constexpr uint32_t kNvmSize = 0x2000;
 inline constexpr uint32_t kNvmTrimBegin = 0x0000;

@@ -1,7 +1,6 @@
 #include "connect/connection.h"
 
 #include <cstring>
-#include <initializer_list>
 
 #include "connect/firmware_check.h"
 #include "devicedb/device_database.h"
@@ -16,23 +15,13 @@
 #include "wickport.h"
 #include "zt/adapter_protocol.h"
 #include "zt/serial_protocol.h"
+#include "zt/zeltra_map.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kC2HardwareId = zt::adapter::kHardwareId;
-constexpr uint8_t kC2DerivativeId = zt::adapter::kDerivativeId;
-constexpr uint8_t kBreakpointCountRegister = 0xF2;
-
 bool IsFlag(int value) {
     return value == 0 || value == 1;
-}
-
-bool IsIn(int value, std::initializer_list<int> values) {
-    for (int v : values) {
-        if (v == value) return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -79,12 +68,12 @@ int BreakpointsFromMask(uint8_t value) {
 
 int32_t IdentifyC2(DebugContext& context) {
     uint8_t reply[2] = {};
-    int32_t result = context.commands->BareCommandData(kC2HardwareId, reply, 2);
+    int32_t result = context.commands->BareCommandData(zt::adapter::kHardwareId, reply, 2);
     if (result < 0) return result;
     context.hardwareId = reply[0];
     context.hardwareRevision = reply[1];
     if (context.readExtendedId) {
-        result = context.commands->BareCommandData(kC2DerivativeId, reply, 2);
+        result = context.commands->BareCommandData(zt::adapter::kDerivativeId, reply, 2);
         if (result < 0) return result;
         context.debugLogicVersion = reply[0];
         context.derivativeId = reply[1];
@@ -121,9 +110,9 @@ int32_t IdentifyJtag(DebugContext& context) {
 
 // Breakpoint hardware of the Zeltra family reports its slot count.
 int32_t ReadBreakpointCount(DebugContext& context) {
-    if (context.record->familyCode != kZeltraFamily) return 0;
+    if (context.record->familyCode != zt::zeltra::kFamily) return 0;
     uint8_t value = 0;
-    const int32_t result = ReadDirect(context, kBreakpointCountRegister, &value);
+    const int32_t result = ReadDirect(context, zt::zeltra::kBreakpointCount, &value);
     if (result < 0) return result;
     context.record->breakpointCount = static_cast<uint32_t>(BreakpointsFromMask(value));
     return 0;
@@ -132,18 +121,11 @@ int32_t ReadBreakpointCount(DebugContext& context) {
 }  // namespace
 
 bool IdentityAccepted(const DebugContext& context) {
-    const int family = context.hardwareId;
-    const int derivative = context.derivativeId;
-    if (family == kZeltraFamily) {
-        return context.zeltraConnectionState != 0 || derivative == kZeltraDerivative;
+    if (context.hardwareId == zt::zeltra::kFamily) {
+        return context.zeltraConnectionState != 0 ||
+               context.derivativeId == zt::zeltra::kDerivative;
     }
-    if (family > 48 || IsIn(family, {21, 26, 33, 38, 39, 45, 46, 47, 48})) return false;
-    if (family == 9) return derivative == 0x58 || derivative == 0x59;
-    if (family == 10) {
-        return (derivative >= 0x2C && derivative <= 0x2F) || derivative == 0x60 ||
-               derivative == 0x61;
-    }
-    return true;
+    return DeviceDatabase::AcceptsDerivative(context.hardwareId, context.derivativeId);
 }
 
 int32_t StoreComPort(DebugContext& context, int comPort) {
@@ -274,7 +256,7 @@ int32_t ConnectTarget(DebugContext& context) {
         context.connected = 1;
     } else {
         if (context.connected) SetConnectionState(context, LinkState::kClose);
-        int32_t result = DeviceDatabase::FillDefaults(*context.record);
+        int32_t result = DeviceDatabase::FillDefaults(*context.record, context.traits);
         if (result < 0) return result;
         context.link->SetAutomaticBaud(true);
         result = OpenAdapterLink(context);

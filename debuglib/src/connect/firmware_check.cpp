@@ -17,11 +17,6 @@
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kOpMode = zt::adapter::kFirmwareMode;
-constexpr uint8_t kOpPage = zt::adapter::kFirmwareSelectPage;
-constexpr uint8_t kOpVersion = zt::adapter::kFirmwareVersion;
-constexpr uint8_t kSetConnectOption = zt::adapter::kConnectOption;
-
 using zt::adapter::kControlMode;
 using zt::adapter::kControlReset;
 using zt::adapter::kControlState;
@@ -43,7 +38,7 @@ int32_t ReadMode(DebugContext& context, uint8_t* mode) {
     if (context.link->IsUsb() && context.smallAdapter) {
         return Wickport().getControlValue(kControlMode, mode);
     }
-    return context.commands->FirmwareCommand(kOpMode, 0, 0, mode);
+    return context.commands->FirmwareCommand(zt::adapter::kFirmwareMode, 0, 0, mode);
 }
 
 // Opens the selected USB adapter again without telling the user.
@@ -134,7 +129,7 @@ int32_t ReadAdapterVersion(DebugContext& context, uint8_t* version) {
     AdapterLink& link = *context.link;
     int32_t result = link.PurgeInput();
     if (result < 0) return result;
-    const uint8_t packet[] = {kOpVersion, 0, 0};
+    const uint8_t packet[] = {zt::adapter::kFirmwareVersion, 0, 0};
     result = link.SendPacket(sizeof packet, packet);
     if (result < 0) return result;
     link.Wait(100);
@@ -195,7 +190,7 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget) {
     if (result >= 0 && !(usb && context.smallAdapter) && expected.checkPage >= 0) {
         uint8_t reply = 0xFF;
         result = context.commands->FirmwareCommand(
-            kOpPage, static_cast<uint8_t>(expected.checkPage), 0, &reply);
+            zt::adapter::kFirmwareSelectPage, static_cast<uint8_t>(expected.checkPage), 0, &reply);
         if (result >= 0 && reply != 0) {
             pageRefused = true;
             result = ORDWIN_E_INCORRECT_RESPONSE;
@@ -223,7 +218,7 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget) {
         link.SetUsbTimeout(5000);
         if (!context.smallAdapter && context.adapterFirmwareVersion >= 4) {
             result = context.commands->CommandOneParam(
-                kSetConnectOption, static_cast<uint8_t>(context.connectOptionByte));
+                zt::adapter::kConnectOption, static_cast<uint8_t>(context.connectOptionByte));
         }
     }
     return result;

@@ -20,12 +20,6 @@
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kOpPage = zt::adapter::kFirmwareSelectPage;
-constexpr uint8_t kOpPrepare = zt::adapter::kFirmwarePrepare;
-constexpr uint8_t kOpWrite = zt::adapter::kFirmwareWrite;
-constexpr uint8_t kOpCrc = zt::adapter::kFirmwarePageCrc;
-constexpr uint8_t kOpReadFlash = zt::adapter::kFirmwareReadFlash;
-
 FirmwareImageKind ImageFor(const DebugContext& context, int mode) {
     if (!context.link->IsUsb()) return FirmwareImageKind::kSerial;
     if (context.smallAdapter) {
@@ -45,13 +39,15 @@ int32_t Accepted(DebugContext& context, uint8_t op, uint8_t p1, uint8_t p2) {
 }
 
 int32_t ReadFlashByte(DebugContext& context, uint32_t address, uint8_t* value) {
-    return context.commands->FirmwareCommand(kOpReadFlash, static_cast<uint8_t>(address >> 8),
+    return context.commands->FirmwareCommand(zt::adapter::kFirmwareReadFlash,
+                                             static_cast<uint8_t>(address >> 8),
                                              static_cast<uint8_t>(address & 0xFF), value);
 }
 
 int32_t VerifyByCrc(DebugContext& context, const uint8_t* record) {
     uint8_t crc[2] = {};
-    const int32_t result = context.commands->FirmwareCommand(kOpCrc, 0, 0, crc, 2);
+    const int32_t result =
+        context.commands->FirmwareCommand(zt::adapter::kFirmwarePageCrc, 0, 0, crc, 2);
     if (result < 0) {
         ShowMessage("Firmware CRC Command failed.");
         return result;
@@ -90,16 +86,17 @@ int32_t VerifyByReadBack(DebugContext& context, const uint8_t* record) {
 }
 
 int32_t WritePageRecord(DebugContext& context, const uint8_t* record) {
-    int32_t result = Accepted(context, kOpPage, record[0], 0);
-    if (result >= 0) result = Accepted(context, kOpPrepare, 0, 0);
+    int32_t result = Accepted(context, zt::adapter::kFirmwareSelectPage, record[0], 0);
+    if (result >= 0) result = Accepted(context, zt::adapter::kFirmwarePrepare, 0, 0);
     if (result >= 0) {
-        result = Accepted(context, kOpWrite, kFirmwarePageSize >> 8, kFirmwarePageSize & 0xFF);
+        result = Accepted(context, zt::adapter::kFirmwareWrite, kFirmwarePageSize >> 8,
+                          kFirmwarePageSize & 0xFF);
     }
     if (result < 0) return result;
     // The page itself goes out as raw reports, answered once at the end.
     AdapterLink& link = *context.link;
-    for (int offset = 0; offset < kFirmwarePageSize; offset += kReportSize) {
-        result = link.SendPacket(kReportSize, record + 1 + offset);
+    for (int offset = 0; offset < kFirmwarePageSize; offset += zt::adapter::kReportSize) {
+        result = link.SendPacket(zt::adapter::kReportSize, record + 1 + offset);
         if (result < 0) return result;
     }
     uint8_t reply = 0xFF;
@@ -151,22 +148,24 @@ int32_t SwitchSerialToUpdateMode(DebugContext& context) {
     }
     if (result < 0) return result;
     // The filler page goes without the prepare step and is not verified.
-    result = Accepted(context, kOpPage, zt::serial::kFillerPage, 0);
+    result = Accepted(context, zt::adapter::kFirmwareSelectPage, zt::serial::kFillerPage, 0);
     if (result >= 0) {
-        result = Accepted(context, kOpWrite, kFirmwarePageSize >> 8, kFirmwarePageSize & 0xFF);
+        result = Accepted(context, zt::adapter::kFirmwareWrite, kFirmwarePageSize >> 8,
+                          kFirmwarePageSize & 0xFF);
     }
     if (result < 0) return result;
     const FirmwareImage filler = CarriedFirmwareImage(FirmwareImageKind::kSerialFiller);
     AdapterLink& link = *context.link;
-    for (size_t offset = 0; offset + kReportSize <= filler.size; offset += kReportSize) {
-        result = link.SendPacket(kReportSize, filler.records + offset);
+    for (size_t offset = 0; offset + zt::adapter::kReportSize <= filler.size;
+         offset += zt::adapter::kReportSize) {
+        result = link.SendPacket(zt::adapter::kReportSize, filler.records + offset);
         if (result < 0) return result;
     }
     uint8_t reply = 0xFF;
     result = link.ReceiveReply(&reply, 1);
     if (result < 0) return result;
     if (reply != 0) return ORDWIN_E_INCORRECT_RESPONSE;
-    result = Accepted(context, kOpPage, zt::serial::kCheckPage, 0);
+    result = Accepted(context, zt::adapter::kFirmwareSelectPage, zt::serial::kCheckPage, 0);
     if (result < 0) return result;
     link.Wait(zt::serial::kModeSwitchPauseMs);
     result = ReadAdapterVersion(context, &context.adapterFirmwareVersion);
@@ -212,7 +211,8 @@ int32_t UpdateAdapterFirmware(DebugContext& context, int mode) {
     // A cancelled update still checks what the adapter now runs.
     const bool small = context.link->IsUsb() && context.smallAdapter;
     if (!small && expected.checkPage >= 0) {
-        result = Accepted(context, kOpPage, static_cast<uint8_t>(expected.checkPage), 0);
+        result = Accepted(context, zt::adapter::kFirmwareSelectPage,
+                          static_cast<uint8_t>(expected.checkPage), 0);
         if (result < 0) return ORDWIN_E_INCORRECT_RESPONSE;
     }
     result = ReadAdapterVersion(context, &context.adapterFirmwareVersion);

@@ -14,23 +14,15 @@
 #include "target/target_reset.h"
 #include "wickport.h"
 #include "zt/adapter_protocol.h"
+#include "zt/zeltra_map.h"
 
 namespace ordwin {
 namespace {
 
 constexpr uint8_t kRunStateErased = 5;
-constexpr uint8_t kDeviceErase = zt::adapter::kDeviceErase;
-constexpr uint8_t kOpMode = zt::adapter::kFirmwareMode;
-constexpr uint8_t kOpPage = zt::adapter::kFirmwareSelectPage;
-constexpr uint8_t kOpVersion = zt::adapter::kFirmwareVersion;
 
 bool IsFlag(int value) {
     return value == 0 || value == 1;
-}
-
-// Milliseconds a device erase may take before the target counts as silent.
-int EraseTimeLimit(uint16_t familyCode) {
-    return familyCode == 32 || familyCode == 42 ? 10000 : 2500;
 }
 
 int32_t ProbeAdapter(DebugContext& context) {
@@ -39,7 +31,8 @@ int32_t ProbeAdapter(DebugContext& context) {
     if (!ExpectedFirmware(context, 1, &expected)) return 0;
     const bool small = link.IsUsb() && context.smallAdapter;
     if (link.IsUsb() && !small) {
-        if (context.commands->FirmwareCommand(kOpMode, 0, 0, &context.adapterMode) >= 0 &&
+        if (context.commands->FirmwareCommand(zt::adapter::kFirmwareMode, 0, 0,
+                                              &context.adapterMode) >= 0 &&
             context.adapterMode == 1) {
             expected.checkPage = 11;
         }
@@ -47,13 +40,13 @@ int32_t ProbeAdapter(DebugContext& context) {
     if (!small && expected.checkPage >= 0) {
         uint8_t reply = 0xFF;
         const int32_t result = context.commands->FirmwareCommand(
-            kOpPage, static_cast<uint8_t>(expected.checkPage), 0, &reply);
+            zt::adapter::kFirmwareSelectPage, static_cast<uint8_t>(expected.checkPage), 0, &reply);
         if (result < 0 || reply != 0) return ORDWIN_E_FAIL;
     }
     if (small) return 0;
     // The version answers after a pause; only a readable one means the
     // adapter is ready for the target reset.
-    const uint8_t packet[] = {kOpVersion, 0, 0};
+    const uint8_t packet[] = {zt::adapter::kFirmwareVersion, 0, 0};
     if (link.SendPacket(sizeof packet, packet) < 0) return 1;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return link.ReceiveReply(&context.adapterFirmwareVersion, 1) < 0 ? 1 : 0;
@@ -83,14 +76,14 @@ int32_t IdentifyForErase(DebugContext& context) {
 // One erase run over the whole code memory; 0 also when the user declined.
 int32_t EraseCodeMemory(DebugContext& context) {
     const DeviceRecord& record = *context.record;
-    if (record.familyCode != kZeltraFamily) {
+    if (record.familyCode != zt::zeltra::kFamily) {
         // Other families need the page-programming engine's flash set-up.
         return ORDWIN_E_NOTIMPL;
     }
     // The Zeltra keeps no lock bytes: they count as erased, so there is no
     // protection to ask about and no flash interface to prepare.
     const int32_t result =
-        context.commands->PolledCommand(&kDeviceErase, 1, EraseTimeLimit(record.familyCode));
+        context.commands->PolledCommand(&zt::adapter::kDeviceErase, 1, context.traits.codeEraseMs);
     if (result >= 0) ShowMessage("Code Memory has been erased.");
     return result;
 }
@@ -104,9 +97,9 @@ int32_t RunErase(DebugContext& context) {
         return ORDWIN_E_NOT_SUPPORTED;
     }
     result = EraseCodeMemory(context);
-    if (result >= 0 && (context.hardwareId == 0 || context.hardwareId == 2)) {
+    if (result >= 0 && context.traits.secondEraseEnd != 0) {
         // These parts keep a second area below the reserved top.
-        context.record->codeSize = 0x3DFF;
+        context.record->codeSize = context.traits.secondEraseEnd;
         result = EraseCodeMemory(context);
     }
     if (result < 0) DropLostTarget(context);
@@ -124,7 +117,7 @@ bool ConfirmErase(const DebugContext& context) {
 }  // namespace
 
 int32_t ConnectForErase(DebugContext& context) {
-    int32_t result = DeviceDatabase::FillDefaults(*context.record);
+    int32_t result = DeviceDatabase::FillDefaults(*context.record, context.traits);
     if (result < 0) return result;
     if (context.adapterType < 1 || context.adapterType > 3) {
         ShowMessage("Valid Adapter selection has not been assigned yet.");

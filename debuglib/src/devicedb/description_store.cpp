@@ -17,8 +17,9 @@ int CompareKeys(const char* a, const char* b) {
     }
 }
 
-bool ListlessFamily(int familyCode) {
-    return familyCode == 14 || familyCode == 17 || (familyCode >= 19 && familyCode <= 48);
+// A known family without a list is described by the tables alone.
+bool KnownFamily(int familyCode) {
+    return familyCode >= 0 && static_cast<size_t>(familyCode) < devicedb::kFamilyTraitsCount;
 }
 
 }  // namespace
@@ -37,7 +38,7 @@ int DescriptionStore::SelectFamily(int familyCode) {
         while (list_[count_].key) ++count_;
         return 0;
     }
-    return ListlessFamily(familyCode) ? 0 : ORDWIN_E_STORE_MISSING;
+    return KnownFamily(familyCode) ? 0 : ORDWIN_E_STORE_MISSING;
 }
 
 const devicedb::StorePair* DescriptionStore::Find(const char* key) const {

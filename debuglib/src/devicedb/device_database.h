@@ -5,36 +5,24 @@
 #include <cstdint>
 
 #include "devicedb/device_record.h"
+#include "devicedb/device_traits.h"
 
 namespace ordwin {
-
-inline constexpr uint16_t kZeltraFamily = 36;
-inline constexpr uint8_t kZeltraDerivative = 0xD0;
-inline constexpr uint8_t kZeltraPristineDerivative = 0xFF;
-
-// Values of the context that are set with the record but live outside its
-// 128 bytes; the target operations take them from here and nowhere else. A
-// register the build does not set for a family keeps its value, which before
-// the first connection is the common one of the newer families.
-struct DeviceTraits {
-    bool writeOnce = false;
-    int massEraseScale = 6;
-    // Debug core, in the direct register space: PC low byte (high byte next),
-    // and where R0, R1, R2 sit while the core is halted.
-    uint8_t pcRegister = 0x20;
-    uint8_t haltedRegisters[3] = {0x24, 0x25, 0x26};
-    // Low-address register of breakpoint slots 0 to 3 (the high one is next).
-    uint8_t breakpointRegisters[4] = {0x85, 0xAB, 0xCE, 0xD2};
-    // XDATA access registers.
-    uint8_t xadrh = 0xC7;
-    uint8_t xadrl = 0xAD;
-    uint8_t xdata = 0x84;
-};
 
 class DeviceDatabase {
   public:
     // The record before any target is identified: zeroed, then the defaults.
     static int FillDefaults(DeviceRecord& record);
+    // The same, with the family facts of the defaults' family in the traits
+    // (the rest of the traits is kept).
+    static int FillDefaults(DeviceRecord& record, DeviceTraits& traits);
+
+    // The row of a family code; nullptr for a code the database does not know.
+    static const DeviceTraits* Family(uint16_t familyCode);
+
+    // Whether an identified family and derivative may be connected (the
+    // Zeltra's own rule aside).
+    static bool AcceptsDerivative(uint16_t familyCode, uint8_t derivativeId);
 
     // Whether the identified target is a device this library knows.
     static bool IsKnownDevice(uint16_t familyCode, uint8_t debugLogicVersion, uint8_t derivativeId);

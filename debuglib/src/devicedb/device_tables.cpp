@@ -2,7 +2,133 @@
 // clang-format off
 #include "devicedb/device_tables.h"
 
+#include "zt/zeltra_map.h"
+
 namespace ordwin::devicedb {
+
+// What each family does differently, by family code.
+const DeviceTraits kFamilyTraits[] = {
+    // SFR page register; breakpoint control, its page, the address registers' page,
+    // enable bit, through C2, bank bits, select register, register source, count;
+    // XDATA access, page, work-RAM debug version, register source; halt status
+    // register, halted USB time-out; erase time limit, page CRC, CRC-32, CRC when
+    // write-once, paged write status; hex banks; reset set-up; second erase end;
+    // accepted, listed derivatives only; external RAM, by derivative;
+    // then write-once, mass erase scale, PC register, halted R0..R2, breakpoint registers
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kDescription, 4, XdataAccess::kNone, 1, -1, RegisterSource::kDescription, 0x97, 5000, 2500, true, false, false, false, 0, false, 0x3DFF, true, false, 0, false},
+     false, 10, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 0
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kDescription, 4, XdataAccess::kNone, 1, -1, RegisterSource::kDescription, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 65536, true},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 1
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kDescription, 4, XdataAccess::kNone, 1, -1, RegisterSource::kDescription, 0x97, 5000, 2500, true, false, false, false, 0, false, 0x3DFF, true, false, 65536, true},
+     false, 10, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 2
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kDescription, 4, XdataAccess::kNone, 1, -1, RegisterSource::kDescription, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 65536, false},
+     false, 10, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 3
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kNone, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 0, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xD2, 0xD4, 0xD6, 0xDD}},  // 4
+    {{0x84, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kDescription, 4, XdataAccess::kNone, 1, -1, RegisterSource::kDescription, 0xB6, 5000, 2500, true, false, false, false, 0, true, 0, true, false, 65536, false},
+     false, 10, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 5
+    {{0x84, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kDescription, 4, XdataAccess::kNone, 1, -1, RegisterSource::kDescription, 0xB6, 5000, 2500, true, false, false, false, 0, true, 0, true, false, 65536, false},
+     false, 10, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 6
+    {{0x84, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kDescription, 4, XdataAccess::kNone, 1, -1, RegisterSource::kDescription, 0xB6, 5000, 2500, true, false, false, false, 3, true, 0, true, false, 65536, false},
+     false, 49, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 7
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, kNoSfrPage, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 1024, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 8
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, kNoSfrPage, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, true, 2048, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 9
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, kNoSfrPage, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, true, 512, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 10
+    {{0x97, -1, 15, 15, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 15, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 512, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 11
+    {{0xA7, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, false, false, false, false, 0, false, 0, true, false, 2048, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 12
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kRow, 2, XdataAccess::kAddressRegisters, kNoSfrPage, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 1024, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 13
+    {{0xA7, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, false, false, false, false, 0, false, 0, true, false, 1024, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 14
+    {{0xBF, 0xE5, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, 8, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 65536, true},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xCC, 0xCE, 0xD4, 0xD6}},  // 15
+    {{0xCF, -1, 0, 0, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kNone, 0, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 0, false},
+     true, 6, 0x20, {0x24, 0x25, 0x26}, {0xD2, 0xD4, 0xD6, 0xDD}},  // 16
+    {{0xA7, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 0, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 17
+    {{0xA7, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 65536, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xCC, 0xCE, 0xD4, 0xD6}},  // 18
+    {{0xCF, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 1024, false},
+     true, 6, 0x20, {0x24, 0x25, 0x26}, {0xD2, 0xD4, 0xD6, 0xDD}},  // 19
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, kNoSfrPage, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 512, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 20
+    {{0xA7, 0xE5, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, false, false, 65536, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xCC, 0xCE, 0xD4, 0xD6}},  // 21
+    {{0xA7, 0xF4, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 4096, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 22
+    {{0xCF, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 512, false},
+     true, 6, 0x20, {0x24, 0x25, 0x26}, {0xD2, 0xD4, 0xD6, 0xDD}},  // 23
+    {{0xBF, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, true, 0, false, 0, true, false, 65536, false},
+     true, 6, 0x20, {0x24, 0x25, 0x26}, {0xCC, 0xCE, 0xD4, 0xD6}},  // 24
+    {{0xBF, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, true, 0, false, 0, true, false, 65536, false},
+     true, 6, 0x20, {0x24, 0x25, 0x26}, {0xCC, 0xCE, 0xD4, 0xD6}},  // 25
+    {{0xBF, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, true, 0, false, 0, false, false, 65536, false},
+     true, 6, 0x20, {0x24, 0x25, 0x26}, {0xCC, 0xCE, 0xD4, 0xD6}},  // 26
+    {{0xCF, -1, 0, 0, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kNone, 0, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 0, false},
+     true, 6, 0x20, {0x24, 0x25, 0x26}, {0xD2, 0xD4, 0xD6, 0xDD}},  // 27
+    {{0xA7, 0xD6, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 65536, true},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xCA, 0xCC, 0xD2, 0xD4}},  // 28
+    {{-1, -1, kNoSfrPage, kNoSfrPage, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, kNoSfrPage, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 512, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 29
+    {{0xA7, 0xCB, 1, 1, false, true, false, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, false, false, false, false, 0, false, 0, true, false, 4096, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xCC, 0xCE, 0xD4, 0xD6}},  // 30
+    {{0xA7, 0xF4, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 512, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 31
+    {{0xA7, 0xD6, 1, 1, false, false, true, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 10000, true, false, false, false, 3, false, 0, true, false, 65536, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xCA, 0xCC, 0xD2, 0xD4}},  // 32
+    {{0xA7, 0xD6, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, false, false, 65536, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xCA, 0xCC, 0xD2, 0xD4}},  // 33
+    {{0xA7, 0xD6, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 65536, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xCA, 0xCC, 0xD2, 0xD4}},  // 34
+    {{0xA7, 0xCB, 1, 1, false, true, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, false, false, false, false, 0, false, 0, true, false, 65536, true},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xD9, 0xDB, 0xDD, 0xED}},  // 35
+    {{-1, zt::zeltra::kBreakpointMask, kNoSfrPage, kNoSfrPage, false, false, false, zt::zeltra::kBreakpointSelect, RegisterSource::kKept, 0, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 50000, 2500, true, false, false, false, 0, false, 0, true, false, 65536, false},
+     false, 6, zt::zeltra::kDebugPcLow, {zt::zeltra::kDebugHaltedR0, zt::zeltra::kDebugHaltedR0 + 1, zt::zeltra::kDebugHaltedR0 + 2}, {0x85, 0xAB, 0xCE, 0xD2}},  // 36
+    {{0xA7, 0xF4, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, false, false, false, false, 0, false, 0, true, false, 256, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 37
+    {{0xCF, -1, 1, 1, true, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, false, false, 1024, false},
+     true, 6, 0x20, {0x24, 0x25, 0x26}, {0xD2, 0xD4, 0xD6, 0xDD}},  // 38
+    {{0xA7, 0xD6, 0, 0, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kNone, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, true, false, 0, false, 0, false, false, 0, false},
+     true, 6, 0x20, {0x3B, 0x3C, 0x3D}, {0xCA, 0xCC, 0xD2, 0xD4}},  // 39
+    {{0xBF, 0xE5, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 65536, true},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0xCC, 0xCE, 0xD4, 0xD6}},  // 40
+    {{0xA7, 0xF4, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, false, false, false, false, 0, false, 0, true, false, 65536, true},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 41
+    {{0xA7, 0xF4, 1, 1, false, false, true, -1, RegisterSource::kRow, 4, XdataAccess::kXdataCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 10000, true, true, false, false, 3, false, 0, true, false, 8192, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x8D, 0xAB, 0xCE, 0xD2}},  // 42
+    {{0xA7, 0xCD, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, true, false, 1024, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xD4, 0xD2}},  // 43
+    {{0xBF, 0xE5, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, true, 0, false, 0, true, false, 65536, false},
+     true, 6, 0x20, {0x24, 0x25, 0x26}, {0xCC, 0xCE, 0xD4, 0xD6}},  // 44
+    {{0xA7, 0xF9, 0, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kWindowCommands, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, false, false, false, false, 0, false, 0, false, false, 65536, false},
+     true, 6, 0x20, {0x3B, 0x3C, 0x3D}, {0xE2, 0xEA, 0xF2, 0xFA}},  // 45
+    {{0xA7, 0xF4, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, false, false, false, false, 0, false, 0, false, false, 6144, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 46
+    {{0xA7, 0xF4, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kNone, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, false, false, 0, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xD5, 0xCE, 0xD2}},  // 47
+    {{0xA7, 0xF4, 1, 1, false, false, false, -1, RegisterSource::kRow, 4, XdataAccess::kAddressRegisters, 1, -1, RegisterSource::kRow, 0x97, 5000, 2500, true, false, false, false, 0, false, 0, false, false, 1024, false},
+     false, 6, 0x20, {0x24, 0x25, 0x26}, {0x85, 0xAB, 0xCE, 0xD2}},  // 48
+};
+const size_t kFamilyTraitsCount = sizeof kFamilyTraits / sizeof kFamilyTraits[0];
+
+// The derivatives accepted where a family accepts only those listed.
+const DerivativeRow kAcceptedDerivatives[] = {
+    {9, 0x58},
+    {9, 0x59},
+    {10, 0x2C},
+    {10, 0x2D},
+    {10, 0x2E},
+    {10, 0x2F},
+    {10, 0x60},
+    {10, 0x61},
+};
+const size_t kAcceptedDerivativeCount =
+    sizeof kAcceptedDerivatives / sizeof kAcceptedDerivatives[0];
 
 // Code layout by family, and by derivative where a family mixes sizes.
 const CodeRow kCodeRows[] = {

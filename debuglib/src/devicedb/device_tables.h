@@ -1,9 +1,11 @@
-// The device database's tables: code layouts, external RAM by derivative,
+// The device database's tables: family traits, code layouts, external RAM by derivative,
 // names and the description store's lists (data in device_tables.cpp).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "devicedb/device_traits.h"
 
 namespace ordwin::devicedb {
 
@@ -51,6 +53,16 @@ struct StoreFamily {
     const StorePair* pairs;
 };
 
+struct DerivativeRow {
+    uint16_t family;
+    uint8_t derivative;
+};
+
+// Indexed by family code.
+extern const DeviceTraits kFamilyTraits[];
+extern const size_t kFamilyTraitsCount;
+extern const DerivativeRow kAcceptedDerivatives[];
+extern const size_t kAcceptedDerivativeCount;
 extern const CodeRow kCodeRows[];
 extern const size_t kCodeRowCount;
 extern const XramRow kXramRows[];

@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
 """Writes device_tables.cpp: the code tables, the external-RAM rows, the
-naming table and the description store of the device database.
+naming table, the description store and the per-family traits of the device
+database, and the XDATA registers the virtual adapter shares with the library
+(common/include/zt/xdata_registers.h).
 
 The derivatives below are this project's own invention (apart from the
 Zeltra family, whose values are fixed); the store and the code tables are
 generated from the same rows so that they cannot disagree.
 
-    python3 gen_device_tables.py > device_tables.cpp
+    python3 gen_device_tables.py    (writes both files next to their readers)
 """
+
+import os
 
 ZELTRA = 36
 STORE_FAMILIES = list(range(0, 14)) + [15, 16, 18]
@@ -199,6 +203,201 @@ def register_values(f):
             (("XDATA", "XDATA"), x[2])]
 
 
+# --- per-family traits -------------------------------------------------------
+# Everything a target operation does differently by family is a field of the
+# family's row; no code tests family numbers.
+
+NO_PAGE = "kNoSfrPage"
+FAMILIES = range(49)
+
+# SFR page register; families not listed keep theirs unpaged.
+SFR_PAGE_REGISTER = dict(
+    [(f, 0x84) for f in (5, 6, 7)] + [(11, 0x97)] +
+    [(f, 0xBF) for f in (15, 24, 25, 26, 40, 44)] +
+    [(f, 0xCF) for f in (16, 19, 23, 27, 38)] +
+    [(f, 0xA7) for f in (12, 14, 17, 18, 21, 22, 28, 30, 31, 32, 33, 34, 35, 37, 39, 41, 42, 43,
+                         45, 46, 47, 48)])
+
+# Breakpoint control register and its page; the others enable slots in the
+# address registers and have only the page of those.
+BREAKPOINT_CONTROL = dict(
+    [(ZELTRA, ("zt::zeltra::kBreakpointMask", NO_PAGE))] +
+    [(f, (0xE5, 1)) for f in (15, 21, 40, 44)] +
+    [(f, (0xF4, 1)) for f in (22, 31, 37, 41, 42, 46, 47, 48)] +
+    [(f, (0xD6, 1)) for f in (28, 32, 33, 34)] +
+    [(f, (0xCB, 1)) for f in (30, 35)] +
+    [(39, (0xD6, 0)), (43, (0xCD, 1)), (45, (0xF9, 0)), (11, (None, 15)), (16, (None, 0)),
+     (27, (None, 0))] +
+    [(f, (None, NO_PAGE)) for f in list(range(11)) + [13, 20, 29]])
+BREAKPOINT_ADDRESS_PAGE = dict(
+    [(f, NO_PAGE) for f in list(range(11)) + [13, 20, 29, ZELTRA]] + [(11, 15)] +
+    [(f, 0) for f in (16, 27, 39)])
+# Families whose high address byte has no enable bit.
+NO_ENABLE_BIT = {15, 21, 22, 28} | set(range(30, 38)) | set(range(39, 49))
+# Breakpoint registers written as C2 registers rather than SFRs.
+BREAKPOINTS_THROUGH_C2 = {30, 35}
+# Control bits 4 to 7 mark slots whose address lies in bank 2 or 3.
+BREAKPOINT_BANK_BITS = {32, 42}
+# Slots reached through a select register, then the address low and high.
+BREAKPOINT_SELECT = {ZELTRA: "zt::zeltra::kBreakpointSelect"}
+# Breakpoint registers: from the description, from the table below, or left as
+# they were.
+DESCRIBED_REGISTERS = {0, 1, 2, 3, 5, 6, 7}
+BREAKPOINT_REGISTERS = dict(
+    [(f, (0xD2, 0xD4, 0xD6, 0xDD)) for f in (4, 16, 27, 19, 23, 38)] +
+    [(f, (0xCC, 0xCE, 0xD4, 0xD6)) for f in (15, 18, 21, 24, 25, 26, 30, 40, 44)] +
+    [(f, (0xCA, 0xCC, 0xD2, 0xD4)) for f in (28, 32, 33, 34, 39)] +
+    [(35, (0xD9, 0xDB, 0xDD, 0xED)), (42, (0x8D, 0xAB, 0xCE, 0xD2)),
+     (43, (0x85, 0xAB, 0xD4, 0xD2)), (45, (0xE2, 0xEA, 0xF2, 0xFA)),
+     (47, (0x85, 0xD5, 0xCE, 0xD2)), (ZELTRA, None)])
+DEFAULT_BREAKPOINT_REGISTERS = (0x85, 0xAB, 0xCE, 0xD2)
+BREAKPOINT_COUNT = {13: 2, ZELTRA: 0}  # 0: the target reports it
+
+# XDATA: the access method, the page of its registers and the registers
+# (XADRH, XADRL, XDATA); families without address registers have None.
+XDATA_COMMANDS = {15, 18, 22, 28, 30, 31, 32, 33, 34, 36, 40, 42}
+XDATA_ADDRESS_REGISTERS = set(range(8, 15)) | {17, 19, 20, 21, 23, 24, 25, 26, 29, 35, 37, 38, 41,
+                                               43, 44, 46, 48}
+XDATA_WINDOW = {45}
+XDATA_PAGE = dict([(11, 15), (16, 0), (27, 0)] + [(f, NO_PAGE) for f in (8, 9, 10, 13, 20, 29)])
+XDATA_REGISTERS = dict(
+    [(f, (0xC7, 0xC6, 0xC5)) for f in (15, 18, 30, 35)] +
+    [(f, (0xC7, 0x8F, 0x84)) for f in (24, 25, 26, 40, 44)] +
+    [(42, (0xC7, 0xAD, 0x8C)), (43, (0xC4, 0xC3, 0x84))] +
+    [(f, None) for f in (4, 16, 27, ZELTRA, 47)])
+DEFAULT_XDATA_REGISTERS = (0xC7, 0xAD, 0x84)
+# The debug logic version whose XDATA commands use RAM 6..7 as work space.
+XDATA_WORK_RAM_VERSION = {15: 8}
+
+# Halt: the register whose bit 4 is the JTAG status flag, and the USB
+# time-out once the core is halted.
+HALT_STATUS_REGISTER = dict([(f, 0xB6) for f in (5, 6, 7)])
+HALTED_USB_TIMEOUT_MS = {ZELTRA: 50000}
+# Families whose R0..R2 sit elsewhere while halted.
+HALTED_REGISTERS = dict([(f, (0x3B, 0x3C, 0x3D)) for f in (39, 45)])
+# Code: the longest user-code erase, pages checked by reading instead of by
+# CRC, pages checked by CRC-32 over 1 KiB blocks, the write-once family whose
+# pages are still checked by CRC, and those whose write status is paged.
+CODE_ERASE_MS = {32: 10000, 42: 10000}
+PAGES_BY_READING = {12, 14, 30, 35, 37, 41, 45, 46}
+PAGE_CRC32 = {42}
+PAGE_CRC_WHEN_WRITE_ONCE = {39}
+PAGED_WRITE_STATUS = {24, 25, 26, 44}
+# A hex file's upper 32 KiB goes into bank 2 or 3 (three banks on offer).
+HEX_BANKS = {7: 3, 32: 3, 42: 3}
+# Families whose clock registers are set up after every reset.
+RESET_REGISTER_SETUP = {5, 6, 7}
+# Families whose erase goes on below the reserved top, ending at this address.
+SECOND_ERASE_END = {0: 0x3DFF, 2: 0x3DFF}
+# Identity: families refused, and those that accept only the listed derivatives.
+REFUSED = {21, 26, 33, 38, 39, 45, 46, 47, 48}
+ACCEPTED_DERIVATIVES = {9: [0x58, 0x59], 10: [0x2C, 0x2D, 0x2E, 0x2F, 0x60, 0x61]}
+
+
+def c_value(v):
+    if v is None:
+        return "-1"
+    if isinstance(v, bool):
+        return "true" if v else "false"
+    if isinstance(v, str):
+        return v
+    return "0x%02X" % v if v >= 16 else str(v)
+
+
+def family_row(f):
+    control, control_page = BREAKPOINT_CONTROL.get(f, (None, 1))
+    if f in DESCRIBED_REGISTERS:
+        bp_source, bp = "kDescription", DEFAULT_BREAKPOINT_REGISTERS
+    elif BREAKPOINT_REGISTERS.get(f, ()) is None:
+        bp_source, bp = "kKept", DEFAULT_BREAKPOINT_REGISTERS
+    else:
+        bp_source, bp = "kRow", BREAKPOINT_REGISTERS.get(f, DEFAULT_BREAKPOINT_REGISTERS)
+    if f in XDATA_COMMANDS:
+        method = "kXdataCommands"
+    elif f in XDATA_ADDRESS_REGISTERS:
+        method = "kAddressRegisters"
+    elif f in XDATA_WINDOW:
+        method = "kWindowCommands"
+    else:
+        method = "kNone"
+    fixed = [
+        c_value(SFR_PAGE_REGISTER.get(f)),
+        c_value(control), c_value(control_page), c_value(BREAKPOINT_ADDRESS_PAGE.get(f, 1)),
+        c_value(f not in NO_ENABLE_BIT), c_value(f in BREAKPOINTS_THROUGH_C2),
+        c_value(f in BREAKPOINT_BANK_BITS), c_value(BREAKPOINT_SELECT.get(f)),
+        "RegisterSource::" + bp_source, str(BREAKPOINT_COUNT.get(f, 4)),
+        "XdataAccess::" + method, c_value(XDATA_PAGE.get(f, 1)),
+        c_value(XDATA_WORK_RAM_VERSION.get(f)),
+        "RegisterSource::" + ("kDescription" if f in DESCRIBED_REGISTERS else "kRow"),
+        c_value(HALT_STATUS_REGISTER.get(f, 0x97)), str(HALTED_USB_TIMEOUT_MS.get(f, 5000)),
+        str(CODE_ERASE_MS.get(f, 2500)), c_value(f not in PAGES_BY_READING),
+        c_value(f in PAGE_CRC32), c_value(f in PAGE_CRC_WHEN_WRITE_ONCE),
+        c_value(f in PAGED_WRITE_STATUS), str(HEX_BANKS.get(f, 0)),
+        c_value(f in RESET_REGISTER_SETUP), c_value(SECOND_ERASE_END.get(f, 0)),
+        c_value(f not in REFUSED), c_value(f in ACCEPTED_DERIVATIVES),
+        str(family_xram(f)), c_value(f in XRAM_BY_DERIVATIVE),
+    ]
+    halted = HALTED_REGISTERS.get(f, (0x24, 0x25, 0x26))
+    pc = 0x20
+    if f == ZELTRA:
+        # The virtual chip answers at these too.
+        pc = "zt::zeltra::kDebugPcLow"
+        r0 = "zt::zeltra::kDebugHaltedR0"
+        halted = (r0, r0 + " + 1", r0 + " + 2")
+    traits = [c_value(f in WRITE_ONCE), str(mass_erase_scale(f)), c_value(pc),
+              "{%s}" % ", ".join(c_value(v) for v in halted),
+              "{%s}" % ", ".join(c_value(v) for v in bp)]
+    return "    {{%s},\n     %s},  // %d" % (", ".join(fixed), ", ".join(traits), f)
+
+
+def xdata_registers(f):
+    """The registers of family f's data-register XDATA access, or None (the
+    described families take theirs from the description, which the virtual
+    adapter does not read)."""
+    if f in DESCRIBED_REGISTERS:
+        return None
+    return XDATA_REGISTERS.get(f, DEFAULT_XDATA_REGISTERS)
+
+
+def write_xdata_header(out):
+    w = lambda *a: print(*a, file=out)
+    w("// Generated by debuglib/src/devicedb/gen_device_tables.py; edit the script, not this file.")
+    w("// The XDATA address and data registers (XADRH, XADRL, XDATA) by family code, as the")
+    w("// library writes them and the virtual adapter answers them.")
+    w("// clang-format off")
+    w("#pragma once")
+    w("")
+    w("#include <cstdint>")
+    w("")
+    w("namespace zt::family {")
+    w("")
+    w("inline constexpr int kFamilyCount = %d;" % len(FAMILIES))
+    w("")
+    w("struct XdataRegisters {")
+    w("    bool present;  // false: the family reaches XDATA without them")
+    w("    uint8_t high;")
+    w("    uint8_t low;")
+    w("    uint8_t data;")
+    w("};")
+    w("")
+    w("inline constexpr XdataRegisters kXdataRegisters[kFamilyCount] = {")
+    for f in FAMILIES:
+        r = xdata_registers(f)
+        if r is None:
+            w("    {false, 0, 0, 0},  // %d" % f)
+        else:
+            w("    {true, 0x%02X, 0x%02X, 0x%02X},  // %d" % (r[0], r[1], r[2], f))
+    w("};")
+    w("")
+    w("// The family's registers, or nullptr when it has none (or is unknown).")
+    w("constexpr const XdataRegisters* XdataRegistersOf(int family) {")
+    w("    if (family < 0 || family >= kFamilyCount || !kXdataRegisters[family].present) return nullptr;")
+    w("    return &kXdataRegisters[family];")
+    w("}")
+    w("")
+    w("}  // namespace zt::family")
+
+
 def c_str(s):
     return '"' + s.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
@@ -217,12 +416,42 @@ def main():
     assert sum(len(all_members[f]) for f in STORE_FAMILIES) == 117
     assert sum(len(v) for v in all_members.values()) == 350
 
-    w = print
+    here = os.path.dirname(os.path.abspath(__file__))
+    header = os.path.join(here, "..", "..", "..", "common", "include", "zt", "xdata_registers.h")
+    with open(header, "w") as out:
+        write_xdata_header(out)
+    out = open(os.path.join(here, "device_tables.cpp"), "w")
+    w = lambda *a: print(*a, file=out)
     w("// Generated by gen_device_tables.py; edit the script, not this file.")
     w("// clang-format off")
     w('#include "devicedb/device_tables.h"')
     w("")
+    w('#include "zt/zeltra_map.h"')
+    w("")
     w("namespace ordwin::devicedb {")
+    w("")
+    w("// What each family does differently, by family code.")
+    w("const DeviceTraits kFamilyTraits[] = {")
+    w("    // SFR page register; breakpoint control, its page, the address registers' page,")
+    w("    // enable bit, through C2, bank bits, select register, register source, count;")
+    w("    // XDATA access, page, work-RAM debug version, register source; halt status")
+    w("    // register, halted USB time-out; erase time limit, page CRC, CRC-32, CRC when")
+    w("    // write-once, paged write status; hex banks; reset set-up; second erase end;")
+    w("    // accepted, listed derivatives only; external RAM, by derivative;")
+    w("    // then write-once, mass erase scale, PC register, halted R0..R2, breakpoint registers")
+    for f in FAMILIES:
+        w(family_row(f))
+    w("};")
+    w("const size_t kFamilyTraitsCount = sizeof kFamilyTraits / sizeof kFamilyTraits[0];")
+    w("")
+    w("// The derivatives accepted where a family accepts only those listed.")
+    w("const DerivativeRow kAcceptedDerivatives[] = {")
+    for f in sorted(ACCEPTED_DERIVATIVES):
+        for d in ACCEPTED_DERIVATIVES[f]:
+            w("    {%d, 0x%02X}," % (f, d))
+    w("};")
+    w("const size_t kAcceptedDerivativeCount =")
+    w("    sizeof kAcceptedDerivatives / sizeof kAcceptedDerivatives[0];")
     w("")
     w("// Code layout by family, and by derivative where a family mixes sizes.")
     w("const CodeRow kCodeRows[] = {")
@@ -274,6 +503,7 @@ def main():
     w("};")
     w("")
     w("}  // namespace ordwin::devicedb")
+    out.close()
 
 
 if __name__ == "__main__":

@@ -60,7 +60,7 @@ bool DebugContext::Setup(const std::function<bool(int buffer)>& failsAt) {
     if (!haltArea) return false;
     connected = 0;
     record = std::make_unique<DeviceRecord>();
-    DeviceDatabase::FillDefaults(*record);
+    DeviceDatabase::FillDefaults(*record, traits);
     setupComplete = true;
     return true;
 }

@@ -26,9 +26,6 @@ constexpr int32_t kNoContext = static_cast<int32_t>(0x81000031);
 // Target operations whose engines are not part of this build.
 constexpr int32_t kNotBuilt = ORDWIN_E_NOTIMPL;
 
-constexpr uint8_t kVppCommand = zt::adapter::kProgrammingVoltage;
-constexpr uint8_t kClockStrobeCommand = zt::adapter::kClockStrobe;
-
 bool IsFlag(int value) {
     return value == 0 || value == 1;
 }
@@ -160,8 +157,7 @@ ORDWIN_API int ISupportBanking(int* banks) {
     if (banks == nullptr) return ORDWIN_E_INVALIDARG;
     const DebugContext* ctx = Context();
     if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    const uint16_t family = ctx->record->familyCode;
-    *banks = family == 7 || family == 32 || family == 42 ? 3 : 0;
+    *banks = ctx->traits.hexBanks;
     return 0;
 }
 
@@ -193,7 +189,7 @@ ORDWIN_API int SetC2ClockStrobe(uint8_t strobe) {
     ctx->c2ClockStrobe = strobe;
     // Without an open link the value waits for the next target reset.
     if (!ctx->link->IsLinkOpen()) return 0;
-    return ctx->commands->CommandOneParam(kClockStrobeCommand, strobe);
+    return ctx->commands->CommandOneParam(zt::adapter::kClockStrobe, strobe);
 }
 
 ORDWIN_API void SetAppName(const char* name) {
@@ -263,7 +259,8 @@ ORDWIN_API int GetUSBDLLVersion(const char** version) {
 ORDWIN_API int VPPControl(int on) {
     DebugContext* ctx = Context();
     if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    return ctx->commands->CommandOneParam(kVppCommand, static_cast<uint8_t>(on));
+    return ctx->commands->CommandOneParam(zt::adapter::kProgrammingVoltage,
+                                          static_cast<uint8_t>(on));
 }
 
 ORDWIN_API int GetPinMode(uint8_t* a, uint8_t* b, uint8_t* c) {

@@ -21,7 +21,6 @@ namespace ordwin {
 namespace {
 
 using zt::adapter::kControlReset;
-constexpr int kControlResetState = zt::adapter::kControlState;
 
 uint64_t SteadyMilliseconds() {
     using namespace std::chrono;
@@ -184,7 +183,8 @@ int32_t AdapterLink::PortLost(int32_t code) {
 }
 
 int32_t AdapterLink::SendPacket(int length, const uint8_t* packet) {
-    if (packet == nullptr || length <= 0 || length > kReportSize) return ORDWIN_E_INVALIDARG;
+    if (packet == nullptr || length <= 0 || length > zt::adapter::kReportSize)
+        return ORDWIN_E_INVALIDARG;
     if (IsUsb()) return Wickport().write(packet, length);
     if (!port_->IsOpen()) return ORDWIN_E_PORT_NOT_OPEN;
     if (port_->InputWaiting() < 0) return PortLost(static_cast<int32_t>(0x8100001F));
@@ -197,12 +197,13 @@ int32_t AdapterLink::SendPacket(int length, const uint8_t* packet) {
 }
 
 int32_t AdapterLink::ReceiveBytes(uint8_t* buffer, int length, Receive kind) {
-    if (buffer == nullptr || length <= 0 || length > kReportSize) return ORDWIN_E_INVALIDARG;
+    if (buffer == nullptr || length <= 0 || length > zt::adapter::kReportSize)
+        return ORDWIN_E_INVALIDARG;
     if (!IsUsb()) return ReceiveSerial(buffer, length, kind);
     int received = 0;
     const int result = Wickport().read(buffer, length, &received);
     if (result == WP_E_READ_TIMEOUT) return ORDWIN_E_NO_RESPONSE;
-    if (result < 0 || received != kReportSize) return ORDWIN_E_RECEIVE_BUFFER;
+    if (result < 0 || received != zt::adapter::kReportSize) return ORDWIN_E_RECEIVE_BUFFER;
     return result;
 }
 
@@ -272,17 +273,17 @@ int AdapterLink::ResetUsbAdapter() {
         return result >= 0 ? 1 : 0;
     }
     uint8_t state = 0xFF;
-    if (wp.getControlValue(kControlResetState, &state) >= 0) {
+    if (wp.getControlValue(zt::adapter::kControlState, &state) >= 0) {
         if (state == 0) return 1;
         if (state == 1 && wp.setControlValue(kControlReset, 2) >= 0 &&
-            wp.getControlValue(kControlResetState, &state) >= 0 && state == 0) {
+            wp.getControlValue(zt::adapter::kControlState, &state) >= 0 && state == 0) {
             return 1;
         }
     }
     // The gentle reset did not take: force it.
     state = 0xFF;
     if (wp.setControlValue(kControlReset, 1) < 0) return 0;
-    if (wp.getControlValue(kControlResetState, &state) < 0) return 0;
+    if (wp.getControlValue(zt::adapter::kControlState, &state) < 0) return 0;
     return state == 0 ? 1 : 0;
 }
 

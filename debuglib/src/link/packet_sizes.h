@@ -6,7 +6,6 @@
 
 namespace ordwin {
 
-inline constexpr int kReportSize = zt::adapter::kReportSize;
 // Data bytes of one block-read packet.
 inline constexpr int kUsbReadChunk = 60;
 inline constexpr int kSerialReadChunk = 12;

@@ -7,7 +7,7 @@ namespace ordwin {
 
 int32_t StatusToResult(uint8_t status) {
     switch (status) {
-        case kStatusSuccess:
+        case zt::adapter::kStatusOk:
             return 0;
         case zt::adapter::kStatusNotHalted:
             return ORDWIN_E_STATUS_NOT_HALTED;

@@ -7,8 +7,6 @@
 
 namespace ordwin {
 
-inline constexpr uint8_t kStatusSuccess = zt::adapter::kStatusOk;
-
 // Result of a status byte: 0 for success, otherwise its failure code.
 int32_t StatusToResult(uint8_t status);
 

@@ -85,7 +85,7 @@ int32_t TargetCommands::BlockRead(uint8_t code, uint8_t address, int count, uint
 
 int32_t TargetCommands::BlockWrite(uint8_t code, uint8_t address, int count, const uint8_t* data) {
     if (count < 0 || count > 255 || (count > 0 && data == nullptr)) return ORDWIN_E_INVALIDARG;
-    uint8_t packet[kReportSize];
+    uint8_t packet[zt::adapter::kReportSize];
     int done = 0;
     while (done < count) {
         const int n = std::min(count - done, kBlockWriteChunk);

@@ -13,68 +13,19 @@
 namespace ordwin {
 namespace {
 
-constexpr int kNoControlRegister = -1;
-constexpr int kNoPage = kNoSfrPage;
-
-// Zeltra breakpoint registers.
-constexpr uint8_t kZeltraControl = 0xF1;
-constexpr uint8_t kZeltraSelect = 0xF3;
-constexpr uint8_t kZeltraAddressLow = 0xF4;
-constexpr uint8_t kZeltraAddressHigh = 0xF5;
-
 // JTAG breakpoint registers.
-constexpr uint8_t kJtagWriteRegister = zt::adapter::kJtagWriteRegister;
 constexpr uint8_t kJtagBreakpointAddress = 0x90;
 constexpr uint8_t kJtagBreakpointMask = 0x86;
 
-struct ControlRegister {
-    int address;
-    int page;
-};
-
-ControlRegister ControlFor(uint16_t family) {
-    if (family == 36) return {kZeltraControl, kNoPage};
-    if (FamilyIn(family, {15, 21, 40, 44})) return {0xE5, 1};
-    if (FamilyIn(family, {22, 31, 37, 41, 42, 46, 47, 48})) return {0xF4, 1};
-    if (FamilyIn(family, {28, 32, 33, 34})) return {0xD6, 1};
-    if (FamilyIn(family, {30, 35})) return {0xCB, 1};
-    if (family == 39) return {0xD6, 0};
-    if (family == 43) return {0xCD, 1};
-    if (family == 45) return {0xF9, 0};
-    if (family == 11) return {kNoControlRegister, 15};
-    if (FamilyIn(family, {13, 20, 29}) || family <= 10 || family > 48) {
-        return {kNoControlRegister, kNoPage};
-    }
-    if (FamilyIn(family, {16, 27})) return {kNoControlRegister, 0};
-    return {kNoControlRegister, 1};
-}
-
-// The page of the address-register writes.
-int AddressPage(uint16_t family) {
-    if (FamilyIn(family, {13, 20, 29, 36}) || family <= 10 || family > 48) return kNoPage;
-    if (family == 11) return 15;
-    if (FamilyIn(family, {16, 27, 39})) return 0;
-    return 1;
-}
-
-bool SetsEnableBit(uint16_t family) {
-    return !(FamilyIn(family, {15, 21, 22, 28}) || (family >= 30 && family <= 37) ||
-             (family >= 39 && family <= 48));
-}
-
-bool WritesThroughC2Page(uint16_t family) {
-    return family == 30 || family == 35;
-}
-
 int32_t WriteRegister(DebugContext& context, int page, uint8_t address, uint8_t value) {
-    if (WritesThroughC2Page(context.record->familyCode)) {
-        return WriteC2RegisterOnPage(context, page == kNoPage ? 0 : page, address, value);
+    if (context.traits.breakpointsThroughC2) {
+        return WriteC2RegisterOnPage(context, page == kNoSfrPage ? 0 : page, address, value);
     }
     return WriteSfrOnPage(context, page, address, value);
 }
 
 int32_t WriteJtagRegister(DebugContext& context, uint8_t reg, uint8_t bits, uint32_t value) {
-    const uint8_t packet[] = {kJtagWriteRegister,
+    const uint8_t packet[] = {zt::adapter::kJtagWriteRegister,
                               5,
                               reg,
                               bits,
@@ -85,14 +36,15 @@ int32_t WriteJtagRegister(DebugContext& context, uint8_t reg, uint8_t bits, uint
 }
 
 int32_t ProgramC2(DebugContext& context, uint16_t enableMask) {
-    const uint16_t family = context.record->familyCode;
+    const DeviceTraits& traits = context.traits;
     const BreakpointTable& table = Target(context).breakpoints;
-    const uint8_t* lowRegisters = context.traits.breakpointRegisters;
-    const ControlRegister control = ControlFor(family);
-    const int addressPage = AddressPage(family);
+    const uint8_t* lowRegisters = traits.breakpointRegisters;
+    const int control = traits.breakpointControl;
+    const int controlPage = traits.breakpointControlPage;
+    const int addressPage = traits.breakpointAddressPage;
     int32_t result = 0;
-    if (control.address != kNoControlRegister) {
-        result = WriteRegister(context, control.page, static_cast<uint8_t>(control.address), 0);
+    if (control >= 0) {
+        result = WriteRegister(context, controlPage, static_cast<uint8_t>(control), 0);
         if (result < 0) return result;
     } else {
         for (int slot = 0; slot < 4; ++slot) {
@@ -105,17 +57,20 @@ int32_t ProgramC2(DebugContext& context, uint16_t enableMask) {
     for (const BreakpointEntry& entry : table.entries) {
         if ((entry.slotMask & enableMask) == 0) continue;
         const int slot = entry.slot;
-        if ((family == 32 || family == 42) && slot < 4) {
+        if (traits.breakpointBankBits && slot < 4) {
             const uint32_t bank = (entry.address >> 15) & 3;
             if (bank == 2 || bank == 3) controlValue |= static_cast<uint8_t>(0x10 << slot);
         }
         const auto low = static_cast<uint8_t>(entry.address);
         auto high = static_cast<uint8_t>(entry.address >> 8);
-        if (SetsEnableBit(family)) high |= 0x80;
-        if (family == 36) {
-            result = WriteRegister(context, kNoPage, kZeltraSelect, static_cast<uint8_t>(slot));
-            if (result >= 0) result = WriteRegister(context, kNoPage, kZeltraAddressLow, low);
-            if (result >= 0) result = WriteRegister(context, kNoPage, kZeltraAddressHigh, high);
+        if (traits.breakpointEnableBit) high |= 0x80;
+        if (traits.breakpointSelect >= 0) {
+            const auto select = static_cast<uint8_t>(traits.breakpointSelect);
+            result = WriteRegister(context, kNoSfrPage, select, static_cast<uint8_t>(slot));
+            if (result >= 0)
+                result = WriteRegister(context, kNoSfrPage, static_cast<uint8_t>(select + 1), low);
+            if (result >= 0)
+                result = WriteRegister(context, kNoSfrPage, static_cast<uint8_t>(select + 2), high);
         } else if (slot < 4) {
             const uint8_t reg = lowRegisters[slot];
             result = WriteRegister(context, addressPage, reg, low);
@@ -124,10 +79,10 @@ int32_t ProgramC2(DebugContext& context, uint16_t enableMask) {
             }
         }
         if (result < 0) return result;
-        if (control.address != kNoControlRegister) {
+        if (control >= 0) {
             controlValue |= static_cast<uint8_t>(1u << slot);
-            result = WriteRegister(context, control.page, static_cast<uint8_t>(control.address),
-                                   controlValue);
+            result =
+                WriteRegister(context, controlPage, static_cast<uint8_t>(control), controlValue);
             if (result < 0) return result;
         }
     }

@@ -17,11 +17,6 @@
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kRun = zt::adapter::kRun;
-constexpr uint8_t kHalt = zt::adapter::kHalt;
-constexpr uint8_t kStep = zt::adapter::kStep;
-constexpr uint8_t kRunStatus = zt::adapter::kRunStatus;
-
 constexpr int kHaltPolls = 8;
 
 bool IsJtag(const DebugContext& context) {
@@ -107,9 +102,8 @@ int32_t JtagStatus(DebugContext& context) {
         context.runState = kRunStateUnknown;
         return result;
     }
-    const uint16_t family = context.record->familyCode;
     uint8_t value = 0;
-    result = ReadDirect(context, family >= 5 && family <= 7 ? 0xB6 : 0x97, &value);
+    result = ReadDirect(context, context.traits.haltStatusRegister, &value);
     if (result < 0) return result;
     Target(context).jtagStatusFlag = (value & 0x10) != 0;
     result = ClearAfterHalt(context);
@@ -145,10 +139,10 @@ int32_t HaltTarget(DebugContext& context) {
     if (IsJtag(context)) {
         result = JtagHalt(context);
     } else {
-        result = context.commands->BareCommand(kHalt);
+        result = context.commands->BareCommand(zt::adapter::kHalt);
         context.runState = kRunStateHalted;
     }
-    if (usb) context.link->SetUsbTimeout(context.record->familyCode == 36 ? 50000 : 5000);
+    if (usb) context.link->SetUsbTimeout(context.traits.haltedUsbTimeoutMs);
     return result;
 }
 
@@ -162,7 +156,7 @@ int32_t RunTarget(DebugContext& context) {
         if (result < 0) return result;
         return ExitHalt(context);
     }
-    return context.commands->BareCommand(kRun);
+    return context.commands->BareCommand(zt::adapter::kRun);
 }
 
 int32_t StepTarget(DebugContext& context) {
@@ -170,7 +164,7 @@ int32_t StepTarget(DebugContext& context) {
     if (result < 0) return result;
     DiscardSfrShadow(context);
     if (IsJtag(context)) return JtagStep(context);
-    return context.commands->BareCommand(kStep);
+    return context.commands->BareCommand(zt::adapter::kStep);
 }
 
 int32_t PollTargetStatus(DebugContext& context, int* status) {
@@ -180,7 +174,7 @@ int32_t PollTargetStatus(DebugContext& context, int* status) {
             result = JtagStatus(context);
         } else {
             uint8_t halted = 0;
-            result = context.commands->BareCommandData(kRunStatus, &halted, 1);
+            result = context.commands->BareCommandData(zt::adapter::kRunStatus, &halted, 1);
             if (result >= 0 && halted == 1) {
                 context.runState = kRunStateHalted;
                 DiscardSfrShadow(context);

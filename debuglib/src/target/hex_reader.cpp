@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "devicedb/device_database.h"
 #include "ordwin.h"
 #include "zt/intel_hex_record.h"
 
@@ -58,7 +59,8 @@ std::optional<zt::HexRecord> ReadFields(Cursor& cursor) {
 }  // namespace
 
 uint32_t MapBank(uint16_t family, int bank, uint32_t address) {
-    if (!(family == 7 || family == 32 || family == 42) || address <= 0x7FFF) return address;
+    const DeviceTraits* traits = DeviceDatabase::Family(family);
+    if (!traits || traits->hexBanks == 0 || address <= 0x7FFF) return address;
     if (bank == 2) return address + 0x8000;
     if (bank == 3) return address + 0x10000;
     return address;

@@ -16,18 +16,6 @@
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kRamRead = zt::adapter::kRamRead;
-constexpr uint8_t kRamWrite = zt::adapter::kRamWrite;
-constexpr uint8_t kXdataRegisterRead = zt::adapter::kXdataRegisterRead;
-constexpr uint8_t kXdataRegisterWrite = zt::adapter::kXdataRegisterWrite;
-constexpr uint8_t kWindowRead = zt::adapter::kWindowRead;
-constexpr uint8_t kWindowWrite = zt::adapter::kCodeWrite;
-constexpr uint8_t kXdataRead = zt::adapter::kXdataRead;
-constexpr uint8_t kXdataWrite = zt::adapter::kXdataWrite;
-constexpr uint8_t kCodeRead = zt::adapter::kCodeRead;
-constexpr uint8_t kPageCrc = zt::adapter::kPageCrc;
-constexpr uint8_t kJtagRamRead = zt::adapter::kJtagRamRead;
-constexpr uint8_t kJtagRamWrite = zt::adapter::kJtagRamWrite;
 constexpr uint32_t kXdataSpace = 0x10000;
 constexpr int32_t kNoContext = static_cast<int32_t>(0x81000031);
 constexpr uint32_t kFillProgressThreshold = 512;
@@ -44,31 +32,10 @@ void ShowFailure(const char* text, int32_t code) {
     if (!Silent(code)) ShowMessage(std::string(text) + ErrorMessage(code));
 }
 
-enum class XramMethod { kXdataCommands, kXadrRegisters, kWindowCommands, kUnsupported };
-
-XramMethod XramMethodFor(uint16_t family) {
-    if (FamilyIn(family, {15, 18, 22, 28, 30, 31, 32, 33, 34, 36, 40, 42})) {
-        return XramMethod::kXdataCommands;
-    }
-    if ((family >= 8 && family <= 14) ||
-        FamilyIn(family, {17, 19, 20, 21, 23, 24, 25, 26, 29, 35, 37, 38, 41, 43, 44, 46, 48})) {
-        return XramMethod::kXadrRegisters;
-    }
-    if (family == 45) return XramMethod::kWindowCommands;
-    return XramMethod::kUnsupported;
-}
-
-int XadrPage(uint16_t family) {
-    if (family == 11) return 15;
-    if (family == 16 || family == 27) return 0;
-    if (FamilyIn(family, {8, 9, 10, 13, 20, 29})) return kNoSfrPage;
-    return 1;
-}
-
 // Runs body with the SFR page switched to page and restores it after.
 template <typename Body>
 int32_t OnPage(DebugContext& context, int page, Body body) {
-    const int pageRegister = SfrPageRegister(context.record->familyCode);
+    const int pageRegister = SfrPageRegister(context);
     if (page == kNoSfrPage || pageRegister < 0) return body();
     const auto reg = static_cast<uint8_t>(pageRegister);
     uint8_t old = 0;
@@ -88,7 +55,7 @@ int32_t OnPage(DebugContext& context, int page, Body body) {
 
 int32_t SetXadr(DebugContext& context, uint32_t start) {
     const DeviceTraits& traits = context.traits;
-    const int page = XadrPage(context.record->familyCode);
+    const int page = traits.xdataPage;
     int32_t result =
         WriteSfrOnPage(context, page, traits.xadrl, static_cast<uint8_t>(start & 0xFF));
     if (result < 0) return result;
@@ -97,12 +64,12 @@ int32_t SetXadr(DebugContext& context, uint32_t start) {
 
 int32_t ReadRamBytes(DebugContext& context, uint32_t start, uint32_t count, uint8_t* out) {
     if (!IsJtag(context))
-        return ReadPieces(context, kRamRead, AddressShape::kByte, start, count, out);
+        return ReadPieces(context, zt::adapter::kRamRead, AddressShape::kByte, start, count, out);
     uint32_t done = 0;
     while (done < count) {
         const int n = static_cast<int>(std::min<uint32_t>(count - done, 255));
         const int32_t result = context.commands->BlockRead(
-            kJtagRamRead, static_cast<uint8_t>(start + done), n, out + done);
+            zt::adapter::kJtagRamRead, static_cast<uint8_t>(start + done), n, out + done);
         if (result < 0) return result;
         done += static_cast<uint32_t>(n);
     }
@@ -111,10 +78,11 @@ int32_t ReadRamBytes(DebugContext& context, uint32_t start, uint32_t count, uint
 
 int32_t WriteRamBytes(DebugContext& context, uint32_t address, int count, const uint8_t* data) {
     if (IsJtag(context)) {
-        return context.commands->BlockWrite(kJtagRamWrite, static_cast<uint8_t>(address), count,
-                                            data);
+        return context.commands->BlockWrite(zt::adapter::kJtagRamWrite,
+                                            static_cast<uint8_t>(address), count, data);
     }
-    return WritePackets(context, kRamWrite, AddressShape::kByte, address, count, data, count);
+    return WritePackets(context, zt::adapter::kRamWrite, AddressShape::kByte, address, count, data,
+                        count);
 }
 
 DebugContext* ReadyContext() {
@@ -197,40 +165,43 @@ int32_t WriteRam(DebugContext& context, const uint8_t* buffer, uint32_t start, u
 // --- external RAM -----------------------------------------------------------
 
 int32_t ReadXram(DebugContext& context, uint8_t* buffer, uint32_t start, uint32_t count) {
-    const uint16_t family = context.record->familyCode;
-    const XramMethod method = XramMethodFor(family);
-    if (method == XramMethod::kUnsupported) return ORDWIN_E_NOT_SUPPORTED;
+    const DeviceTraits& traits = context.traits;
+    const XdataAccess method = traits.xdataAccess;
+    if (method == XdataAccess::kNone) return ORDWIN_E_NOT_SUPPORTED;
     if (!Halted(context)) {
-        ShowMessage(method == XramMethod::kXadrRegisters
+        ShowMessage(method == XdataAccess::kAddressRegisters
                         ? "Could not read RAM since board\nwas not in the HALT state."
                         : "Could not read XRAM since board\nwas not in the HALT state.");
         return ORDWIN_E_NOT_HALTED;
     }
     int32_t result = 0;
-    if (method == XramMethod::kXdataCommands) {
-        // These family-15 devices use RAM 6..7 as work space for the access.
-        const bool saveRam = family == 15 && context.record->debugLogicVersion == 8;
+    if (method == XdataAccess::kXdataCommands) {
+        // Some debug logic uses RAM 6..7 as work space for the access.
+        const bool saveRam = traits.xdataWorkRamVersion >= 0 &&
+                             context.record->debugLogicVersion == traits.xdataWorkRamVersion;
         uint8_t saved[2] = {};
         if (saveRam) result = ReadRamBytes(context, 6, 2, saved);
         if (result >= 0) {
-            result = ReadPieces(context, kXdataRead, AddressShape::kWord, start, count, buffer);
+            result = ReadPieces(context, zt::adapter::kXdataRead, AddressShape::kWord, start, count,
+                                buffer);
         }
         if (saveRam) {
             const int32_t restored = WriteRamBytes(context, 6, 2, saved);
             if (result >= 0) result = restored;
         }
-    } else if (method == XramMethod::kWindowCommands) {
-        result = ReadPieces(context, kWindowRead, AddressShape::kWord, start, count, buffer);
+    } else if (method == XdataAccess::kWindowCommands) {
+        result = ReadPieces(context, zt::adapter::kWindowRead, AddressShape::kWord, start, count,
+                            buffer);
     } else {
         result = SetXadr(context, start);
         if (result >= 0 && context.link->IsUsb()) {
-            result = OnPage(context, XadrPage(family), [&] {
-                return ReadPieces(context, kXdataRegisterRead, AddressShape::kDataRegister,
-                                  context.traits.xdata, count, buffer);
+            result = OnPage(context, traits.xdataPage, [&] {
+                return ReadPieces(context, zt::adapter::kXdataRegisterRead,
+                                  AddressShape::kDataRegister, traits.xdata, count, buffer);
             });
         } else if (result >= 0) {
             for (uint32_t i = 0; i < count && result >= 0; ++i) {
-                result = ReadSfrOnPage(context, XadrPage(family), context.traits.xdata, buffer + i);
+                result = ReadSfrOnPage(context, traits.xdataPage, traits.xdata, buffer + i);
             }
         }
         if (result == ORDWIN_E_STATUS_FLASH) {
@@ -260,9 +231,9 @@ int32_t WriteXram(DebugContext& context, const uint8_t* buffer, uint32_t start, 
     } else {
         std::memcpy(context.xramImage.get() + start, buffer, fill);
     }
-    const uint16_t family = context.record->familyCode;
-    const XramMethod method = XramMethodFor(family);
-    if (method == XramMethod::kUnsupported) return ORDWIN_E_NOT_SUPPORTED;
+    const DeviceTraits& traits = context.traits;
+    const XdataAccess method = traits.xdataAccess;
+    if (method == XdataAccess::kNone) return ORDWIN_E_NOT_SUPPORTED;
     if (!Halted(context)) {
         ShowMessage("Could not write XRAM since board\nwas not in the HALT state.");
         return ORDWIN_E_NOT_HALTED;
@@ -280,20 +251,21 @@ int32_t WriteXram(DebugContext& context, const uint8_t* buffer, uint32_t start, 
         }
         return 0;
     };
-    if (method == XramMethod::kXdataCommands) {
-        return writeAll(kXdataWrite, AddressShape::kWord, start);
+    if (method == XdataAccess::kXdataCommands) {
+        return writeAll(zt::adapter::kXdataWrite, AddressShape::kWord, start);
     }
-    if (method == XramMethod::kWindowCommands) {
-        return writeAll(kWindowWrite, AddressShape::kWord, start);
+    if (method == XdataAccess::kWindowCommands) {
+        return writeAll(zt::adapter::kCodeWrite, AddressShape::kWord, start);
     }
     int32_t result = SetXadr(context, start);
     if (result >= 0 && context.link->IsUsb()) {
-        result = OnPage(context, XadrPage(family), [&] {
-            return writeAll(kXdataRegisterWrite, AddressShape::kDataRegister, context.traits.xdata);
+        result = OnPage(context, traits.xdataPage, [&] {
+            return writeAll(zt::adapter::kXdataRegisterWrite, AddressShape::kDataRegister,
+                            traits.xdata);
         });
     } else if (result >= 0) {
         for (uint32_t i = 0; i < count && result >= 0; ++i) {
-            result = WriteSfrOnPage(context, XadrPage(family), context.traits.xdata, buffer[i]);
+            result = WriteSfrOnPage(context, traits.xdataPage, traits.xdata, buffer[i]);
         }
     }
     if (result < 0) ShowFailure("Failed writing Onboard XRAM.\n", result);
@@ -306,7 +278,7 @@ namespace {
 
 // The page the target has selected now, or the unpaged view.
 int32_t CurrentPage(DebugContext& context, int* page) {
-    const int pageRegister = SfrPageRegister(context.record->familyCode);
+    const int pageRegister = SfrPageRegister(context);
     if (pageRegister < 0) {
         *page = kSfrNoPage;
         return 0;
@@ -327,7 +299,7 @@ void DiscardSfrShadow(DebugContext& context) {
 int32_t WriteBackSfrShadow(DebugContext& context) {
     SfrShadow& shadow = Target(context).sfr;
     if (!shadow.anyChanged) return 0;
-    const int pageRegister = SfrPageRegister(context.record->familyCode);
+    const int pageRegister = SfrPageRegister(context);
     int current = kSfrNoPage;
     int32_t result = CurrentPage(context, &current);
     if (result < 0) return result;
@@ -400,11 +372,11 @@ int32_t WriteSfrShadow(DebugContext& context, const uint8_t* buffer, uint32_t st
 
 int32_t ReadCode(DebugContext& context, uint8_t* buffer, uint32_t start, uint32_t count) {
     if (IsJtag(context)) return ORDWIN_E_NOT_SUPPORTED;
-    return ReadPieces(context, kCodeRead, AddressShape::kWord, start, count, buffer);
+    return ReadPieces(context, zt::adapter::kCodeRead, AddressShape::kWord, start, count, buffer);
 }
 
 int32_t ReadPageCrc(DebugContext& context, uint8_t page, uint8_t* crc) {
-    const uint8_t packet[] = {kPageCrc, page};
+    const uint8_t packet[] = {zt::adapter::kPageCrc, page};
     return context.commands->Exchange(packet, sizeof packet, crc, 2);
 }
 

@@ -16,20 +16,16 @@
 #include "target/write_once.h"
 #include "zt/adapter_protocol.h"
 #include "zt/crc.h"
+#include "zt/zeltra_map.h"
 
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kCodeWrite = zt::adapter::kCodeWrite;
-constexpr uint8_t kCodeWriteWithStatus = zt::adapter::kCodeWriteWithStatus;
-constexpr uint8_t kPageErase = zt::adapter::kPageErase;
-constexpr uint8_t kUserCodeErase = zt::adapter::kDeviceErase;
-constexpr uint8_t kPageCrc32 = zt::adapter::kPageCrc32;
 constexpr uint32_t kCrcBlock = 256;
 constexpr uint32_t kCrc32Block = 1024;
 
 bool IsZeltra(const DebugContext& context) {
-    return context.record->familyCode == 36;
+    return context.record->familyCode == zt::zeltra::kFamily;
 }
 
 uint32_t PageSize(const DebugContext& context) {
@@ -47,9 +43,9 @@ uint32_t ReservedPage(const DebugContext& context) {
 
 // Families whose pages are checked by other means than the page CRC.
 bool ChecksByCrc(const DebugContext& context) {
-    const uint16_t family = context.record->familyCode;
-    if (FamilyIn(family, {12, 14, 30, 35, 37, 41, 45, 46})) return false;
-    return !IsWriteOnce(context) || family == 39;
+    const DeviceTraits& traits = context.traits;
+    if (!traits.pageCrc) return false;
+    return !IsWriteOnce(context) || traits.pageCrcWhenWriteOnce;
 }
 
 std::string Format(const char* format, unsigned value) {
@@ -65,7 +61,7 @@ std::string WithErrorText(const char* text, int32_t code) {
 int32_t WriteCodeBytes(DebugContext& context, uint32_t address, const uint8_t* data,
                        uint32_t count) {
     const bool writeOnce = IsWriteOnce(context);
-    const uint8_t op = writeOnce ? kCodeWriteWithStatus : kCodeWrite;
+    const uint8_t op = writeOnce ? zt::adapter::kCodeWriteWithStatus : zt::adapter::kCodeWrite;
     const int chunk = context.link->WriteChunk();
     uint32_t done = 0;
     while (done < count) {
@@ -83,11 +79,11 @@ int32_t WriteCodeBytes(DebugContext& context, uint32_t address, const uint8_t* d
 // The target's value of a block and the image's, equal when they match.
 int32_t CompareBlock(DebugContext& context, uint32_t block, bool report, bool* readFailed) {
     *readFailed = false;
-    if (context.record->familyCode == 42) {
+    if (context.traits.pageCrc32) {
         const uint32_t start = block * kCrc32Block;
         if (start + kCrc32Block > kCodeImageSize) return ORDWIN_E_INVALIDARG;
         const uint32_t expected = zt::Crc32Raw(context.codeImage.get() + start, kCrc32Block);
-        const uint8_t packet[] = {kPageCrc32, static_cast<uint8_t>(block)};
+        const uint8_t packet[] = {zt::adapter::kPageCrc32, static_cast<uint8_t>(block)};
         uint8_t reply[4] = {};
         const int32_t result = context.commands->Exchange(packet, sizeof packet, reply, 4);
         if (result < 0) {
@@ -143,7 +139,7 @@ int32_t VerifyPage(DebugContext& context, uint32_t page, bool report) {
     const uint32_t size = PageSize(context);
     const uint32_t start = page * size;
     if (!ChecksByCrc(context)) return CompareByReading(context, start, size);
-    const uint32_t block = context.record->familyCode == 42 ? kCrc32Block : kCrcBlock;
+    const uint32_t block = context.traits.pageCrc32 ? kCrc32Block : kCrcBlock;
     const uint32_t first = start / block;
     const uint32_t last = (start + size - 1) / block;
     for (uint32_t b = first; b <= last; ++b) {
@@ -260,7 +256,7 @@ int32_t ProgramFlaggedPages(DebugContext& context, bool quiet) {
         while (j < pages.size() && pages[j] == pages[j - 1] + 1) ++j;
         if (erases) {
             for (size_t k = i; k < j; ++k) {
-                const uint8_t packet[] = {kPageErase, static_cast<uint8_t>(pages[k])};
+                const uint8_t packet[] = {zt::adapter::kPageErase, static_cast<uint8_t>(pages[k])};
                 const int32_t erased = context.commands->Exchange(packet, sizeof packet);
                 if (erased < 0 &&
                     ShowMessage(Format("A flash failure has occured erasing page at address "
@@ -344,10 +340,9 @@ int32_t EraseUserCode(DebugContext& context) {
                     ORDWIN_MB_OKCANCEL_ICON) != ORDWIN_ID_OK) {
         return 0;
     }
-    const uint16_t family = record.familyCode;
-    const int limit = family == 32 || family == 42 ? 10000 : 2500;
-    const uint8_t packet[] = {kUserCodeErase};
-    const int32_t result = context.commands->PolledCommand(packet, sizeof packet, limit);
+    const uint8_t packet[] = {zt::adapter::kDeviceErase};
+    const int32_t result =
+        context.commands->PolledCommand(packet, sizeof packet, context.traits.codeEraseMs);
     if (result < 0) return result;
     ClearPageFlags(context);
     return 0;

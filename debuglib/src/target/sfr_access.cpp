@@ -1,7 +1,6 @@
 #include "target/sfr_access.h"
 
 #include <algorithm>
-#include <initializer_list>
 
 #include "exports/debug_context.h"
 #include "link/packet_sizes.h"
@@ -11,20 +10,7 @@
 namespace ordwin {
 namespace {
 
-constexpr uint8_t kDirectRead = zt::adapter::kDirectRead;
-constexpr uint8_t kDirectWrite = zt::adapter::kDirectWrite;
-constexpr uint8_t kC2RegisterRead = zt::adapter::kC2RegisterRead;
-constexpr uint8_t kC2RegisterWrite = zt::adapter::kC2RegisterWrite;
-constexpr uint8_t kJtagDirectRead = zt::adapter::kJtagDirectRead;
-constexpr uint8_t kJtagDirectWrite = zt::adapter::kJtagDirectWrite;
 constexpr uint8_t kPagedC2PageRegister = 0xA7;
-
-bool IsIn(uint16_t code, std::initializer_list<uint16_t> codes) {
-    for (uint16_t c : codes) {
-        if (c == code) return true;
-    }
-    return false;
-}
 
 bool IsJtag(const DebugContext& context) {
     return context.debugProtocol != kProtocolC2;
@@ -57,30 +43,25 @@ int BuildHeader(uint8_t* packet, uint8_t op, AddressShape shape, uint32_t addres
 
 }  // namespace
 
-int SfrPageRegister(uint16_t family) {
-    if (family >= 5 && family <= 7) return 0x84;
-    if (family == 11) return 0x97;
-    if (IsIn(family, {15, 24, 25, 26, 40, 44})) return 0xBF;
-    if (IsIn(family, {16, 19, 23, 27, 38})) return 0xCF;
-    if (IsIn(family, {8, 9, 10, 13, 20, 29, 36}) || family < 5 || family > 48) return -1;
-    return 0xA7;
+int SfrPageRegister(const DebugContext& context) {
+    return context.traits.sfrPageRegister;
 }
 
 int32_t ReadDirect(DebugContext& context, uint8_t address, uint8_t* value) {
     if (IsJtag(context)) {
-        const uint8_t packet[] = {kJtagDirectRead, 2, address, 1};
+        const uint8_t packet[] = {zt::adapter::kJtagDirectRead, 2, address, 1};
         return context.commands->Exchange(packet, sizeof packet, value, 1);
     }
-    const uint8_t packet[] = {kDirectRead, address, 1};
+    const uint8_t packet[] = {zt::adapter::kDirectRead, address, 1};
     return context.commands->Exchange(packet, sizeof packet, value, 1);
 }
 
 int32_t WriteDirect(DebugContext& context, uint8_t address, uint8_t value) {
     if (IsJtag(context)) {
-        const uint8_t packet[] = {kJtagDirectWrite, 2, address, value};
+        const uint8_t packet[] = {zt::adapter::kJtagDirectWrite, 2, address, value};
         return context.commands->Exchange(packet, sizeof packet);
     }
-    const uint8_t packet[] = {kDirectWrite, address, 1, value};
+    const uint8_t packet[] = {zt::adapter::kDirectWrite, address, 1, value};
     return context.commands->Exchange(packet, sizeof packet);
 }
 
@@ -90,7 +71,7 @@ namespace {
 // pages its SFRs) and restores the page that was selected before.
 template <typename Access>
 int32_t OnSfrPage(DebugContext& context, int page, Access access) {
-    const int pageRegister = SfrPageRegister(context.record->familyCode);
+    const int pageRegister = SfrPageRegister(context);
     const bool paged = page != kNoSfrPage && pageRegister >= 0;
     uint8_t oldPage = 0;
     int32_t result = 0;
@@ -125,12 +106,12 @@ int32_t ReadSfrOnPage(DebugContext& context, int page, uint8_t address, uint8_t*
 }
 
 int32_t ReadC2Register(DebugContext& context, uint8_t reg, uint8_t* value) {
-    const uint8_t packet[] = {kC2RegisterRead, reg, 1};
+    const uint8_t packet[] = {zt::adapter::kC2RegisterRead, reg, 1};
     return context.commands->Exchange(packet, sizeof packet, value, 1);
 }
 
 int32_t WriteC2Register(DebugContext& context, uint8_t reg, uint8_t value) {
-    const uint8_t packet[] = {kC2RegisterWrite, reg, 1, value};
+    const uint8_t packet[] = {zt::adapter::kC2RegisterWrite, reg, 1, value};
     return context.commands->Exchange(packet, sizeof packet);
 }
 
@@ -166,9 +147,9 @@ int32_t ReadPackets(DebugContext& context, uint8_t op, AddressShape shape, uint3
 int32_t WritePackets(DebugContext& context, uint8_t op, AddressShape shape, uint32_t address,
                      int count, const uint8_t* data, int chunk) {
     if (count < 0 || count > 255) return ORDWIN_E_INVALIDARG;
-    chunk = std::clamp(chunk, 1, kReportSize - HeaderLength(shape));
+    chunk = std::clamp(chunk, 1, zt::adapter::kReportSize - HeaderLength(shape));
     const bool advance = shape != AddressShape::kDataRegister;
-    uint8_t packet[kReportSize];
+    uint8_t packet[zt::adapter::kReportSize];
     int done = 0;
     while (done < count) {
         const int n = std::min(count - done, chunk);
@@ -200,9 +181,9 @@ int32_t ReadPieces(DebugContext& context, uint8_t op, AddressShape shape, uint32
 
 int32_t ReadDirectBlock(DebugContext& context, uint8_t address, int count, uint8_t* out) {
     if (IsJtag(context)) {
-        return context.commands->BlockRead(kJtagDirectRead, address, count, out);
+        return context.commands->BlockRead(zt::adapter::kJtagDirectRead, address, count, out);
     }
-    return ReadPackets(context, kDirectRead, AddressShape::kByte, address, count, out);
+    return ReadPackets(context, zt::adapter::kDirectRead, AddressShape::kByte, address, count, out);
 }
 
 int32_t WriteDirectBlock(DebugContext& context, uint8_t address, int count, const uint8_t* data) {
@@ -213,8 +194,8 @@ int32_t WriteDirectBlock(DebugContext& context, uint8_t address, int count, cons
         }
         return 0;
     }
-    return WritePackets(context, kDirectWrite, AddressShape::kByte, address, count, data,
-                        context.link->WriteChunk());
+    return WritePackets(context, zt::adapter::kDirectWrite, AddressShape::kByte, address, count,
+                        data, context.link->WriteChunk());
 }
 
 }  // namespace ordwin

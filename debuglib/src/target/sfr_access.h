@@ -5,14 +5,14 @@
 
 #include <cstdint>
 
+#include "devicedb/device_traits.h"
+
 namespace ordwin {
 
 struct DebugContext;
 
-inline constexpr int kNoSfrPage = 256;
-
 // The family's SFR page register, or -1 for families without paging.
-int SfrPageRegister(uint16_t familyCode);
+int SfrPageRegister(const DebugContext& context);
 
 int32_t ReadDirect(DebugContext& context, uint8_t address, uint8_t* value);
 int32_t WriteDirect(DebugContext& context, uint8_t address, uint8_t value);

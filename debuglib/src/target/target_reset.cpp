@@ -10,16 +10,10 @@
 #include "zt/adapter_protocol.h"
 
 namespace ordwin {
-namespace {
-
-constexpr uint8_t kSetClockStrobe = zt::adapter::kClockStrobe;
-constexpr uint8_t kResetCommand = zt::adapter::kTargetReset;
-
-}  // namespace
+namespace {}  // namespace
 
 int32_t FamilyRegisterSetup(DebugContext& context) {
-    const uint16_t family = context.record->familyCode;
-    if (family < 5 || family > 7) return 0;
+    if (!context.traits.resetRegisterSetup) return 0;
     int32_t result = WriteSfrOnPage(context, 0xFF, 0xC5, 0x7B);
     if (result < 0) return result;
     return WriteSfrOnPage(context, 0xFF, 0xC4, 0x00);
@@ -32,17 +26,13 @@ int32_t FamilySetup(DebugContext& context) {
 
 namespace {
 
-constexpr uint8_t kJtagReset = zt::adapter::kJtagReset;
-constexpr uint8_t kJtagDevice = zt::adapter::kJtagDevice;
-constexpr uint8_t kJtagScan = zt::adapter::kJtagScan;
-constexpr uint8_t kJtagBoardState = zt::adapter::kJtagBoardState;
 constexpr uint8_t kRunStateJtagReset = 2;
 
 // One scan through the adapter's scan command; data, when given, follows in a
 // second packet.
 int32_t Scan(DebugContext& context, uint16_t bits, uint8_t flags, uint8_t value,
              const uint8_t* data = nullptr, int length = 0) {
-    const uint8_t header[] = {kJtagScan,
+    const uint8_t header[] = {zt::adapter::kJtagScan,
                               static_cast<uint8_t>(data != nullptr ? length + 4 : 4),
                               static_cast<uint8_t>(bits),
                               static_cast<uint8_t>(bits >> 8),
@@ -72,9 +62,9 @@ int32_t JtagStartState(DebugContext& context) {
 
 int32_t ResetJtag(DebugContext& context, int pulse, int halt) {
     if (pulse && !context.link->ResetAdapter(1)) return ORDWIN_E_FAIL;
-    int32_t result = context.commands->BareCommand(kJtagReset);
+    int32_t result = context.commands->BareCommand(zt::adapter::kJtagReset);
     if (result < 0) return result;
-    const uint8_t device[] = {kJtagDevice,
+    const uint8_t device[] = {zt::adapter::kJtagDevice,
                               6,
                               context.jtagChainA,
                               context.jtagChainB,
@@ -88,7 +78,7 @@ int32_t ResetJtag(DebugContext& context, int pulse, int halt) {
         return result;
     }
     context.runState = kRunStateJtagReset;
-    result = context.commands->CommandTwoParams(kJtagBoardState, 2, 0);
+    result = context.commands->CommandTwoParams(zt::adapter::kJtagBoardState, 2, 0);
     if (result < 0) {
         context.runState = kRunStateUnknown;
         return result;
@@ -109,10 +99,11 @@ int32_t ResetTarget(DebugContext& context, int pulse, int halt, int /*haltOption
     if (halt) context.runState = kRunStateHalted;
     int32_t result = 0;
     if (context.adapterType == kAdapterUsb) {
-        result = context.commands->CommandOneParam(kSetClockStrobe, context.c2ClockStrobe);
+        result =
+            context.commands->CommandOneParam(zt::adapter::kClockStrobe, context.c2ClockStrobe);
         if (result < 0) return result;
     }
-    result = context.commands->BareCommand(kResetCommand);
+    result = context.commands->BareCommand(zt::adapter::kTargetReset);
     if (result < 0) return result;
     if (halt) return FamilyRegisterSetup(context);
     return result;

@@ -6,13 +6,6 @@
 
 namespace ordwin {
 
-bool FamilyIn(uint16_t family, std::initializer_list<uint16_t> codes) {
-    for (uint16_t c : codes) {
-        if (c == family) return true;
-    }
-    return false;
-}
-
 TargetState& Target(DebugContext& context) {
     if (!context.target) context.target = std::make_shared<TargetState>();
     return *context.target;

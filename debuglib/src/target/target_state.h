@@ -5,7 +5,6 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
-#include <initializer_list>
 #include <list>
 #include <string>
 
@@ -72,7 +71,5 @@ TargetState& Target(DebugContext& context);
 // discarded. The family's register addresses are the ones the device
 // database set in the context's traits with the record.
 void StartConnectionState(DebugContext& context);
-
-bool FamilyIn(uint16_t family, std::initializer_list<uint16_t> codes);
 
 }  // namespace ordwin

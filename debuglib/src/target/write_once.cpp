@@ -58,10 +58,9 @@ int32_t LeaveWriteMode(DebugContext& context) {
 
 int32_t ReadWriteStatus(DebugContext& context) {
     if (!IsWriteOnce(context)) return 0;
-    const uint16_t family = context.record->familyCode;
     uint8_t status = 0;
     int32_t result;
-    if (FamilyIn(family, {24, 25, 26, 44})) {
+    if (context.traits.pagedWriteStatus) {
         uint8_t saved = 0;
         result = ReadC2Register(context, 0xBF, &saved);
         if (result < 0) return result;

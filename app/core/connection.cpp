@@ -27,9 +27,11 @@ std::vector<std::string> AdapterConnection::ListAdapters() {
     return serials;
 }
 
-bool AdapterConnection::Connect(const std::string& serialNumber) {
+bool AdapterConnection::Connect(const std::string& serialNumber,
+                                const std::function<bool()>& libraryTold) {
     int rc = ordwin_.ConnectUSB(serialNumber.c_str(), kProtocolC2, 0, 0);
     if (rc < 0) {
+        if (libraryTold && libraryTold()) return false;
         std::string why = CopyOrdwinString(ordwin_.GetErrorMsg(rc), 4096);
         messages_.Ok(WidenText(Format("Connect Failure: %s", why.c_str())));
         return false;
@@ -52,12 +54,54 @@ bool AdapterConnection::Connect(const std::string& serialNumber) {
     return false;
 }
 
-bool AdapterConnection::Disconnect() {
-    if (ordwin_.DisconnectUSB() < 0) {
-        messages_.Ok(u"Disconnect Failure\n");
-        return false;
+bool AdapterConnection::Disconnect(bool* alreadyLetGo) {
+    const int rc = ordwin_.DisconnectUSB();
+    if (alreadyLetGo) *alreadyLetGo = rc == kNotConnected;
+    if (rc >= 0 || rc == kNotConnected) return true;
+    messages_.Ok(u"Disconnect Failure\n");
+    return false;
+}
+
+std::u16string AdapterLostText(LostDuring what) {
+    const std::u16string again = u"\nPlug the adapter in again and connect.";
+    switch (what) {
+        case LostDuring::kBurn:
+            return u"The adapter was lost. The burn did not complete; the chip's NVM state is "
+                   u"unknown." +
+                   again;
+        case LostDuring::kMtpWrite:
+            return u"The adapter was lost. The MTP write did not complete; the chip's MTP "
+                   u"state is unknown." +
+                   again;
+        case LostDuring::kNothing:
+            break;
     }
+    return u"The adapter was lost." + again;
+}
+
+bool AdapterLossFilter::CheckLost() {
+    if (lost_ || !watching_ || present_()) return lost_;
+    lost_ = true;
+    if (onLost_) onLost_();
     return true;
+}
+
+MsgResult AdapterLossFilter::ShowMessage(const std::u16string& text, const std::u16string& caption,
+                                         MsgButtons buttons, MsgIcon icon) {
+    if (!CheckLost()) {
+        ++passed_;
+        return inner_.ShowMessage(text, caption, buttons, icon);
+    }
+    switch (buttons) {
+        case MsgButtons::Ok:
+            return MsgResult::Ok;
+        case MsgButtons::OkCancel:
+            return MsgResult::Cancel;
+        case MsgButtons::YesNo:
+        case MsgButtons::YesNoCancel:
+            break;
+    }
+    return MsgResult::No;
 }
 
 }  // namespace cindral

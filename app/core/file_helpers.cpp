@@ -37,6 +37,12 @@ void RemoveFile(const std::u16string& path, IMessagePort& messages) {
     }
 }
 
+TemporaryFile::~TemporaryFile() {
+    // Only a file of ours: a directory of that name is the operator's.
+    std::error_code ec;
+    if (fs::is_regular_file(fs::path(path_), ec)) fs::remove(fs::path(path_), ec);
+}
+
 std::u16string GetWorkingDirectory() {
     std::error_code ec;
     std::u16string dir = FromPath(fs::current_path(ec));

@@ -16,6 +16,20 @@ bool FileHasData(const std::u16string& path);
 // the caller carries on either way. A missing file is left alone silently.
 void RemoveFile(const std::u16string& path, IMessagePort& messages);
 
+// A temporary file that must not outlive the operation that wrote it, however
+// that operation ends (a failed download, a lost adapter, an exception).
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
 constexpr std::size_t kMaxPath = 260;
 // The current directory with a trailing separator (when it still fits in kMaxPath - 1).
 std::u16string GetWorkingDirectory();

@@ -52,8 +52,9 @@ MtpEngine::Outcome MtpEngine::WriteBytes(const mtp::Bytes& bytes) {
 }
 
 MtpEngine::Outcome MtpEngine::Write(const std::string& patchedWriter) {
-    OperationGate::Ticket ticket = gate_.TryEnter();
+    OperationGate::Ticket ticket = gate_.TryEnter(OperationGate::Work::kMtpWrite);
     if (!ticket) return {};
+    const TemporaryFile imageFile(kImageName);
     {
         std::ofstream out(kImageName, std::ios::binary | std::ios::trunc);
         if (out.is_open()) out << patchedWriter;

@@ -291,7 +291,7 @@ NvmEngine::ImageOutcome NvmEngine::Interrupted() {
 }
 
 int NvmEngine::RunBurn(bool direct) {
-    OperationGate::Ticket ticket = gate_.TryEnter();
+    OperationGate::Ticket ticket = gate_.TryEnter(OperationGate::Work::kBurn);
     if (!ticket) return 0;
     if (host_.DeviceConnected() == 0) {
         Tell(u"Please connect to device prior to burn execution.");
@@ -391,6 +391,7 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
         host_.WriteOutputLine(WorkPlaceNotice(programDirectory_, place));
     const std::string name = (place.fallback ? NarrowText(place.directory, kPathBufferSize) : "") +
                              Format("Burn%lld.hex", index);
+    const TemporaryFile imageFile(name);
     {
         std::ofstream out(name, std::ios::binary | std::ios::trunc);
         if (out.is_open()) out << image.records;

@@ -10,6 +10,9 @@ namespace cindral {
 
 class OperationGate {
   public:
+    // What the running operation does to the chip, for whoever must explain a failure.
+    enum class Work { kOther, kBurn, kMtpWrite };
+
     using Listener = std::function<void(bool busy)>;
 
     // The program's one gate (everything runs on the user-interface thread).
@@ -19,6 +22,7 @@ class OperationGate {
     }
 
     bool Busy() const { return busy_; }
+    Work Running() const { return busy_ ? work_ : Work::kOther; }
 
     // Held for the length of one operation; empty when another one runs.
     class Ticket {
@@ -37,9 +41,10 @@ class OperationGate {
         OperationGate* gate_ = nullptr;
     };
 
-    Ticket TryEnter() {
+    Ticket TryEnter(Work work = Work::kOther) {
         if (busy_) return Ticket();
         busy_ = true;
+        work_ = work;
         Notify();
         return Ticket(this);
     }
@@ -64,6 +69,7 @@ class OperationGate {
     }
 
     bool busy_ = false;
+    Work work_ = Work::kOther;
     int lastId_ = 0;
     std::map<int, Listener> listeners_;
 };

@@ -29,6 +29,8 @@ struct FileDialogRequest {
     std::u16string proposedName;
     bool mustExist = false;
     bool confirmOverwrite = false;
+    // Save dialogs: ask before a file that does not exist yet is created.
+    bool confirmCreate = false;
 };
 
 class IFileDialogPort {

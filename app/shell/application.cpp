@@ -31,9 +31,9 @@ int CZeltra_NVM_BurnerApp::InitInstance() {
     QtMessagePump pump;
     QtProgressPort progress;
     OrdwinBinding ordwin;
-    OrdwinHostUiBridge hostUi(messages, progress, &pump);
-
     CZeltra_NVM_BurnerDlg dlg(ordwin, Ports{messages, files, sleep, pump});
+    // The library's boxes pass the window's port, which tells a lost adapter once.
+    OrdwinHostUiBridge hostUi(dlg.Messages(), progress, &pump);
     messages.SetParent(&dlg);
     files.SetParent(&dlg);
     progress.SetMainWindow(&dlg);

@@ -34,13 +34,30 @@ void AdapterComboBox::hidePopup() {
 CZeltra_NVM_BurnerDlg::CZeltra_NVM_BurnerDlg(IOrdwin& ordwin, Ports ports, QWidget* parent)
     : QDialog(parent),
       ordwin_(ordwin),
-      ports_(ports),
-      connection_(ordwin, ports.messages),
-      mainPage_(ordwin, ports, devicePage_),
-      directBurnPage_(ordwin, ports, devicePage_),
-      mtpPage_(ordwin, ports),
-      devicePage_(ordwin, ports.messages),
-      crcPage_(ordwin, ports.messages),
+      lossFilter_(
+          ports.messages, [this] { return AdapterListed(); },
+          [this] {
+              // Read now: a burn or MTP write holds the gate until it ends.
+              switch (OperationGate::Shared().Running()) {
+                  case OperationGate::Work::kBurn:
+                      lostDuring_ = LostDuring::kBurn;
+                      break;
+                  case OperationGate::Work::kMtpWrite:
+                      lostDuring_ = LostDuring::kMtpWrite;
+                      break;
+                  case OperationGate::Work::kOther:
+                      lostDuring_ = LostDuring::kNothing;
+                      break;
+              }
+              CheckAdapterLater();
+          }),
+      ports_{lossFilter_, ports.files, ports.sleep, ports.pump},
+      connection_(ordwin, lossFilter_),
+      mainPage_(ordwin, ports_, devicePage_),
+      directBurnPage_(ordwin, ports_, devicePage_),
+      mtpPage_(ordwin, ports_),
+      devicePage_(ordwin, lossFilter_),
+      crcPage_(ordwin, lossFilter_),
       runModal_([](QDialog& d) { return d.exec(); }) {
     InitDialog();
 }
@@ -123,6 +140,8 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         } else {
             QApplication::restoreOverrideCursor();
+            // A burn or MTP write may have failed silently on a gone adapter.
+            if (bConnected_ == 1) CheckAdapterLater();
         }
     });
 
@@ -243,15 +262,66 @@ bool CZeltra_NVM_BurnerDlg::ReadSelectedAdapter() {
 
 void CZeltra_NVM_BurnerDlg::ToggleConnection() {
     if (bConnected_ == 1) {
-        if (!connection_.Disconnect()) return;
+        // A library that already let go of the adapter (it dropped a lost target)
+        // cannot disconnect it again; the window follows instead of staying stuck.
+        bool letGo = false;
+        const bool done = connection_.Disconnect(&letGo);
+        if ((!done || letGo) && HandleAdapterLoss()) return;
+        if (!done) return;
         bConnected_ = 0;
+        lossFilter_.Watch(false);
         emit connectionChanged(false);
         return;
     }
     if (!ReadSelectedAdapter()) return;
-    if (!connection_.Connect(serial_)) return;
+    const int shown = lossFilter_.Passed();
+    if (!connection_.Connect(serial_, [&] { return lossFilter_.Passed() != shown; })) return;
     bConnected_ = 1;
+    lossFilter_.Reset();
+    lossFilter_.Watch(true);
     emit connectionChanged(true);
+}
+
+bool CZeltra_NVM_BurnerDlg::AdapterListed() {
+    for (const std::string& sn : connection_.ListAdapters())
+        if (sn == serial_) return true;
+    return false;
+}
+
+void CZeltra_NVM_BurnerDlg::CheckAdapterLater() {
+    // Queued: the pages and the library are still inside the failing call.
+    if (checkPosted_) return;
+    checkPosted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            checkPosted_ = false;
+            // The operation that is still running ends first; the gate calls again.
+            if (!OperationGate::Shared().Busy()) HandleAdapterLoss();
+        },
+        Qt::QueuedConnection);
+}
+
+bool CZeltra_NVM_BurnerDlg::HandleAdapterLoss() {
+    if (bConnected_ != 1 || !lossFilter_.CheckLost()) return false;
+    // Let the library close its side; the adapter is gone, so its answer says nothing.
+    ordwin_.DisconnectUSB();
+    bConnected_ = 0;
+    lossFilter_.Watch(false);
+    emit connectionChanged(false);
+    ShowConnectionState();
+    RefreshAdapterList();
+    const LostDuring what = lostDuring_;
+    lostDuring_ = LostDuring::kNothing;
+    lossFilter_.Reset();
+    toldLost_ = true;
+    lossFilter_.Inner().Ok(AdapterLostText(what), MsgIcon::Exclamation);
+    return true;
+}
+
+void CZeltra_NVM_BurnerDlg::ShowConnectionState() {
+    connectButton_->setText(bConnected_ ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    resetButton_->setEnabled(bConnected_ == 1);
 }
 
 void CZeltra_NVM_BurnerDlg::ConnectPages() {
@@ -272,8 +342,7 @@ void CZeltra_NVM_BurnerDlg::ConnectPages() {
 void CZeltra_NVM_BurnerDlg::OnConnect() {
     if (OperationGate::Shared().Busy()) return;
     ToggleConnection();
-    connectButton_->setText(bConnected_ ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
-    resetButton_->setEnabled(bConnected_ == 1);
+    ShowConnectionState();
     if (bConnected_ == 1) {
         devicePage_.ReadDevice();
         mainPage_.SetBootStatus(devicePage_.ProtectionByte());
@@ -283,11 +352,18 @@ void CZeltra_NVM_BurnerDlg::OnConnect() {
 
 void CZeltra_NVM_BurnerDlg::OnSystemReset() {
     if (OperationGate::Shared().Busy()) return;
-    if (bConnected_ == 1) ToggleConnection();
+    if (bConnected_ == 1) {
+        toldLost_ = false;
+        ToggleConnection();
+        // Still connected: the disconnect failed and was told. Lost: told, nothing to reconnect.
+        if (bConnected_ == 1 || toldLost_) {
+            ShowConnectionState();
+            return;
+        }
+    }
     ToggleConnection();
-    resetButton_->setEnabled(bConnected_ == 1);
     // The caption follows the state, also after a reconnect that failed.
-    connectButton_->setText(bConnected_ ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    ShowConnectionState();
     devicePage_.ReadDevice();
 }
 

@@ -73,6 +73,8 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     QPushButton& ConnectButton() { return *connectButton_; }
     QPushButton& ResetButton() { return *resetButton_; }
     QMenuBar& MenuBar() { return *menuBar_; }
+    // Where the library's message boxes go too, so that a lost adapter is told once.
+    IMessagePort& Messages() { return lossFilter_; }
 
   signals:
     // The adapter was connected (true) or disconnected (false); the pages that
@@ -94,10 +96,18 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     void BuildMenu();
     void OnTabChanging(int oldIndex);
     void DisconnectOnLeaving();
+    bool AdapterListed();
+    void CheckAdapterLater();
+    bool HandleAdapterLoss();
+    void ShowConnectionState();
 
     IOrdwin& ordwin_;
+    AdapterLossFilter lossFilter_;
     Ports ports_;
     AdapterConnection connection_;
+    LostDuring lostDuring_ = LostDuring::kNothing;
+    bool checkPosted_ = false;
+    bool toldLost_ = false;
     // Members in the order the window declares them; the pages outlive the tab frame.
     AdapterComboBox adapterCombo_;
     CMainDlg mainPage_;

@@ -85,8 +85,22 @@ QString QtFileDialogPort::ToQtFilter(const std::u16string& filter) {
 
 std::optional<std::u16string> QtFileDialogPort::Run(QFileDialog& dialog,
                                                     const FileDialogRequest& r) {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    const QString path = dialog.selectedFiles().first();
+    QString path;
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        path = dialog.selectedFiles().first();
+        if (!r.confirmCreate || dialog.acceptMode() != QFileDialog::AcceptSave ||
+            QFileInfo::exists(path))
+            break;
+        // No keeps the dialog open for another name, as a save dialog that asks does.
+        const QString question = QStringLiteral("%1 does not exist.\nDo you want to create it?")
+                                     .arg(QFileInfo(path).fileName());
+        if (QMessageBox::question(&dialog, dialog.windowTitle(), question,
+                                  QMessageBox::Yes | QMessageBox::No,
+                                  QMessageBox::Yes) == QMessageBox::Yes)
+            break;
+        dialog.selectFile(QFileInfo(path).fileName());
+    }
     // The next dialog for the same kind of file opens where this one ended.
     lastDirectory_[r.filter] = QFileInfo(path).absolutePath();
     return FromQ(path);

@@ -260,7 +260,7 @@ TEST_F(ChipBurn, BurnerThatNeverStopsIsHaltedAndNotReportedAsASuccess) {
     EXPECT_EQ(block[0], 0x5C) << "the burner did write success; it was not judged by it";
 }
 
-TEST_F(ChipBurn, FailedDownloadLeavesItsTemporaryFile) {
+TEST_F(ChipBurn, FailedDownloadLeavesNoTemporaryFile) {
     Connect();
     if (IsSkipped() || HasFatalFailure()) return;
     test::WriteAll(Narrow(nbf),
@@ -268,7 +268,7 @@ TEST_F(ChipBurn, FailedDownloadLeavesItsTemporaryFile) {
                    ":00000001FF\r\n");
     EXPECT_EQ(engine.DirectBurn(), 0);
     EXPECT_TRUE(host.Logged("File Download failed!\n"));
-    EXPECT_TRUE(QFile::exists(QStringLiteral("Burn1.hex")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("Burn1.hex")));
     ExpectNvm({});
 }
 

@@ -335,7 +335,7 @@ TEST_F(BurnEngine, FailingCallsAreLoggedAndEndTheCall) {
     ordwin.downloadResult = kNotConnected;
     EXPECT_EQ(engine.Burn(), 0);
     EXPECT_TRUE(host.Logged("File Download failed!\n"));
-    EXPECT_TRUE(QFile::exists(dir.path() + "/Burn1.hex")) << "a failed download leaves its file";
+    EXPECT_FALSE(QFile::exists(dir.path() + "/Burn1.hex")) << "a failed download leaves no file";
     EXPECT_EQ(ordwin.Count("SetTargetGo"), 0);
 
     ordwin.downloadResult = 0;

@@ -462,6 +462,13 @@ TEST(Connection, DisconnectFailureIsReported) {
     EXPECT_EQ(m.LastText(), "Disconnect Failure\n");
     o.disconnectResult = 0;
     EXPECT_TRUE(c.Disconnect());
+    // A library that already dropped the target has nothing left to let go.
+    m.shown.clear();
+    o.disconnectResult = kNotConnected;
+    bool letGo = false;
+    EXPECT_TRUE(c.Disconnect(&letGo));
+    EXPECT_TRUE(letGo);
+    EXPECT_TRUE(m.shown.empty());
 }
 
 TEST(ListStyle, PriorityCellThenRowThenColumn) {

@@ -153,8 +153,8 @@ TEST_F(Connection, DescribedFamilyGetsItsOwnRegisters) {
 }
 
 TEST_F(Connection, SilentTargetFailsTheConnection) {
-    // Without a chip the reset after the firmware check is not answered.
-    Use("VZ0001:target=none");
+    // An unpowered chip does not answer the reset after the firmware check.
+    Use("VZ0001:fault=nopower");
     RecordingHost host;
     EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 0), ORDWIN_E_STATUS_NOT_RESPONDING);
     EXPECT_EQ(Connected(), 0);
@@ -162,6 +162,17 @@ TEST_F(Connection, SilentTargetFailsTheConnection) {
         host.Saw("Communication could not be established with the specified "
                  "adapter.\nPlease confirm the current adapter selection and cable "
                  "connection."));
+}
+
+TEST_F(Connection, MissingTargetIsDroppedAfterTheAdapterCheck) {
+    // Without a chip the adapter still passes its own check and pulses its reset
+    // line; the identification gets no answer.
+    Use("VZ0001:target=none,speed=max");
+    RecordingHost host;
+    EXPECT_EQ(ConnectUSB("VZ0001", 1, 0, 0), ORDWIN_E_NO_RESPONSE);
+    EXPECT_EQ(Connected(), 0);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, "Target failed to respond.\nSystem is being disconnected.");
 }
 
 TEST_F(Connection, DecliningTheFirmwareUpdate) {

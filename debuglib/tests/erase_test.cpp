@@ -61,7 +61,7 @@ TEST_F(Erase, NeedsAnAdapterAndTheRightOne) {
 }
 
 TEST_F(Erase, SilentTargetIsReported) {
-    Use("VZ0001:target=none");
+    Use("VZ0001:fault=nopower");
     RecordingHost host;
     host.answer = ORDWIN_ID_YES;
     EXPECT_EQ(FLASHEraseUSB("VZ0001", 0, 1), ORDWIN_E_TARGET_RESET);

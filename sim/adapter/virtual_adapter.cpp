@@ -528,6 +528,8 @@ class ZeltraAdapter final : public VirtualAdapter {
         const uint8_t op = c[0];
         const bool data = wire::HasDataReply(op);
         AdvanceClock();
+        // The adapter drives its reset line whether or not a chip is there to see it.
+        if (!chip_ && !no_power_ && op == wire::kTargetReset) return Status(kStOk);
         if (!chip_ || no_power_ || (chip_->C2Disabled() && op != wire::kTargetReset)) {
             if (data) return std::nullopt;
             return Status(kStNoTarget);

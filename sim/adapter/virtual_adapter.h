@@ -9,7 +9,9 @@
 //   mode        firmware mode byte (2; 1 for small adapters)
 //   fw          running firmware version (the one the library expects of
 //               this kind of adapter: 31, 2 in mode 1, 4 for 0x8045, 11 for 0x8253)
-//   target      zeltra | pristine | sibling1..3 | none | FAMILY/DERIV (hex)
+//   target      zeltra | pristine | sibling1..3 | none | FAMILY/DERIV (hex);
+//               with none the adapter still answers for itself and pulses
+//               its reset line, and target commands go unanswered
 //   state       directory with nvm.bin, mtp.bin and meta.txt
 //   latency_us  the USB frame: every report exchange ends on the next frame
 //               boundary, at least one frame after the previous exchange

@@ -289,6 +289,7 @@ void CBurnEPROMDlg::OnSaveHexFile() {
     request.defaultExtension = u"hex";
     request.proposedName = u"Hex_File";
     request.confirmOverwrite = true;
+    request.confirmCreate = true;
     std::optional<std::u16string> chosen = ports_.files.SaveFile(request);
     if (!chosen || RefuseSpaces(*chosen, ports_.messages)) return;
     WriteMtpHexFile(*chosen, saveTemplate_, ports_.messages);

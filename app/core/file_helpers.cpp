@@ -78,6 +78,7 @@ std::optional<std::u16string> ChooseNewBurnFile(IFileDialogPort& files, IMessage
     request.defaultExtension = u"nbf";
     request.proposedName = u"NVM_Burn";
     request.confirmOverwrite = true;
+    request.confirmCreate = true;
     std::optional<std::u16string> chosen = files.SaveFile(request);
     if (!chosen || RefuseSpaces(*chosen, messages)) return std::nullopt;
     std::ofstream created(ToPath(*chosen), std::ios::binary | std::ios::trunc);

@@ -15,6 +15,7 @@
 #include "core/text.h"
 #include "resources/app_icon.h"
 #include "shell/about_dlg.h"
+#include "shell/page_base.h"
 #include "shell/qt_text.h"
 
 namespace cindral {
@@ -149,6 +150,8 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
     resetButton_->setEnabled(false);
     RefreshAdapterList();
     std::memset(serial_, 0, sizeof serial_);
+    FitButtonsToCaptions(*this);
+    FitButtonToCaptions(*connectButton_, {QStringLiteral("Connect"), QStringLiteral("Disconnect")});
     resize(760, 620);
 }
 

@@ -1,6 +1,8 @@
 #include "shell/page_base.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <algorithm>
 
 namespace cindral {
 
@@ -14,6 +16,24 @@ void CPageDlg::keyPressEvent(QKeyEvent* event) {
         default:
             QWidget::keyPressEvent(event);
     }
+}
+
+int CaptionRoom(const QPushButton& button) {
+    // About one average character each side, and never less than the frame needs.
+    return 2 * std::max(QFontMetrics(button.font()).averageCharWidth(), 6) + 4;
+}
+
+void FitButtonToCaptions(QPushButton& button, const QStringList& captions) {
+    const QFontMetrics metrics(button.font());
+    int widest = 0;
+    for (const QString& caption : captions)
+        widest = std::max(widest, metrics.horizontalAdvance(QString(caption).remove('&')));
+    button.setMinimumWidth(std::max(button.minimumWidth(), widest + CaptionRoom(button)));
+}
+
+void FitButtonsToCaptions(QWidget& root) {
+    for (QPushButton* button : root.findChildren<QPushButton*>())
+        FitButtonToCaptions(*button, {button->text()});
 }
 
 }  // namespace cindral

@@ -1,6 +1,8 @@
 // Common base of the five tab pages.
 #pragma once
 
+#include <QPushButton>
+#include <QStringList>
 #include <QWidget>
 
 #include "shell/control_ids.h"
@@ -21,5 +23,12 @@ class CPageDlg : public QWidget {
   private:
     int templateId_;
 };
+
+// Room a push button keeps beside its caption, in the button's own font.
+int CaptionRoom(const QPushButton& button);
+// Gives every push button under `root` the width of its caption (and of the
+// other captions it can take) plus that room; styles size some captions edge to edge.
+void FitButtonsToCaptions(QWidget& root);
+void FitButtonToCaptions(QPushButton& button, const QStringList& captions);
 
 }  // namespace cindral

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QThread>
@@ -23,6 +24,12 @@ MsgResult QtMessagePort::ShowMessage(const std::u16string& text, const std::u16s
     QString t = ToQ(text);
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     box.setText(t);
+    // The style puts the text flush against the box's edge; give it air, and
+    // give a one-line message a box wide enough to read as one.
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { margin: 8px 16px 8px 8px; }"));
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(320, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     switch (icon) {
         case MsgIcon::None:
             break;

@@ -166,6 +166,7 @@ TEST(BurnFileDialogs, NewFileIsCreatedEmptyOnlyWhenChosenCreatableAndSpaceFree) 
     EXPECT_EQ(Latin1(r.defaultExtension), "nbf");
     EXPECT_EQ(Latin1(r.proposedName), "NVM_Burn");
     EXPECT_TRUE(r.confirmOverwrite);
+    EXPECT_TRUE(r.confirmCreate);
     EXPECT_FALSE(r.mustExist);
 }
 

@@ -375,6 +375,7 @@ TEST_F(MtpPage, OpenAndSaveHexFiles) {
     const FileDialogRequest& r = ports.files.requests.back();
     EXPECT_EQ(r.proposedName, u"Hex_File");
     EXPECT_TRUE(r.confirmOverwrite);
+    EXPECT_TRUE(r.confirmCreate);
     EXPECT_EQ(test::ReadAll("saved.hex"),
               ":1000000000112233445566778899AABBCCDDEEAB4c\r\n:00000001FF");
 

@@ -15,6 +15,7 @@
 #include "shell/list_ctrl_styled.h"
 #include "shell/my_button.h"
 #include "shell/qt_ports.h"
+#include "shell/qt_text.h"
 
 namespace cindral {
 namespace {
@@ -264,6 +265,42 @@ TEST(QtPorts, FileDialogsReturnToTheFolderLastUsed) {
     choose(b.filePath(QStringLiteral("w.nbf")));
     ASSERT_TRUE(port.OpenFile(nbf));
     EXPECT_EQ(seen, QDir(b.path()).absolutePath());
+}
+
+TEST(QtPorts, SaveDialogAsksBeforeCreatingAndNoChoosesAgain) {
+    QTemporaryDir dir;
+    const QString fresh = dir.filePath(QStringLiteral("new.hex"));
+    QStringList questions;
+    int dialogs = 0;
+    // Whatever is up gets its answer: the dialog the new name, the question No, then Yes.
+    QTimer operatorHand;
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        QWidget* up = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(up)) {
+            questions << box->text();
+            box->button(questions.size() == 1 ? QMessageBox::No : QMessageBox::Yes)->click();
+        } else if (auto* d = qobject_cast<QFileDialog*>(up)) {
+            ++dialogs;
+            d->selectFile(fresh);
+            // Later: accepting may raise a box of its own, which this hand answers too.
+            QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+        }
+    });
+    operatorHand.start(5);
+    QtFileDialogPort port;
+    FileDialogRequest r{u"Hex File (*.hex)|*.hex||", u"hex", u"", false, true};
+    r.confirmCreate = true;
+    EXPECT_EQ(port.SaveFile(r), FromQ(fresh));
+    EXPECT_EQ(dialogs, 2);
+    ASSERT_EQ(questions.size(), 2);
+    EXPECT_EQ(questions[0], QStringLiteral("new.hex does not exist.\nDo you want to create it?"));
+
+    // An existing file is only the overwrite question.
+    QFile(fresh).open(QIODevice::WriteOnly);
+    questions.clear();
+    EXPECT_EQ(port.SaveFile(r).value_or(u""), FromQ(fresh));
+    EXPECT_TRUE(questions.filter(QStringLiteral("does not exist")).isEmpty())
+        << questions.join('|').toStdString();
 }
 
 // Answers the next modal message box by pressing `button`, once it is up.

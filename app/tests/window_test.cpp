@@ -95,6 +95,21 @@ TEST_F(WindowTest, StartUpLayoutCaptionsAndTabs) {
     EXPECT_EQ(dev.List().GetItemText(7, 0), QStringLiteral("PROT0_CTRL"));
 }
 
+TEST_F(WindowTest, EveryButtonIsWideEnoughForItsCaptions) {
+    Make();
+    for (QPushButton* b : window->findChildren<QPushButton*>()) {
+        const QFontMetrics metrics(b->font());
+        QStringList captions{b->text()};
+        if (b == &window->ConnectButton()) captions << QStringLiteral("Disconnect");
+        // What the layout gives the button at least.
+        const int width = std::max(b->sizeHint().width(), b->minimumWidth());
+        for (const QString& caption : captions) {
+            EXPECT_GE(width, metrics.horizontalAdvance(caption) + 2 * metrics.averageCharWidth())
+                << caption.toStdString();
+        }
+    }
+}
+
 TEST_F(WindowTest, AdapterListIsSortedAndKeepsTheSelectionOnRefresh) {
     ordwin.adapters = {"VZ0003", "VZ0001", "VZ0002"};
     Make();

@@ -94,8 +94,14 @@ void CBurnEPROMDlg::BuildControls() {
     QFont courier(QStringLiteral("Courier"));
     courier.setStyleHint(QFont::TypeWriter);
     courier.setFixedPitch(true);
-    if (!QFontInfo(courier).fixedPitch())
+    // Where no Courier is installed its stand-in is thin and small beside the
+    // rest of the page; the desktop's own fixed font reads better at the same size.
+    const QFontInfo resolved(courier);
+    if (!resolved.fixedPitch() || !resolved.family().startsWith(QLatin1String("Courier"))) {
+        const qreal size = courier.pointSizeF();
         courier = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        if (size > 0) courier.setPointSizeF(size);
+    }
     content_->setFont(courier);
     content_->document()->setDefaultFont(courier);
     const QFontMetrics metrics(courier);

@@ -8,6 +8,7 @@
 #include "exports/debug_context.h"
 #include "fake_wickport.h"
 #include "link/status_byte.h"
+#include "link/target_commands.h"
 #include "link/usb_adapters.h"
 #include "ordwin.h"
 #include "recording_host.h"
@@ -86,6 +87,40 @@ TEST_F(Link, CommandShapes) {
     EXPECT_EQ(byte, 0x1F);
     const std::vector<Bytes> expected = {
         {0x20}, {0x10, 0}, {0xFD, 1, 1}, {0x1D, 2, 3, 4}, {6, 0, 0}};
+    EXPECT_EQ(fake_.written, expected);
+}
+
+TEST_F(Link, JtagCommandShapes) {
+    ordwin::TargetCommands& c = *ctx_.commands;
+    uint8_t byte = 0;
+    const uint8_t data[] = {0x38, 0x00};
+    fake_.Reply({0x5A});
+    for (int i = 0; i < 4; ++i) fake_.Status(0x0D);
+    fake_.Reply({0x01});
+    fake_.Status(0x0D);
+    EXPECT_EQ(c.JtagDirectRead(0x90, &byte), 0);
+    EXPECT_EQ(byte, 0x5A);
+    EXPECT_EQ(c.JtagDirectWrite(0x91, 7), 0);
+    EXPECT_EQ(c.JtagWriteRegister(0x86, 16, 0x123456), 0);
+    EXPECT_EQ(c.JtagDevice(1, 2, 0x0304, 0x0506), 0);
+    EXPECT_EQ(c.JtagExitHalt(), 0);
+    EXPECT_EQ(c.JtagReadHaltFlag(&byte), 0);
+    EXPECT_EQ(byte, 0x01);
+    EXPECT_EQ(c.SendJtagState(3, 4), 0);
+    EXPECT_EQ(c.SendJtagClocks(0x1234), 0);
+    EXPECT_EQ(c.SendJtagScan(64 * 8, 3, 9, 64), 0);
+    EXPECT_EQ(c.JtagScan(16, 1, 0, data, sizeof data), 0);
+    const std::vector<Bytes> expected = {{0x02, 2, 0x90, 1},
+                                         {0x03, 2, 0x91, 7},
+                                         {0x0D, 5, 0x86, 16, 0x56, 0x34, 0x12},
+                                         {0x1A, 6, 1, 2, 4, 3, 6, 5},
+                                         {0x09, 0},
+                                         {0x13, 0},
+                                         {0x1D, 2, 3, 4},
+                                         {0x1F, 2, 0x34, 0x12},
+                                         {0x1E, 68, 0x00, 0x02, 3, 9},
+                                         {0x1E, 6, 16, 0, 1, 0},
+                                         {0x38, 0x00}};
     EXPECT_EQ(fake_.written, expected);
 }
 

@@ -50,10 +50,14 @@ inline constexpr uint8_t kJtagDirectWrite = 0x03;
 inline constexpr uint8_t kJtagReset = 0x04;
 inline constexpr uint8_t kJtagRamRead = 0x06;
 inline constexpr uint8_t kJtagRamWrite = 0x07;
+inline constexpr uint8_t kJtagExitHalt = 0x09;
 inline constexpr uint8_t kJtagBoardState = 0x0B;
 inline constexpr uint8_t kJtagWriteRegister = 0x0D;
+inline constexpr uint8_t kJtagHaltFlag = 0x13;  // -> bit 0 set once halted
 inline constexpr uint8_t kJtagDevice = 0x1A;
+inline constexpr uint8_t kJtagState = 0x1D;
 inline constexpr uint8_t kJtagScan = 0x1E;
+inline constexpr uint8_t kJtagClocks = 0x1F;
 
 // The C2 commands answered with data bytes; every other one with a status byte.
 constexpr bool HasDataReply(uint8_t code) {

@@ -6,6 +6,7 @@
 #include "devicedb/device_database.h"
 #include "errors/messages.h"
 #include "exports/debug_context.h"
+#include "exports/export_rules.h"
 #include "link/usb_adapters.h"
 #include "ordwin.h"
 #include "target/memory_access.h"
@@ -18,13 +19,7 @@
 #include "zt/zeltra_map.h"
 
 namespace ordwin {
-namespace {
-
-bool IsFlag(int value) {
-    return value == 0 || value == 1;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int BaudRateForIndex(unsigned index) {
     switch (index) {
@@ -306,7 +301,6 @@ int32_t DisconnectImpl(DebugContext& context) {
 
 int32_t ConnectUSBImpl(DebugContext& context, const char* serialNumber, int protocol,
                        int connectOption, int disableDialogs) {
-    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
     context.dialogsDisabled = disableDialogs;
     if (serialNumber == nullptr) return ORDWIN_E_INVALIDARG;
     if (!context.multiConnectMode) {
@@ -331,7 +325,6 @@ int32_t ConnectUSBImpl(DebugContext& context, const char* serialNumber, int prot
 
 int32_t ConnectImpl(DebugContext& context, int comPort, int disableDialogs, int protocol,
                     int baudIndex) {
-    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
     context.dialogsDisabled = disableDialogs;
     context.adapterType = kAdapterSerial;
     context.link->SetLinkType(kAdapterSerial);

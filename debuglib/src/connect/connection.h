@@ -10,6 +10,9 @@ struct DebugContext;
 
 enum class LinkState { kClose, kOpen };
 
+// The connects behind the exports, which have checked disableDialogs; the
+// protocol is checked where the sequence reaches it (after the previous
+// connection is closed).
 int32_t ConnectUSBImpl(DebugContext& context, const char* serialNumber, int protocol,
                        int connectOption, int disableDialogs);
 int32_t ConnectImpl(DebugContext& context, int comPort, int disableDialogs, int protocol,

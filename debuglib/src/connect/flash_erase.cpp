@@ -9,6 +9,7 @@
 #include "devicedb/device_database.h"
 #include "errors/messages.h"
 #include "exports/debug_context.h"
+#include "exports/export_rules.h"
 #include "link/usb_adapters.h"
 #include "ordwin.h"
 #include "target/target_reset.h"
@@ -20,10 +21,6 @@ namespace ordwin {
 namespace {
 
 constexpr uint8_t kRunStateErased = 5;
-
-bool IsFlag(int value) {
-    return value == 0 || value == 1;
-}
 
 int32_t ProbeAdapter(DebugContext& context) {
     AdapterLink& link = *context.link;
@@ -159,7 +156,6 @@ int32_t ConnectForErase(DebugContext& context) {
 }
 
 int32_t FlashEraseSerial(DebugContext& context, int comPort, int disableDialogs, int protocol) {
-    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
     context.dialogsDisabled = disableDialogs;
     context.adapterType = kAdapterSerial;
     context.link->SetLinkType(kAdapterSerial);
@@ -174,7 +170,6 @@ int32_t FlashEraseSerial(DebugContext& context, int comPort, int disableDialogs,
 
 int32_t FlashEraseUsb(DebugContext& context, const char* serialNumber, int disableDialogs,
                       int protocol) {
-    if (!IsFlag(disableDialogs)) return ORDWIN_E_INVALIDARG;
     context.dialogsDisabled = disableDialogs;
     context.adapterType = kAdapterUsb;
     context.link->SetLinkType(kAdapterUsb);

@@ -7,6 +7,7 @@ namespace ordwin {
 
 struct DebugContext;
 
+// The erases behind the exports, which have checked disableDialogs.
 int32_t FlashEraseSerial(DebugContext& context, int comPort, int disableDialogs, int protocol);
 int32_t FlashEraseUsb(DebugContext& context, const char* serialNumber, int disableDialogs,
                       int protocol);

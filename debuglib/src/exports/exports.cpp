@@ -8,12 +8,10 @@
 #include "errors/error_codes.h"
 #include "errors/messages.h"
 #include "exports/debug_context.h"
+#include "exports/export_rules.h"
 #include "link/usb_adapters.h"
 #include "link/wickport_api.h"
 #include "ordwin.h"
-#include "target/download.h"
-#include "target/execution.h"
-#include "target/memory_access.h"
 #include "target/target_reset.h"
 #include "zt/adapter_protocol.h"
 
@@ -21,23 +19,8 @@ using namespace ordwin;
 
 namespace {
 
-// What a connect returns when load could not set the context up.
-constexpr int32_t kNoContext = static_cast<int32_t>(0x81000031);
 // Target operations whose engines are not part of this build.
 constexpr int32_t kNotBuilt = ORDWIN_E_NOTIMPL;
-
-bool IsFlag(int value) {
-    return value == 0 || value == 1;
-}
-
-bool IsConnected(const DebugContext* ctx) {
-    return ctx != nullptr && ctx->connected != 0;
-}
-
-DebugContext* ReadyContext() {
-    DebugContext* ctx = Context();
-    return ctx != nullptr && ctx->Ready() ? ctx : nullptr;
-}
 
 // The JTAG exports send on whatever link is there; without one the
 // exchange itself fails.
@@ -291,15 +274,13 @@ ORDWIN_API int SetPinLatch(uint8_t mask, uint8_t value) {
 ORDWIN_API int SetJTAGState(int a, int b) {
     TargetCommands* commands = Commands();
     if (commands == nullptr) return kNoContext;
-    const uint8_t packet[] = {0x1D, 2, static_cast<uint8_t>(a), static_cast<uint8_t>(b)};
-    AdapterLink& link = commands->Link();
-    int32_t result = link.PurgeInput();
-    if (result >= 0) result = link.SendPacket(sizeof packet, packet);
+    const int32_t result =
+        commands->SendJtagState(static_cast<uint8_t>(a), static_cast<uint8_t>(b));
     if (result < 0) {
         ShowMessage("SetJTAGState Command failed.");
         return result;
     }
-    return link.ReadStatusByte();
+    return commands->Link().ReadStatusByte();
 }
 
 ORDWIN_API int JTAGScanData(unsigned int bits, int flags, int value, const uint8_t* in,
@@ -315,14 +296,8 @@ ORDWIN_API int JTAGScanData(unsigned int bits, int flags, int value, const uint8
         return ORDWIN_E_INVALIDARG;
     }
     AdapterLink& link = commands->Link();
-    const uint8_t header[] = {0x1E,
-                              static_cast<uint8_t>(sends ? n + 4 : 4),
-                              static_cast<uint8_t>(bitCount & 0xFF),
-                              static_cast<uint8_t>(bitCount >> 8),
-                              static_cast<uint8_t>(flags),
-                              static_cast<uint8_t>(value)};
-    int32_t result = link.PurgeInput();
-    if (result >= 0) result = link.SendPacket(sizeof header, header);
+    int32_t result = commands->SendJtagScan(bitCount, static_cast<uint8_t>(flags),
+                                            static_cast<uint8_t>(value), sends ? n : 0);
     if (result < 0) {
         ShowMessage("JTAGScanData Command failed.");
         return result;
@@ -347,16 +322,12 @@ ORDWIN_API int JTAGScanData(unsigned int bits, int flags, int value, const uint8
 ORDWIN_API int JtagTckCycles(int count) {
     TargetCommands* commands = Commands();
     if (commands == nullptr) return kNoContext;
-    const uint8_t packet[] = {0x1F, 2, static_cast<uint8_t>(count & 0xFF),
-                              static_cast<uint8_t>((count >> 8) & 0xFF)};
-    AdapterLink& link = commands->Link();
-    int32_t result = link.PurgeInput();
-    if (result >= 0) result = link.SendPacket(sizeof packet, packet);
+    const int32_t result = commands->SendJtagClocks(static_cast<uint16_t>(count));
     if (result < 0) {
         ShowMessage("JTAGScanData Command failed.");
         return result;
     }
-    return link.ReadStatusByte();
+    return commands->Link().ReadStatusByte();
 }
 
 ORDWIN_API int IRScan(int /*value*/) {
@@ -366,116 +337,6 @@ ORDWIN_API int IRScan(int /*value*/) {
 ORDWIN_API int DRScan(int bits, const void* in, void* out) {
     if (bits <= 0 || (in == nullptr && out == nullptr)) return ORDWIN_E_INVALIDARG;
     return Commands() != nullptr ? kNotBuilt : kNoContext;
-}
-
-// --- execution control --------------------------------------------------
-
-ORDWIN_API int SetTargetHalt(void) {
-    return SetTargetHaltExport();
-}
-
-ORDWIN_API int SetTargetGo(void) {
-    return SetTargetGoExport();
-}
-
-ORDWIN_API int TargetStep(void) {
-    return TargetStepExport();
-}
-
-ORDWIN_API int TargetReset(void) {
-    return TargetResetExport();
-}
-
-ORDWIN_API int GetTargetStatus(int* status) {
-    return GetTargetStatusExport(status);
-}
-
-ORDWIN_API int ReadPC(uint32_t* pc) {
-    return ReadPCExport(pc);
-}
-
-ORDWIN_API int WritePC(unsigned int address) {
-    return WritePCExport(address);
-}
-
-ORDWIN_API int SetClrBP(int set, unsigned int address) {
-    return SetClrBPExport(set, address);
-}
-
-// --- memory ---------------------------------------------------------------
-
-ORDWIN_API int GetRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return GetRamExport(buffer, start, count);
-}
-
-ORDWIN_API int SetRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return SetRamExport(buffer, start, count);
-}
-
-ORDWIN_API int GetXRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return GetXramExport(buffer, start, count);
-}
-
-ORDWIN_API int SetXRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return SetXramExport(buffer, start, count);
-}
-
-ORDWIN_API int GetCodeMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return GetCodeExport(buffer, start, count);
-}
-
-ORDWIN_API int SetCodeMemory(uint8_t* buffer, unsigned int start, unsigned int count,
-                             int disableDialogs) {
-    return SetCodeExport(buffer, start, count, disableDialogs);
-}
-
-ORDWIN_API int GetSFRMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return GetSfrMemoryExport(buffer, start, count);
-}
-
-ORDWIN_API int SetSFRMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return SetSfrMemoryExport(buffer, start, count);
-}
-
-ORDWIN_API int GetScratchPadMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    return GetScratchExport(buffer, start, count);
-}
-
-ORDWIN_API int SetScratchPadMemory(uint8_t* buffer, unsigned int start, unsigned int count,
-                                   int disableDialogs) {
-    return SetScratchExport(buffer, start, count, disableDialogs);
-}
-
-ORDWIN_API int GetSFRByte(unsigned int address, uint8_t* value) {
-    return GetSfrByteExport(address, value);
-}
-
-ORDWIN_API int SetSFRByte(unsigned int address, uint8_t value) {
-    return SetSfrByteExport(address, value);
-}
-
-ORDWIN_API int IndGetSFRByte(unsigned int address, uint8_t* value) {
-    return IndGetSfrByteExport(address, value);
-}
-
-ORDWIN_API int IndSetSFRByte(unsigned int address, uint8_t value) {
-    return IndSetSfrByteExport(address, value);
-}
-
-ORDWIN_API int GetPageCRC(int page, uint8_t* crc) {
-    return GetPageCrcExport(page, crc);
-}
-
-// --- download -------------------------------------------------------------
-
-ORDWIN_API int Download(char* fileName, int eraseAndReset, int disableDialogs, int scratchTarget,
-                        int bank, int lock, int preserve) {
-    return DownloadExport(fileName, eraseAndReset, disableDialogs, scratchTarget, bank, lock,
-                          preserve);
-}
-
-ORDWIN_API int VerifyFlashDownload(char* fileName, int disableDialogs, int bank) {
-    return VerifyFlashDownloadExport(fileName, disableDialogs, bank);
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include "link/adapter_link.h"
 #include "link/packet_sizes.h"
 #include "ordwin.h"
+#include "zt/adapter_protocol.h"
 
 namespace ordwin {
 namespace {
@@ -130,6 +131,90 @@ int32_t TargetCommands::PolledCommand(const uint8_t* packet, int length, int lim
         if (result != ORDWIN_E_BAD_RESPONSE) return result;
         if (clock_() - start >= static_cast<uint64_t>(limitMilliseconds)) return result;
     }
+}
+
+// --- JTAG -----------------------------------------------------------------
+
+int32_t TargetCommands::JtagDirectRead(uint8_t address, uint8_t* value) {
+    const uint8_t packet[] = {zt::adapter::kJtagDirectRead, 2, address, 1};
+    return Exchange(packet, sizeof packet, value, 1);
+}
+
+int32_t TargetCommands::JtagDirectWrite(uint8_t address, uint8_t value) {
+    const uint8_t packet[] = {zt::adapter::kJtagDirectWrite, 2, address, value};
+    return Exchange(packet, sizeof packet);
+}
+
+int32_t TargetCommands::JtagWriteRegister(uint8_t reg, uint8_t bits, uint32_t value) {
+    const uint8_t packet[] = {zt::adapter::kJtagWriteRegister,
+                              5,
+                              reg,
+                              bits,
+                              static_cast<uint8_t>(value),
+                              static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16)};
+    return Exchange(packet, sizeof packet);
+}
+
+int32_t TargetCommands::JtagDevice(uint8_t chainA, uint8_t chainB, uint16_t chainC,
+                                   uint16_t chainD) {
+    const uint8_t packet[] = {zt::adapter::kJtagDevice,
+                              6,
+                              chainA,
+                              chainB,
+                              static_cast<uint8_t>(chainC),
+                              static_cast<uint8_t>(chainC >> 8),
+                              static_cast<uint8_t>(chainD),
+                              static_cast<uint8_t>(chainD >> 8)};
+    return Exchange(packet, sizeof packet);
+}
+
+int32_t TargetCommands::JtagExitHalt() {
+    const uint8_t packet[] = {zt::adapter::kJtagExitHalt, 0};
+    return Exchange(packet, sizeof packet);
+}
+
+int32_t TargetCommands::JtagReadHaltFlag(uint8_t* flag) {
+    const uint8_t packet[] = {zt::adapter::kJtagHaltFlag, 0};
+    return Exchange(packet, sizeof packet, flag, 1);
+}
+
+namespace {
+
+int32_t PurgeAndSend(AdapterLink& link, const uint8_t* packet, int length) {
+    const int32_t result = link.PurgeInput();
+    return result < 0 ? result : link.SendPacket(length, packet);
+}
+
+}  // namespace
+
+int32_t TargetCommands::SendJtagScan(uint16_t bits, uint8_t flags, uint8_t value, int dataLength) {
+    const uint8_t header[] = {zt::adapter::kJtagScan,
+                              static_cast<uint8_t>(dataLength + 4),
+                              static_cast<uint8_t>(bits),
+                              static_cast<uint8_t>(bits >> 8),
+                              flags,
+                              value};
+    return PurgeAndSend(link_, header, sizeof header);
+}
+
+int32_t TargetCommands::SendJtagState(uint8_t a, uint8_t b) {
+    const uint8_t packet[] = {zt::adapter::kJtagState, 2, a, b};
+    return PurgeAndSend(link_, packet, sizeof packet);
+}
+
+int32_t TargetCommands::SendJtagClocks(uint16_t count) {
+    const uint8_t packet[] = {zt::adapter::kJtagClocks, 2, static_cast<uint8_t>(count),
+                              static_cast<uint8_t>(count >> 8)};
+    return PurgeAndSend(link_, packet, sizeof packet);
+}
+
+int32_t TargetCommands::JtagScan(uint16_t bits, uint8_t flags, uint8_t value, const uint8_t* data,
+                                 int length) {
+    int32_t result = SendJtagScan(bits, flags, value, data != nullptr ? length : 0);
+    if (result >= 0 && data != nullptr) result = link_.SendPacket(length, data);
+    if (result < 0) return result;
+    return link_.ReadStatusByte();
 }
 
 }  // namespace ordwin

@@ -42,6 +42,23 @@ class TargetCommands {
     // unrecognised byte, until the limit passes.
     int32_t PolledCommand(const uint8_t* packet, int length, int limitMilliseconds);
 
+    // JTAG commands, each an exchange.
+    int32_t JtagDirectRead(uint8_t address, uint8_t* value);
+    int32_t JtagDirectWrite(uint8_t address, uint8_t value);
+    int32_t JtagWriteRegister(uint8_t reg, uint8_t bits, uint32_t value);  // 24-bit value
+    int32_t JtagDevice(uint8_t chainA, uint8_t chainB, uint16_t chainC, uint16_t chainD);
+    int32_t JtagExitHalt();
+    int32_t JtagReadHaltFlag(uint8_t* flag);
+    // The scan, state and clock commands send their packet (input purged
+    // first) and leave the data and the status byte to the caller; dataLength
+    // counts the data bytes of a second packet, 0 for none.
+    int32_t SendJtagScan(uint16_t bits, uint8_t flags, uint8_t value, int dataLength);
+    int32_t SendJtagState(uint8_t a, uint8_t b);
+    int32_t SendJtagClocks(uint16_t count);
+    // A whole scan: the packet, the data packet when there is data, the status.
+    int32_t JtagScan(uint16_t bits, uint8_t flags, uint8_t value, const uint8_t* data = nullptr,
+                     int length = 0);
+
     AdapterLink& Link() { return link_; }
 
     // The tick counter of polled commands (tests replace it).

@@ -24,17 +24,6 @@ int32_t WriteRegister(DebugContext& context, int page, uint8_t address, uint8_t 
     return WriteSfrOnPage(context, page, address, value);
 }
 
-int32_t WriteJtagRegister(DebugContext& context, uint8_t reg, uint8_t bits, uint32_t value) {
-    const uint8_t packet[] = {zt::adapter::kJtagWriteRegister,
-                              5,
-                              reg,
-                              bits,
-                              static_cast<uint8_t>(value),
-                              static_cast<uint8_t>(value >> 8),
-                              static_cast<uint8_t>(value >> 16)};
-    return context.commands->Exchange(packet, sizeof packet);
-}
-
 int32_t ProgramC2(DebugContext& context, uint16_t enableMask) {
     const DeviceTraits& traits = context.traits;
     const BreakpointTable& table = Target(context).breakpoints;
@@ -143,8 +132,8 @@ int32_t Set(DebugContext& context, uint32_t address) {
     BreakpointEntry& added = table.entries.back();
     if (context.debugProtocol != kProtocolC2) {
         const int32_t result =
-            WriteJtagRegister(context, static_cast<uint8_t>(kJtagBreakpointAddress + slot),
-                              context.record->addressWidth, address);
+            context.commands->JtagWriteRegister(static_cast<uint8_t>(kJtagBreakpointAddress + slot),
+                                                context.record->addressWidth, address);
         if (result < 0) {
             ShowMessage(WithErrorText("Failed Setting BreakPoint Target.\r\n", result));
             return result;
@@ -177,7 +166,7 @@ int32_t ProgramBreakpoints(DebugContext& context, uint16_t enableMask) {
     if (context.debugProtocol == kProtocolC2) {
         result = ProgramC2(context, enableMask);
     } else {
-        result = WriteJtagRegister(context, kJtagBreakpointMask, 16, enableMask);
+        result = context.commands->JtagWriteRegister(kJtagBreakpointMask, 16, enableMask);
     }
     state.breakpointUpdate = false;
     return result;

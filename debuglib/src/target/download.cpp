@@ -26,15 +26,6 @@ namespace {
 // Larger files cannot be program images of any device this library knows.
 constexpr long kMaxFileSize = 64L * 1024 * 1024;
 
-bool IsFlag(int value) {
-    return value == 0 || value == 1;
-}
-
-DebugContext* ReadyContext() {
-    DebugContext* ctx = Context();
-    return ctx != nullptr && ctx->Ready() ? ctx : nullptr;
-}
-
 std::string FormatText(const char* format, const std::string& text) {
     std::vector<char> buffer(text.size() + 256);
     std::snprintf(buffer.data(), buffer.size(), format, text.c_str());
@@ -216,22 +207,13 @@ int32_t LoadAndProgram(DebugContext& context, const std::string& path, const Loa
 
 }  // namespace
 
-int32_t DownloadExport(const char* path, int eraseAndReset, int quiet, int scratchTarget, int bank,
-                       int lock, int preserve) {
-    if (!IsFlag(quiet)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ReadyContext();
-    if (ctx != nullptr) ctx->dialogsDisabled = quiet;
-    if (!IsFlag(eraseAndReset) || !IsFlag(scratchTarget) || bank == 0 || path == nullptr) {
-        return ORDWIN_E_INVALIDARG;
-    }
-    if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
-    DebugContext& context = *ctx;
+int32_t DownloadFile(DebugContext& context, const char* path, const DownloadRequest& request) {
     if (!CanOpen(path)) {
         ShowMessage("File not found.\r\nDownload aborted.");
         return ORDWIN_E_INVALID_PATH;
     }
-    if (eraseAndReset) {
-        if (!scratchTarget && EraseUserCode(context) < 0) {
+    if (request.eraseAndReset) {
+        if (!request.scratch && EraseUserCode(context) < 0) {
             ShowMessage("User Code Erase Error.\r\nDownload aborted.");
             SetConnectionState(context, LinkState::kClose);
             return ORDWIN_E_ERASE;
@@ -251,26 +233,20 @@ int32_t DownloadExport(const char* path, int eraseAndReset, int quiet, int scrat
     state.downloadComplete = false;
     state.lastDownload = path;
     LoadTarget target;
-    target.scratch = scratchTarget != 0;
-    target.preserve = preserve != 0;
-    target.bank = bank;
-    int32_t result = LoadAndProgram(context, path, target, quiet != 0);
+    target.scratch = request.scratch;
+    target.preserve = request.preserve;
+    target.bank = request.bank;
+    int32_t result = LoadAndProgram(context, path, target, request.quiet);
     if (result == ORDWIN_E_NO_RESPONSE) result = ORDWIN_E_NOT_CONNECTED;
     if (state.downloadComplete) {
-        if (lock != 0 && WriteLockBytes(context) < 0) return ORDWIN_E_FLASH_LOCK;
+        if (request.lock && WriteLockBytes(context) < 0) return ORDWIN_E_FLASH_LOCK;
         return result;
     }
     SetConnectionState(context, LinkState::kClose);
     return result;
 }
 
-int32_t VerifyFlashDownloadExport(const char* path, int quiet, int bank) {
-    if (!IsFlag(quiet)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ReadyContext();
-    if (ctx != nullptr) ctx->dialogsDisabled = quiet;
-    if (path == nullptr) return ORDWIN_E_INVALIDARG;
-    if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
-    DebugContext& context = *ctx;
+int32_t VerifyDownload(DebugContext& context, const char* path, bool quiet, int bank) {
     const FileContent file = ReadFile(path);
     if (file.status == FileContent::kCannotOpen) {
         ShowMessage("File not found.\r\nDownload aborted.");
@@ -285,9 +261,9 @@ int32_t VerifyFlashDownloadExport(const char* path, int quiet, int bank) {
     LoadTarget target;
     target.preserve = true;
     target.bank = bank;
-    int32_t result = ReadHexFile(context, path, *content, target, quiet != 0);
+    int32_t result = ReadHexFile(context, path, *content, target, quiet);
     if (result >= 0) {
-        result = VerifyFlaggedPages(context, quiet == 0);
+        result = VerifyFlaggedPages(context, !quiet);
     } else {
         ClearPageFlags(context);
     }
@@ -295,17 +271,8 @@ int32_t VerifyFlashDownloadExport(const char* path, int quiet, int bank) {
     return result;
 }
 
-int32_t SetCodeExport(const uint8_t* buffer, uint32_t start, uint32_t count, int quiet) {
-    if (buffer == nullptr || count == 0 || !IsFlag(quiet)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ReadyContext();
-    if (ctx != nullptr) ctx->dialogsDisabled = quiet;
-    if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
-    DebugContext& context = *ctx;
-    const DeviceRecord& record = *context.record;
-    const uint64_t end = static_cast<uint64_t>(start) + count;
-    if (end > record.codeSize || end > kCodeImageSize) return ORDWIN_E_INVALIDARG;
-    if (start <= record.reservedEnd && end > record.reservedStart) return ORDWIN_E_INVALIDARG;
-    if (context.runState != kRunStateHalted) return ORDWIN_E_NOT_HALTED;
+int32_t WriteCodeMemory(DebugContext& context, const uint8_t* buffer, uint32_t start,
+                        uint32_t count, bool quiet) {
     ClearPageFlags(context);
     for (uint32_t i = 0; i < count; ++i) {
         const int32_t result = StoreCodeByte(context, start + i, buffer[i], true, nullptr);
@@ -314,22 +281,13 @@ int32_t SetCodeExport(const uint8_t* buffer, uint32_t start, uint32_t count, int
             return result;
         }
     }
-    const int32_t result = ProgramFlaggedPages(context, quiet != 0);
+    const int32_t result = ProgramFlaggedPages(context, quiet);
     if (result < 0) ClearPageFlags(context);
     return result;
 }
 
-int32_t SetScratchExport(const uint8_t* buffer, uint32_t start, uint32_t count, int quiet) {
-    if (buffer == nullptr || count == 0 || !IsFlag(quiet)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ReadyContext();
-    if (ctx != nullptr) ctx->dialogsDisabled = quiet;
-    if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
-    DebugContext& context = *ctx;
-    const DeviceRecord& record = *context.record;
-    if (record.scratchSize == 0) return ORDWIN_E_NOT_SUPPORTED;
-    const uint64_t end = static_cast<uint64_t>(start) + count;
-    if (end > record.scratchSize || end > kScratchSize) return ORDWIN_E_INVALIDARG;
-    if (context.runState != kRunStateHalted) return ORDWIN_E_NOT_HALTED;
+int32_t WriteScratchMemory(DebugContext& context, const uint8_t* buffer, uint32_t start,
+                           uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) context.scratch[start + i] = buffer[i];
     return WriteScratchImage(context);
 }

@@ -29,18 +29,15 @@ int32_t BoardState(DebugContext& context, uint8_t state) {
 }
 
 int32_t ExitHalt(DebugContext& context) {
-    const uint8_t packet[] = {0x09, 0};
-    return context.commands->Exchange(packet, sizeof packet);
+    return context.commands->JtagExitHalt();
 }
 
 int32_t ReadHaltFlag(DebugContext& context, uint8_t* flag) {
-    const uint8_t packet[] = {0x13, 0};
-    return context.commands->Exchange(packet, sizeof packet, flag, 1);
+    return context.commands->JtagReadHaltFlag(flag);
 }
 
 int32_t ClearAfterHalt(DebugContext& context) {
-    const uint8_t packet[] = {0x03, 2, 0, 0};
-    return context.commands->Exchange(packet, sizeof packet);
+    return context.commands->JtagDirectWrite(0, 0);
 }
 
 std::string WithErrorText(const char* text, int32_t code) {
@@ -116,19 +113,6 @@ int32_t JtagStatus(DebugContext& context) {
 int32_t JtagHaltTarget(DebugContext& context) {
     return JtagHalt(context);
 }
-
-namespace {
-
-DebugContext* ConnectedContext() {
-    DebugContext* ctx = Context();
-    return ctx != nullptr && ctx->Ready() && ctx->connected ? ctx : nullptr;
-}
-
-bool InReserved(const DeviceRecord& record, uint32_t address) {
-    return address >= record.reservedStart && address <= record.reservedEnd;
-}
-
-}  // namespace
 
 int32_t HaltTarget(DebugContext& context) {
     DiscardSfrShadow(context);
@@ -208,70 +192,11 @@ int32_t WriteProgramCounter(DebugContext& context, uint32_t pc) {
     return WriteDirect(context, context.traits.pcRegister + 1, static_cast<uint8_t>(pc >> 8));
 }
 
-// --- exports ------------------------------------------------------------------
-
-int32_t SetTargetHaltExport() {
-    DebugContext* ctx = ConnectedContext();
-    // Halting a target that is not there is not an error.
-    if (ctx == nullptr) return 0;
-    return HaltTarget(*ctx);
-}
-
-int32_t SetTargetGoExport() {
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    return RunTarget(*ctx);
-}
-
-int32_t TargetStepExport() {
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    return StepTarget(*ctx);
-}
-
-int32_t TargetResetExport() {
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    const int32_t result = ResetTarget(*ctx, 0, 1, 1);
+int32_t ResetTargetAndBreakpoints(DebugContext& context) {
+    const int32_t result = ResetTarget(context, 0, 1, 1);
     if (result < 0) return result;
-    ClearAllBreakpoints(*ctx);
+    ClearAllBreakpoints(context);
     return result;
-}
-
-int32_t GetTargetStatusExport(int* status) {
-    if (status == nullptr) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    return PollTargetStatus(*ctx, status);
-}
-
-int32_t ReadPCExport(uint32_t* pc) {
-    if (pc == nullptr) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->runState != kRunStateHalted) return ORDWIN_E_RUN_STATE;
-    return ReadProgramCounter(*ctx, pc);
-}
-
-int32_t WritePCExport(uint32_t pc) {
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->runState != kRunStateHalted) return ORDWIN_E_RUN_STATE;
-    const DeviceRecord& record = *ctx->record;
-    if (InReserved(record, pc) || pc > record.codeSize) return ORDWIN_E_INVALIDARG;
-    return WriteProgramCounter(*ctx, pc);
-}
-
-int32_t SetClrBPExport(int set, uint32_t address) {
-    DebugContext* ctx = Context();
-    if (ctx != nullptr && ctx->Ready()) {
-        const DeviceRecord& record = *ctx->record;
-        if (InReserved(record, address)) return ORDWIN_E_BP_RESERVED;
-        if (address > record.codeSize) return ORDWIN_E_BP_RANGE;
-    }
-    if (ctx == nullptr || !ctx->Ready() || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->runState == kRunStateRunning) return ORDWIN_E_RUN_STATE;
-    return SetClearBreakpoint(*ctx, set != 0, address);
 }
 
 }  // namespace ordwin

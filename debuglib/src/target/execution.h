@@ -1,5 +1,5 @@
 // Halting, running, stepping and resetting the target, its run state and
-// program counter, and the exports of breakpoints.
+// program counter.
 #pragma once
 
 #include <cstdint>
@@ -17,14 +17,7 @@ int32_t PollTargetStatus(DebugContext& context, int* status);
 int32_t ReadProgramCounter(DebugContext& context, uint32_t* pc);
 int32_t WriteProgramCounter(DebugContext& context, uint32_t pc);
 
-// Complete exports (checks included).
-int32_t SetTargetHaltExport();
-int32_t SetTargetGoExport();
-int32_t TargetStepExport();
-int32_t TargetResetExport();
-int32_t GetTargetStatusExport(int* status);
-int32_t ReadPCExport(uint32_t* pc);
-int32_t WritePCExport(uint32_t pc);
-int32_t SetClrBPExport(int set, uint32_t address);
+// The user's reset: the target reset with halt, then every breakpoint cleared.
+int32_t ResetTargetAndBreakpoints(DebugContext& context);
 
 }  // namespace ordwin

@@ -16,8 +16,6 @@
 namespace ordwin {
 namespace {
 
-constexpr uint32_t kXdataSpace = 0x10000;
-constexpr int32_t kNoContext = static_cast<int32_t>(0x81000031);
 constexpr uint32_t kFillProgressThreshold = 512;
 
 bool IsJtag(const DebugContext& context) {
@@ -83,20 +81,6 @@ int32_t WriteRamBytes(DebugContext& context, uint32_t address, int count, const 
     }
     return WritePackets(context, zt::adapter::kRamWrite, AddressShape::kByte, address, count, data,
                         count);
-}
-
-DebugContext* ReadyContext() {
-    DebugContext* ctx = Context();
-    return ctx != nullptr && ctx->Ready() ? ctx : nullptr;
-}
-
-DebugContext* ConnectedContext() {
-    DebugContext* ctx = ReadyContext();
-    return ctx != nullptr && ctx->connected ? ctx : nullptr;
-}
-
-bool BadBuffer(const void* buffer, uint32_t count) {
-    return buffer == nullptr || count == 0;
 }
 
 bool Halted(const DebugContext& context) {
@@ -378,121 +362,6 @@ int32_t ReadCode(DebugContext& context, uint8_t* buffer, uint32_t start, uint32_
 int32_t ReadPageCrc(DebugContext& context, uint8_t page, uint8_t* crc) {
     const uint8_t packet[] = {zt::adapter::kPageCrc, page};
     return context.commands->Exchange(packet, sizeof packet, crc, 2);
-}
-
-// --- exports ----------------------------------------------------------------------
-
-int32_t GetRamExport(uint8_t* buffer, uint32_t start, uint32_t count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ReadyContext();
-    if (ctx != nullptr && static_cast<uint64_t>(start) + count > ctx->record->internalRamSize) {
-        return ORDWIN_E_INVALIDARG;
-    }
-    if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
-    return ReadRam(*ctx, buffer, start, count);
-}
-
-int32_t SetRamExport(const uint8_t* buffer, uint32_t start, uint32_t count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ReadyContext();
-    if (ctx != nullptr && static_cast<uint64_t>(start) + count > ctx->record->internalRamSize) {
-        return ORDWIN_E_INVALIDARG;
-    }
-    if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
-    return WriteRam(*ctx, buffer, start, count);
-}
-
-int32_t GetXramExport(uint8_t* buffer, uint32_t start, uint32_t count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->record->externalRamSize == 0) return ORDWIN_E_NO_XRAM;
-    // Past the top the 16-bit address would wrap onto other bytes.
-    if (static_cast<uint64_t>(start) + count > kXdataSpace) return ORDWIN_E_INVALIDARG;
-    return ReadXram(*ctx, buffer, start, count);
-}
-
-int32_t SetXramExport(const uint8_t* buffer, uint32_t start, uint32_t count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->record->externalRamSize == 0) return ORDWIN_E_NO_XRAM;
-    if (static_cast<uint64_t>(start) + count > kXdataSpace) return ORDWIN_E_INVALIDARG;
-    return WriteXram(*ctx, buffer, start, count);
-}
-
-int32_t GetSfrMemoryExport(uint8_t* buffer, uint32_t start, uint32_t count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (start < 0x80 || static_cast<uint64_t>(start) + count > 0x100) return ORDWIN_E_INVALIDARG;
-    return ReadSfrShadow(*ctx, buffer, start, count);
-}
-
-int32_t SetSfrMemoryExport(const uint8_t* buffer, uint32_t start, uint32_t count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (start < 0x80 || static_cast<uint64_t>(start) + count > 0x100) return ORDWIN_E_INVALIDARG;
-    return WriteSfrShadow(*ctx, buffer, start, count);
-}
-
-int32_t GetSfrByteExport(uint32_t address, uint8_t* value) {
-    if (value == nullptr) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    return ReadDirect(*ctx, static_cast<uint8_t>(address), value);
-}
-
-int32_t SetSfrByteExport(uint32_t address, uint8_t value) {
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    return WriteDirect(*ctx, static_cast<uint8_t>(address), value);
-}
-
-int32_t IndGetSfrByteExport(uint32_t address, uint8_t* value) {
-    if (value == nullptr) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ReadyContext();
-    if (ctx == nullptr) return kNoContext;
-    return ReadC2Register(*ctx, static_cast<uint8_t>(address), value);
-}
-
-int32_t IndSetSfrByteExport(uint32_t address, uint8_t value) {
-    DebugContext* ctx = ReadyContext();
-    if (ctx == nullptr) return kNoContext;
-    return WriteC2Register(*ctx, static_cast<uint8_t>(address), value);
-}
-
-int32_t GetCodeExport(uint8_t* buffer, uint32_t start, uint32_t count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    const DeviceRecord& record = *ctx->record;
-    const uint64_t end = static_cast<uint64_t>(start) + count;  // one past the last byte
-    if (end > record.codeSize) return ORDWIN_E_INVALIDARG;
-    if (!ctx->reservedAccess && start <= record.reservedEnd && end > record.reservedStart) {
-        return ORDWIN_E_INVALIDARG;
-    }
-    if (!Halted(*ctx)) return ORDWIN_E_NOT_HALTED;
-    return ReadCode(*ctx, buffer, start, count);
-}
-
-int32_t GetScratchExport(uint8_t* buffer, uint32_t start, uint32_t count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    const DeviceRecord& record = *ctx->record;
-    if (record.scratchSize == 0) return ORDWIN_E_NOT_SUPPORTED;
-    if (static_cast<uint64_t>(start) + count > record.scratchSize) return ORDWIN_E_INVALIDARG;
-    if (!Halted(*ctx)) return ORDWIN_E_NOT_HALTED;
-    return ReadCode(*ctx, buffer, record.scratchAddress + start, count);
-}
-
-int32_t GetPageCrcExport(int page, uint8_t* crc) {
-    if (crc == nullptr) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    return ReadPageCrc(*ctx, static_cast<uint8_t>(page), crc);
 }
 
 }  // namespace ordwin

@@ -28,19 +28,4 @@ int32_t ReadCode(DebugContext& context, uint8_t* buffer, uint32_t start, uint32_
 // Page CRC as the target computes it, high byte first.
 int32_t ReadPageCrc(DebugContext& context, uint8_t page, uint8_t* crc);
 
-// Complete exports (checks included).
-int32_t GetRamExport(uint8_t* buffer, uint32_t start, uint32_t count);
-int32_t SetRamExport(const uint8_t* buffer, uint32_t start, uint32_t count);
-int32_t GetXramExport(uint8_t* buffer, uint32_t start, uint32_t count);
-int32_t SetXramExport(const uint8_t* buffer, uint32_t start, uint32_t count);
-int32_t GetSfrMemoryExport(uint8_t* buffer, uint32_t start, uint32_t count);
-int32_t SetSfrMemoryExport(const uint8_t* buffer, uint32_t start, uint32_t count);
-int32_t GetSfrByteExport(uint32_t address, uint8_t* value);
-int32_t SetSfrByteExport(uint32_t address, uint8_t value);
-int32_t IndGetSfrByteExport(uint32_t address, uint8_t* value);
-int32_t IndSetSfrByteExport(uint32_t address, uint8_t value);
-int32_t GetCodeExport(uint8_t* buffer, uint32_t start, uint32_t count);
-int32_t GetScratchExport(uint8_t* buffer, uint32_t start, uint32_t count);
-int32_t GetPageCrcExport(int page, uint8_t* crc);
-
 }  // namespace ordwin

@@ -48,19 +48,13 @@ int SfrPageRegister(const DebugContext& context) {
 }
 
 int32_t ReadDirect(DebugContext& context, uint8_t address, uint8_t* value) {
-    if (IsJtag(context)) {
-        const uint8_t packet[] = {zt::adapter::kJtagDirectRead, 2, address, 1};
-        return context.commands->Exchange(packet, sizeof packet, value, 1);
-    }
+    if (IsJtag(context)) return context.commands->JtagDirectRead(address, value);
     const uint8_t packet[] = {zt::adapter::kDirectRead, address, 1};
     return context.commands->Exchange(packet, sizeof packet, value, 1);
 }
 
 int32_t WriteDirect(DebugContext& context, uint8_t address, uint8_t value) {
-    if (IsJtag(context)) {
-        const uint8_t packet[] = {zt::adapter::kJtagDirectWrite, 2, address, value};
-        return context.commands->Exchange(packet, sizeof packet);
-    }
+    if (IsJtag(context)) return context.commands->JtagDirectWrite(address, value);
     const uint8_t packet[] = {zt::adapter::kDirectWrite, address, 1, value};
     return context.commands->Exchange(packet, sizeof packet);
 }

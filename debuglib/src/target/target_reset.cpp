@@ -28,24 +28,6 @@ namespace {
 
 constexpr uint8_t kRunStateJtagReset = 2;
 
-// One scan through the adapter's scan command; data, when given, follows in a
-// second packet.
-int32_t Scan(DebugContext& context, uint16_t bits, uint8_t flags, uint8_t value,
-             const uint8_t* data = nullptr, int length = 0) {
-    const uint8_t header[] = {zt::adapter::kJtagScan,
-                              static_cast<uint8_t>(data != nullptr ? length + 4 : 4),
-                              static_cast<uint8_t>(bits),
-                              static_cast<uint8_t>(bits >> 8),
-                              flags,
-                              value};
-    AdapterLink& link = *context.link;
-    int32_t result = link.PurgeInput();
-    if (result >= 0) result = link.SendPacket(sizeof header, header);
-    if (result >= 0 && data != nullptr) result = link.SendPacket(length, data);
-    if (result < 0) return result;
-    return link.ReadStatusByte();
-}
-
 // Puts the debug logic into its start state: instruction scans 0x01 and 0x81,
 // 0x81 again as an update-only scan, then the two-byte data scan.
 int32_t JtagStartState(DebugContext& context) {
@@ -53,10 +35,10 @@ int32_t JtagStartState(DebugContext& context) {
     constexpr uint8_t kUpdateOnly = 0x04;
     constexpr uint8_t kSendsData = 0x01;
     const uint8_t data[] = {0x38, 0x00};
-    int32_t result = Scan(context, 8, kInstructionScan, 0x01);
-    if (result >= 0) result = Scan(context, 8, kInstructionScan, 0x81);
-    if (result >= 0) result = Scan(context, 8, kUpdateOnly, 0x81);
-    if (result >= 0) result = Scan(context, 16, kSendsData, 0, data, sizeof data);
+    int32_t result = context.commands->JtagScan(8, kInstructionScan, 0x01);
+    if (result >= 0) result = context.commands->JtagScan(8, kInstructionScan, 0x81);
+    if (result >= 0) result = context.commands->JtagScan(8, kUpdateOnly, 0x81);
+    if (result >= 0) result = context.commands->JtagScan(16, kSendsData, 0, data, sizeof data);
     return result;
 }
 
@@ -64,15 +46,8 @@ int32_t ResetJtag(DebugContext& context, int pulse, int halt) {
     if (pulse && !context.link->ResetAdapter(1)) return ORDWIN_E_FAIL;
     int32_t result = context.commands->BareCommand(zt::adapter::kJtagReset);
     if (result < 0) return result;
-    const uint8_t device[] = {zt::adapter::kJtagDevice,
-                              6,
-                              context.jtagChainA,
-                              context.jtagChainB,
-                              static_cast<uint8_t>(context.jtagChainC),
-                              static_cast<uint8_t>(context.jtagChainC >> 8),
-                              static_cast<uint8_t>(context.jtagChainD),
-                              static_cast<uint8_t>(context.jtagChainD >> 8)};
-    result = context.commands->Exchange(device, sizeof device);
+    result = context.commands->JtagDevice(context.jtagChainA, context.jtagChainB,
+                                          context.jtagChainC, context.jtagChainD);
     if (result < 0) {
         ShowMessage("Set JTAG Device Command failed.");
         return result;

@@ -1,8 +1,6 @@
 #include "connect/flash_erase.h"
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "connect/connection.h"
 #include "connect/firmware_check.h"
@@ -45,7 +43,7 @@ int32_t ProbeAdapter(DebugContext& context) {
     // adapter is ready for the target reset.
     const uint8_t packet[] = {zt::adapter::kFirmwareVersion, 0, 0};
     if (link.SendPacket(sizeof packet, packet) < 0) return 1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    link.Wait(100);
     return link.ReceiveReply(&context.adapterFirmwareVersion, 1) < 0 ? 1 : 0;
 }
 

@@ -129,8 +129,15 @@ void Zeltra::SyncShadowsOut() {
     std::memcpy(core_.iram, shadow_, 3);
 }
 
-void Zeltra::Run() {
+// A core leaves idle mode with the bit that entered it cleared, as the hardware
+// does; left set, the next program that writes PCON back to itself would idle.
+void Zeltra::LeaveIdle() {
+    if (core_.idle) core_.sfr[Mcs51::PCON - 0x80] &= uint8_t(~1u);
     core_.idle = false;
+}
+
+void Zeltra::Run() {
+    LeaveIdle();
     if (!halted_) return;
     SyncShadowsOut();
     halted_ = false;
@@ -138,7 +145,7 @@ void Zeltra::Run() {
 }
 
 void Zeltra::Halt() {
-    core_.idle = false;
+    LeaveIdle();
     if (halted_) return;
     halted_ = true;
     SyncShadowsIn();
@@ -146,7 +153,7 @@ void Zeltra::Halt() {
 
 void Zeltra::Step() {
     if (!halted_) return;
-    core_.idle = false;
+    LeaveIdle();
     SyncShadowsOut();
     ExecuteOne();
     core_.idle = false;

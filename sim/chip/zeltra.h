@@ -139,6 +139,7 @@ class Zeltra final : public Mcs51Bus {
     void RomNvmRead();
     void RomNvmBurn();
     void RomMtpWrite();
+    void LeaveIdle();
     void SyncShadowsIn();   // RAM 0x00..0x02 to the R0..R2 shadows
     void SyncShadowsOut();  // and back
     void RebuildBreakpoints();

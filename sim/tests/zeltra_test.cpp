@@ -452,8 +452,16 @@ TEST(Debug, IdleCoreWaitsUntilADebugCommand) {
     EXPECT_EQ(chip->Cycles(), c + 5000000);  // idle time passes at once
     EXPECT_EQ(chip->Core().pc, 3);
     chip->Halt();
+    EXPECT_EQ(chip->Core().sfr[0x87 - 0x80] & 1, 0) << "leaving idle clears the bit";
     chip->Step();
     EXPECT_EQ(chip->Core().iram[0x30], 1);
+    // A program that writes PCON back to itself after an idle run does not idle.
+    std::vector<uint8_t> rewrite = {0x85, 0x87, 0x87, 0x75, 0x31, 0x02, 0x80, 0xFE};
+    chip->LoadCode(0, rewrite.data(), rewrite.size());
+    chip->Core().pc = 0;
+    chip->Run();
+    chip->RunUntil(chip->Cycles() + 100);
+    EXPECT_EQ(chip->Core().iram[0x31], 2);
 }
 
 TEST(Persistence, BurnedNvmSurvivesTheChip) {

@@ -14,7 +14,16 @@ namespace cindral {
 
 namespace {
 const char* const kAppTitle = "Cindral";
+
+// The style puts the text flush against the box's edge; give it air, and give a
+// one-line message a box wide enough to read as one.
+void GiveTextRoom(QMessageBox& box) {
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { margin: 8px 16px 8px 8px; }"));
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(320, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
 }
+}  // namespace
 
 MsgResult QtMessagePort::ShowMessage(const std::u16string& text, const std::u16string& caption,
                                      MsgButtons buttons, MsgIcon icon) {
@@ -24,12 +33,7 @@ MsgResult QtMessagePort::ShowMessage(const std::u16string& text, const std::u16s
     QString t = ToQ(text);
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     box.setText(t);
-    // The style puts the text flush against the box's edge; give it air, and
-    // give a one-line message a box wide enough to read as one.
-    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { margin: 8px 16px 8px 8px; }"));
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-        grid->addItem(new QSpacerItem(320, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
-                      grid->rowCount(), 0, 1, grid->columnCount());
+    GiveTextRoom(box);
     switch (icon) {
         case MsgIcon::None:
             break;
@@ -102,10 +106,11 @@ std::optional<std::u16string> QtFileDialogPort::Run(QFileDialog& dialog,
         // No keeps the dialog open for another name, as a save dialog that asks does.
         const QString question = QStringLiteral("%1 does not exist.\nDo you want to create it?")
                                      .arg(QFileInfo(path).fileName());
-        if (QMessageBox::question(&dialog, dialog.windowTitle(), question,
-                                  QMessageBox::Yes | QMessageBox::No,
-                                  QMessageBox::Yes) == QMessageBox::Yes)
-            break;
+        QMessageBox ask(QMessageBox::Question, dialog.windowTitle(), question,
+                        QMessageBox::Yes | QMessageBox::No, &dialog);
+        ask.setDefaultButton(QMessageBox::Yes);
+        GiveTextRoom(ask);
+        if (ask.exec() == QMessageBox::Yes) break;
         dialog.selectFile(QFileInfo(path).fileName());
     }
     // The next dialog for the same kind of file opens where this one ended.

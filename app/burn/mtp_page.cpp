@@ -140,6 +140,8 @@ void CBurnEPROMDlg::UpdateControls() {
          {static_cast<QWidget*>(open_), static_cast<QWidget*>(save_), static_cast<QWidget*>(read_),
           static_cast<QWidget*>(write_), static_cast<QWidget*>(content_)})
         w->setEnabled(enabled);
+    // The digits carry their own colour, so a disabled box must be told to grey them.
+    ApplyFormats();
 }
 
 void CBurnEPROMDlg::SetContent(const std::u16string& text, int caret) {
@@ -156,7 +158,9 @@ void CBurnEPROMDlg::ApplyFormats() {
     QTextCursor cursor(content_->document());
     QTextCharFormat base;
     base.setFont(content_->font());
-    base.setForeground(QColor(0, 0, 0));
+    base.setForeground(content_->isEnabled()
+                           ? QColor(0, 0, 0)
+                           : content_->palette().color(QPalette::Disabled, QPalette::Text));
     cursor.select(QTextCursor::Document);
     cursor.setCharFormat(base);
     const int length = static_cast<int>(ContentText().size());

@@ -29,6 +29,16 @@ TargetCommands* Commands() {
     return ctx != nullptr ? ctx->commands.get() : nullptr;
 }
 
+// What the connection read: an output argument, then the connected flag.
+template <typename T, typename Read>
+int Answer(T* out, Read read) {
+    if (out == nullptr) return ORDWIN_E_INVALIDARG;
+    const DebugContext* ctx = Context();
+    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
+    *out = read(*ctx);
+    return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -105,43 +115,23 @@ ORDWIN_API int Connected(void) {
 // --- identification -----------------------------------------------------
 
 ORDWIN_API int ORDWIN_STDCALL GetDerivativeID(uint8_t* derivativeId) {
-    if (derivativeId == nullptr) return ORDWIN_E_INVALIDARG;
-    const DebugContext* ctx = Context();
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    *derivativeId = ctx->derivativeId;
-    return 0;
+    return Answer(derivativeId, [](const DebugContext& ctx) { return ctx.derivativeId; });
 }
 
 ORDWIN_API int ORDWIN_STDCALL GetHardwareID(uint16_t* hardwareId) {
-    if (hardwareId == nullptr) return ORDWIN_E_INVALIDARG;
-    const DebugContext* ctx = Context();
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    *hardwareId = ctx->hardwareId;
-    return 0;
+    return Answer(hardwareId, [](const DebugContext& ctx) { return ctx.hardwareId; });
 }
 
 ORDWIN_API int GetDebugLogicVersion(uint8_t* version) {
-    if (version == nullptr) return ORDWIN_E_INVALIDARG;
-    const DebugContext* ctx = Context();
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    *version = ctx->debugLogicVersion;
-    return 0;
+    return Answer(version, [](const DebugContext& ctx) { return ctx.debugLogicVersion; });
 }
 
 ORDWIN_API int GetDeviceName(const char** name) {
-    if (name == nullptr) return ORDWIN_E_INVALIDARG;
-    const DebugContext* ctx = Context();
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    *name = ctx->record->name;
-    return 0;
+    return Answer(name, [](const DebugContext& ctx) { return ctx.record->name; });
 }
 
 ORDWIN_API int ISupportBanking(int* banks) {
-    if (banks == nullptr) return ORDWIN_E_INVALIDARG;
-    const DebugContext* ctx = Context();
-    if (!IsConnected(ctx)) return ORDWIN_E_NOT_CONNECTED;
-    *banks = ctx->traits.hexBanks;
-    return 0;
+    return Answer(banks, [](const DebugContext& ctx) { return ctx.traits.hexBanks; });
 }
 
 // --- configuration ------------------------------------------------------

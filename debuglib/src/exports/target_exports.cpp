@@ -26,6 +26,35 @@ uint64_t End(unsigned int start, unsigned int count) {
     return static_cast<uint64_t>(start) + count;  // one past the last byte
 }
 
+// The checks shared by a read export and its write export: 0 to go on with
+// ctx set, else the code to return.
+int CheckRam(const uint8_t* buffer, unsigned int start, unsigned int count, DebugContext*& ctx) {
+    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
+    ctx = ReadyContext();
+    if (ctx != nullptr && End(start, count) > ctx->record->internalRamSize) {
+        return ORDWIN_E_INVALIDARG;
+    }
+    if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
+    return 0;
+}
+
+int CheckXram(const uint8_t* buffer, unsigned int start, unsigned int count, DebugContext*& ctx) {
+    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
+    ctx = ConnectedContext();
+    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
+    if (ctx->record->externalRamSize == 0) return ORDWIN_E_NO_XRAM;
+    if (End(start, count) > kXdataSpace) return ORDWIN_E_INVALIDARG;
+    return 0;
+}
+
+int CheckSfrs(const uint8_t* buffer, unsigned int start, unsigned int count, DebugContext*& ctx) {
+    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
+    ctx = ConnectedContext();
+    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
+    if (start < 0x80 || End(start, count) > 0x100) return ORDWIN_E_INVALIDARG;
+    return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -96,40 +125,26 @@ ORDWIN_API int SetClrBP(int set, unsigned int address) {
 // --- memory ---------------------------------------------------------------
 
 ORDWIN_API int GetRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ReadyContext();
-    if (ctx != nullptr && End(start, count) > ctx->record->internalRamSize) {
-        return ORDWIN_E_INVALIDARG;
-    }
-    if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
+    DebugContext* ctx = nullptr;
+    if (const int refused = CheckRam(buffer, start, count, ctx)) return refused;
     return ReadRam(*ctx, buffer, start, count);
 }
 
 ORDWIN_API int SetRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ReadyContext();
-    if (ctx != nullptr && End(start, count) > ctx->record->internalRamSize) {
-        return ORDWIN_E_INVALIDARG;
-    }
-    if (ctx == nullptr || !ctx->connected) return ORDWIN_E_NOT_CONNECTED;
+    DebugContext* ctx = nullptr;
+    if (const int refused = CheckRam(buffer, start, count, ctx)) return refused;
     return WriteRam(*ctx, buffer, start, count);
 }
 
 ORDWIN_API int GetXRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->record->externalRamSize == 0) return ORDWIN_E_NO_XRAM;
-    if (End(start, count) > kXdataSpace) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = nullptr;
+    if (const int refused = CheckXram(buffer, start, count, ctx)) return refused;
     return ReadXram(*ctx, buffer, start, count);
 }
 
 ORDWIN_API int SetXRAMMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (ctx->record->externalRamSize == 0) return ORDWIN_E_NO_XRAM;
-    if (End(start, count) > kXdataSpace) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = nullptr;
+    if (const int refused = CheckXram(buffer, start, count, ctx)) return refused;
     return WriteXram(*ctx, buffer, start, count);
 }
 
@@ -162,18 +177,14 @@ ORDWIN_API int SetCodeMemory(uint8_t* buffer, unsigned int start, unsigned int c
 }
 
 ORDWIN_API int GetSFRMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (start < 0x80 || End(start, count) > 0x100) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = nullptr;
+    if (const int refused = CheckSfrs(buffer, start, count, ctx)) return refused;
     return ReadSfrShadow(*ctx, buffer, start, count);
 }
 
 ORDWIN_API int SetSFRMemory(uint8_t* buffer, unsigned int start, unsigned int count) {
-    if (BadBuffer(buffer, count)) return ORDWIN_E_INVALIDARG;
-    DebugContext* ctx = ConnectedContext();
-    if (ctx == nullptr) return ORDWIN_E_NOT_CONNECTED;
-    if (start < 0x80 || End(start, count) > 0x100) return ORDWIN_E_INVALIDARG;
+    DebugContext* ctx = nullptr;
+    if (const int refused = CheckSfrs(buffer, start, count, ctx)) return refused;
     return WriteSfrShadow(*ctx, buffer, start, count);
 }
 

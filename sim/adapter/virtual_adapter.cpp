@@ -216,14 +216,14 @@ class ZeltraAdapter final : public VirtualAdapter {
         return ReadResult::kReport;
     }
 
-    void WaitForReply(int timeout_ms) override {
-        if (timeout_ms <= 0) return;
+    void PassTime(int milliseconds) override {
+        if (milliseconds <= 0) return;
         {
             std::lock_guard<std::mutex> lock(mu_);
-            waited_us_ += uint64_t(timeout_ms) * 1000;
+            waited_us_ += uint64_t(milliseconds) * 1000;
             if (s_.speed_max) return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
 
     uint64_t WaitedUs() const override {

@@ -79,9 +79,10 @@ class VirtualAdapter {
     // The next input report: on kReport, report holds 64 bytes and *length
     // the size delivered (64 unless a fault shortens it).
     virtual ReadResult Read(uint8_t report[64], int* length) = 0;
-    // A read found no reply: the host's time-out passes, really with
-    // speed=real and on the adapter's own clock with speed=max.
-    virtual void WaitForReply(int timeout_ms) = 0;
+    // The host waits (a read's time-out that found no reply, or a fixed
+    // pause): the time passes really with speed=real and on the adapter's own
+    // clock with speed=max.
+    virtual void PassTime(int milliseconds) = 0;
     // The time spent so in microseconds, real and virtual alike.
     virtual uint64_t WaitedUs() const = 0;
 

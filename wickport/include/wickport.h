@@ -65,6 +65,11 @@ WICKPORT_API int WpGetBackend(int* backend);
  * succeeded or the backend gave no reason. The text stays valid until the next
  * WpOpen. */
 WICKPORT_API int WpGetOpenError(const char** text);
+/* Also ours: the host's fixed pause of that many milliseconds on the link
+ * (before a version reply, after a mode switch). With a real adapter, or none
+ * open, it sleeps; an open virtual adapter lets the time pass per its speed
+ * option (on its own clock with speed=max), counted by WpGetWaitedMs. */
+WICKPORT_API int WpPause(int milliseconds);
 /* Also ours: the configured real-adapter ids (WICKPORT_USB_IDS,
  * ~/.config/wickport/usb-ids, /etc/wickport/usb-ids), by index; index 0 reads
  * them afresh. WP_E_DEVICE_NOT_FOUND past the last. */

@@ -14,8 +14,9 @@ extern "C" {
 typedef void (*WpTraceCallback)(const char* line, void* user);
 WICKPORT_API void WpSetTraceCallback(WpTraceCallback callback, void* user);
 
-/* The milliseconds reads have waited for replies that never came, summed over
- * every adapter since the library was loaded: real time with speed=real, the
+/* The milliseconds reads have waited for replies that never came and WpPause
+ * has paused on virtual adapters, summed over every adapter since the library
+ * was loaded: real time with speed=real, the
  * adapter's own clock with speed=max. Tests compare two readings. */
 WICKPORT_API int WpGetWaitedMs(uint64_t* milliseconds);
 

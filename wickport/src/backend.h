@@ -32,8 +32,12 @@ class Device {
     virtual int GetControl(int id, uint8_t* value) = 0;
     virtual int SetFeature(const uint8_t* report, int length) = 0;
     virtual int GetFeature(uint8_t* report, int length) = 0;
-    // Time reads spent waiting for replies that never came (virtual adapters).
+    // Time reads spent waiting for replies that never came, and pauses
+    // (virtual adapters).
     virtual uint64_t WaitedUs() const { return 0; }
+    // True when the adapter itself let the time pass; false leaves the caller
+    // to sleep, as it must for a real adapter.
+    virtual bool Pause(int /*milliseconds*/) { return false; }
 };
 
 class Backend {
@@ -61,6 +65,6 @@ inline constexpr const char* kVirtualFactory = "WickportVirtualBackend";
 using VirtualFactory = Backend* (*)(int interface);
 // Changes whenever Backend, Device or AdapterInfo change shape, so that a
 // stale library is refused instead of called.
-inline constexpr int kBackendInterface = 1;
+inline constexpr int kBackendInterface = 2;
 
 }  // namespace wickport

@@ -47,7 +47,7 @@ class VirtualDevice final : public Device {
                 *received = length;
                 return WP_OK;
             case zsim::VirtualAdapter::ReadResult::kNoReply:
-                adapter_->WaitForReply(timeout_ms);
+                adapter_->PassTime(timeout_ms);
                 return WP_E_READ_TIMEOUT;
             case zsim::VirtualAdapter::ReadResult::kGone:
                 break;
@@ -56,6 +56,13 @@ class VirtualDevice final : public Device {
     }
 
     uint64_t WaitedUs() const override { return adapter_ ? adapter_->WaitedUs() : 0; }
+
+    // The adapter's own clock takes the pause (or it really waits, per its speed).
+    bool Pause(int milliseconds) override {
+        if (!adapter_) return false;
+        adapter_->PassTime(milliseconds);
+        return true;
+    }
 
     int Reset(bool boot_mode) override {
         if (int rc = Check()) return rc;

@@ -2,10 +2,12 @@
 // backend the environment asks for.
 #include "wickport.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <unordered_set>
 
 #include "adapter_list.h"
@@ -247,6 +249,24 @@ int WpGetWaitedMs(uint64_t* milliseconds) {
     auto& lib = Lib();
     std::lock_guard lock(lib.mu);
     *milliseconds = lib.waited_us / 1000;
+    return WP_OK;
+}
+
+int WpPause(int milliseconds) {
+    if (milliseconds < 0) return WP_E_IO;
+    {
+        auto& lib = Lib();
+        std::lock_guard lock(lib.mu);
+        if (auto* device = lib.Open()) {
+            const uint64_t waited = device->WaitedUs();
+            if (device->Pause(milliseconds)) {
+                lib.waited_us += device->WaitedUs() - waited;
+                return WP_OK;
+            }
+        }
+    }
+    // Nobody else waits on the lock while a real adapter's pause sleeps.
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     return WP_OK;
 }
 

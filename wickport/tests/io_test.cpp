@@ -119,6 +119,40 @@ TEST_F(TransferTest, ReadWithoutAReplyCostsTheTimeOut) {
     EXPECT_EQ(waited - before, 30u);
 }
 
+// A fixed pause passes like a lost reply's time-out: on the clock of an open
+// speed=max adapter, really otherwise.
+TEST_F(TransferTest, APauseTakesTheOpenAdapterClock) {
+    struct Case {
+        const char* list;
+        bool open;
+        int pauseMs;
+        uint64_t countedMs;
+        bool sleeps;
+    };
+    for (const Case& c :
+         {Case{"P1:speed=max", true, 600000, 600000, false}, Case{"P2", true, 30, 30, true},
+          Case{"P3:speed=max", false, 30, 0, true}}) {
+        SCOPED_TRACE(c.list);
+        WpClose();
+        ASSERT_EQ(UseAdapters(c.list), 1);
+        if (c.open) {
+            ASSERT_EQ(WpOpen(), WP_OK);
+        }
+        uint64_t before = 0, after = 0;
+        ASSERT_EQ(WpGetWaitedMs(&before), WP_OK);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(WpPause(c.pauseMs), WP_OK);
+        const auto took = std::chrono::steady_clock::now() - start;
+        ASSERT_EQ(WpGetWaitedMs(&after), WP_OK);
+        EXPECT_EQ(after - before, c.countedMs);
+        if (c.sleeps)
+            EXPECT_GE(took, std::chrono::milliseconds(c.pauseMs));
+        else
+            EXPECT_LT(took, std::chrono::seconds(10));
+    }
+    EXPECT_EQ(WpPause(-1), WP_E_IO);
+}
+
 TEST_F(TransferTest, AStateDirectoryInUseRefusesTheOpenWithItsReason) {
     char tmpl[] = "/tmp/wickport-state-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);

@@ -41,7 +41,7 @@ AdapterLink::AdapterLink(DebugContext& context)
     : context_(context),
       receiveBudgetMs_(zt::serial::kReceiveBudgetMs),
       clock_(SteadyMilliseconds),
-      pause_(SleepMilliseconds),
+      pause_([this](int milliseconds) { DefaultPause(milliseconds); }),
       port_(std::make_unique<SerialPort>()) {}
 
 AdapterLink::~AdapterLink() = default;
@@ -51,7 +51,14 @@ void AdapterLink::SetClock(Clock clock) {
 }
 
 void AdapterLink::SetPause(Pause pause) {
-    pause_ = pause ? std::move(pause) : Pause(SleepMilliseconds);
+    pause_ =
+        pause ? std::move(pause) : Pause([this](int milliseconds) { DefaultPause(milliseconds); });
+}
+
+void AdapterLink::DefaultPause(int milliseconds) const {
+    const WickportApi& wp = Wickport();
+    if (IsUsb() && wp.pause != nullptr && wp.pause(milliseconds) >= 0) return;
+    SleepMilliseconds(milliseconds);
 }
 
 void AdapterLink::SetComPort(int number) {

@@ -79,7 +79,9 @@ class AdapterLink {
     // How long a serial receive waits in all, and its clock (tests shorten both).
     void SetReceiveBudget(int milliseconds) { receiveBudgetMs_ = milliseconds; }
     void SetClock(Clock clock);
-    // The pause of reset pulses and handshakes (tests may replace it).
+    // The pause of reset pulses, handshakes and version reads (tests may
+    // replace it). A USB link leaves it to the HID library, so that a virtual
+    // adapter can take it on its own clock; a real one sleeps the same.
     using Pause = std::function<void(int milliseconds)>;
     void SetPause(Pause pause);
     void Wait(int milliseconds) const { pause_(milliseconds); }
@@ -94,6 +96,7 @@ class AdapterLink {
     int32_t ReceiveSerial(uint8_t* buffer, int length, Receive kind);
     // A port that failed under a transfer is closed, so nothing waits on it again.
     int32_t PortLost(int32_t code);
+    void DefaultPause(int milliseconds) const;
 
     DebugContext& context_;
     int adapterType_ = kAdapterSerial;

@@ -26,6 +26,7 @@ constexpr WickportApi kLibrary = {
     WpGetFeatureReport,
     WpGetBackend,
     WpGetOpenError,
+    WpPause,
 };
 
 const WickportApi* g_api = &kLibrary;

@@ -28,6 +28,8 @@ struct WickportApi {
     // Our extension, not an ordinal: which backend the selected adapter is on.
     int (*getBackend)(int* backend);
     int (*getOpenError)(const char** text);  // also ours: why the last open failed
+    // Also ours: a fixed pause, on a virtual adapter's own clock; null sleeps.
+    int (*pause)(int milliseconds);
 };
 
 // The binding in force: libwickport unless a test replaced it.

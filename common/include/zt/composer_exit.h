@@ -34,7 +34,7 @@ constexpr const char* ExitCodeText(int code) {
         "App HEX Input Error",
         "App MEM Input Error",
         "Direct Burn Input Error",
-        "Address Specification Error",
+        "NVM Address Error",
         "NVM Burn File Error",
         "Unhandled exception.",
     };

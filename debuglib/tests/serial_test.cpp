@@ -87,7 +87,14 @@ TEST_F(SerialAdapter, ConnectReadDownloadAndRunToABreakpoint) {
     for (int i = 0; i < 130; ++i) pattern[i] = static_cast<uint8_t>(i * 7 + 3);
     ASSERT_EQ(SetRAMMemory(pattern, 0x10, 130), 0);
     uint8_t ram[130] = {};
-    const uint64_t before = server_->BytesToHost();
+    // The previous reply's trailing byte may still be on its way: count from a settled line.
+    uint64_t before = server_->BytesToHost();
+    for (int i = 0; i < 200; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const uint64_t now = server_->BytesToHost();
+        if (now == before && i >= 10) break;
+        before = now;
+    }
     ASSERT_EQ(GetRAMMemory(ram, 0x10, 130), 0);
     EXPECT_EQ(std::vector<uint8_t>(ram, ram + 130), std::vector<uint8_t>(pattern, pattern + 130));
     EXPECT_EQ(server_->BytesToHost() - before, 130u + 11u);  // one trailing byte per reply

@@ -170,6 +170,8 @@ bool SerialAdapterServer::SetLineBaud(int baud) {
 }
 
 void SerialAdapterServer::Answer(const uint8_t* bytes, size_t length) {
+    // Counted before sending, so a host that has read the bytes sees them counted.
+    to_host_ += length;
     size_t done = 0;
     while (done < length) {
         const ssize_t n = write(master_, bytes + done, length - done);
@@ -184,7 +186,6 @@ void SerialAdapterServer::Answer(const uint8_t* bytes, size_t length) {
             poll(&p, 1, 10);
         }
     }
-    to_host_ += length;
 }
 
 bool SerialAdapterServer::Process() {

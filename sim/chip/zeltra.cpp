@@ -20,27 +20,6 @@ uint32_t GetBe32(const uint8_t* p) {
 
 }  // namespace
 
-int BreakpointSlots(uint8_t count_byte) {
-    switch (count_byte) {
-        case 0x80:
-            return 7;
-        case 0xC0:
-            return 6;
-        case 0xE0:
-            return 5;
-        case 0xF0:
-            return 4;
-        case 0xF8:
-            return 3;
-        case 0xFC:
-            return 2;
-        case 0xFE:
-            return 1;
-        default:
-            return 8;
-    }
-}
-
 Zeltra::Zeltra(const ZeltraConfig& config) : config_(config), core_(*this, code_.data()) {}
 
 std::unique_ptr<Zeltra> Zeltra::Create(const ZeltraConfig& config, std::string* error) {
@@ -206,7 +185,7 @@ bool Zeltra::RunTo(int stop_at, uint64_t max_cycles) {
 
 void Zeltra::RebuildBreakpoints() {
     bp_active_count_ = 0;
-    int slots = BreakpointSlots(config_.bpcount);
+    int slots = zt::zeltra::BreakpointSlots(config_.bpcount);
     for (int i = 0; i < slots; ++i) {
         if (bp_mask_ & (1u << i)) bp_active_[bp_active_count_++] = bp_addr_[i];
     }

@@ -173,7 +173,4 @@ class Zeltra final : public Mcs51Bus {
     std::string storage_error_;
 };
 
-// Breakpoint slots a count byte at 0xF2 stands for (0x80 gives 7 ... 0xFE gives 1, else 8).
-int BreakpointSlots(uint8_t count_byte);
-
 }  // namespace zsim

@@ -422,10 +422,10 @@ TEST(Debug, PcAndBreakpoints) {
 }
 
 TEST(Debug, CountByteLimitsTheWorkingSlots) {
-    EXPECT_EQ(BreakpointSlots(0xF0), 4);
-    EXPECT_EQ(BreakpointSlots(0x80), 7);
-    EXPECT_EQ(BreakpointSlots(0xFE), 1);
-    EXPECT_EQ(BreakpointSlots(0x12), 8);
+    EXPECT_EQ(zt::zeltra::BreakpointSlots(0xF0), 4);
+    EXPECT_EQ(zt::zeltra::BreakpointSlots(0x80), 7);
+    EXPECT_EQ(zt::zeltra::BreakpointSlots(0xFE), 1);
+    EXPECT_EQ(zt::zeltra::BreakpointSlots(0x12), 8);
     ZeltraConfig config;
     config.bpcount = 0xF0;
     auto chip = MakeChip(config);

@@ -18,6 +18,14 @@ inline constexpr uint8_t kBreakpointSelect = 0xF3;
 inline constexpr uint8_t kBreakpointAddressLow = 0xF4;  // of the selected slot
 inline constexpr uint8_t kBreakpointAddressHigh = 0xF5;
 
+// Breakpoint slots a count byte stands for: 0x80 gives 7 ... 0xFE gives 1, any other value 8.
+constexpr int BreakpointSlots(uint8_t countByte) {
+    for (int missing = 1; missing <= 7; ++missing) {
+        if (countByte == uint8_t(0xFF00 >> missing)) return 8 - missing;
+    }
+    return 8;
+}
+
 // NVM (one-time programmable), 8 KiB.
 inline constexpr uint32_t kNvmSize = 0x2000;
 inline constexpr uint32_t kNvmTrimBegin = 0x0000;

@@ -40,27 +40,6 @@ int BaudRateForIndex(unsigned index) {
 
 namespace {
 
-int BreakpointsFromMask(uint8_t value) {
-    switch (value) {
-        case 0x80:
-            return 7;
-        case 0xC0:
-            return 6;
-        case 0xE0:
-            return 5;
-        case 0xF0:
-            return 4;
-        case 0xF8:
-            return 3;
-        case 0xFC:
-            return 2;
-        case 0xFE:
-            return 1;
-        default:
-            return 8;
-    }
-}
-
 int32_t IdentifyC2(DebugContext& context) {
     uint8_t reply[2] = {};
     int32_t result = context.commands->BareCommandData(zt::adapter::kHardwareId, reply, 2);
@@ -109,7 +88,7 @@ int32_t ReadBreakpointCount(DebugContext& context) {
     uint8_t value = 0;
     const int32_t result = ReadDirect(context, zt::zeltra::kBreakpointCount, &value);
     if (result < 0) return result;
-    context.record->breakpointCount = static_cast<uint32_t>(BreakpointsFromMask(value));
+    context.record->breakpointCount = static_cast<uint32_t>(zt::zeltra::BreakpointSlots(value));
     return 0;
 }
 

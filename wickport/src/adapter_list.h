@@ -4,15 +4,17 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
-
-#include "virtual_adapter.h"
 
 namespace wickport {
 
+// key=value pairs in the order given; the same shape the simulator takes them in.
+using VirtualOptions = std::vector<std::pair<std::string, std::string>>;
+
 struct VirtualDescription {
     std::string serial;
-    zsim::AdapterOptions options;
+    VirtualOptions options;
 };
 
 // WICKPORT_VIRTUAL: "SERIAL[:key=value,...][;...]". Malformed descriptions

@@ -4,11 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <type_traits>
 
 #include "adapter_list.h"
 #include "backend.h"
 #include "virtual_adapter.h"
 #include "wickport.h"
+
+static_assert(std::is_same_v<wickport::VirtualOptions, zsim::AdapterOptions>);
 
 namespace wickport {
 namespace {

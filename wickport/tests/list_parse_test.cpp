@@ -20,7 +20,7 @@ TEST(VirtualListParse, SplitsSerialsAndTrimmedOptions) {
     EXPECT_EQ(list[0].serial, "VZ1");
     EXPECT_TRUE(list[0].options.empty());
     EXPECT_EQ(list[1].serial, "VZ2");
-    zsim::AdapterOptions expected = {{"target", "pristine"}, {"fw", "30"}};
+    VirtualOptions expected = {{"target", "pristine"}, {"fw", "30"}};
     EXPECT_EQ(list[1].options, expected);
     EXPECT_EQ(list[2].serial, "VZ3");
     EXPECT_TRUE(list[2].options.empty());
@@ -29,7 +29,7 @@ TEST(VirtualListParse, SplitsSerialsAndTrimmedOptions) {
 TEST(VirtualListParse, KeepsValuesWithSeparatorsOfTheirOwn) {
     auto list = ParseVirtualList("A:state=/tmp/x=y,fault=drop@3+unplug@9,target=24/D0", nullptr);
     ASSERT_EQ(list.size(), 1u);
-    zsim::AdapterOptions expected = {
+    VirtualOptions expected = {
         {"state", "/tmp/x=y"}, {"fault", "drop@3+unplug@9"}, {"target", "24/D0"}};
     EXPECT_EQ(list[0].options, expected);
 }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "text.h"
@@ -45,7 +46,14 @@ void SettingsWriter::WriteString(const std::u16string& text) {
 bool SettingsWriter::SaveTo(const std::u16string& path, std::string* why) const {
     std::string scratch;
     if (why == nullptr) why = &scratch;
-    const std::string target = ToPath(path).string();
+    std::string target = ToPath(path).string();
+    // A settings file reached through a symbolic link is saved where the link
+    // points; renaming over the link would replace it with a plain file.
+    std::error_code linkError;
+    if (std::filesystem::is_symlink(target, linkError)) {
+        const auto resolved = std::filesystem::canonical(target, linkError);
+        if (!linkError) target = resolved.string();
+    }
     // Written beside the old file and renamed over it: a failed save leaves it whole.
     std::string temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -67,6 +68,24 @@ TEST(SettingsArchive, RoundTripThroughAFile) {
     EXPECT_TRUE(r->AtEnd());
     EXPECT_FALSE(r->Failed());
     EXPECT_FALSE(SettingsReader::Open(u"/nonexistent/x.set").has_value());
+
+    // Saved through a symbolic link, the link stays and its target takes the bytes.
+    const std::string link = path + ".link";
+    ASSERT_TRUE(w.SaveTo(WidenText(path)));
+    ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+    SettingsWriter shorter;
+    shorter.WriteInt(7);
+    EXPECT_TRUE(shorter.SaveTo(WidenText(link)));
+    struct stat st {};
+    EXPECT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    auto viaTarget = SettingsReader::Open(WidenText(path));
+    ASSERT_TRUE(viaTarget.has_value());
+    EXPECT_TRUE(viaTarget->ReadInt(i));
+    EXPECT_EQ(i, 7);
+    EXPECT_TRUE(viaTarget->AtEnd());
+    std::remove(link.c_str());
+    std::remove(path.c_str());
 }
 
 TEST(SettingsArchive, ShortAndForeignInputFailsWithoutTouchingTheTarget) {

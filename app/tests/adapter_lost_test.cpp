@@ -19,6 +19,7 @@
 #include "core/ordwin_binding.h"
 #include "core/text.h"
 #include "fake_ordwin.h"
+#include "shell/control_ids.h"
 #include "shell/main_window.h"
 
 namespace cindral {
@@ -74,9 +75,7 @@ class AdapterLost : public ::testing::Test {
         setenv("WICKPORT_VIRTUAL", (serial + ":state=" + state).c_str(), 1);
         emit window->AdapterCombo().droppedDown();
     }
-    QPushButton* On(QWidget& page, const char* id) {
-        return page.findChild<QPushButton*>(QString::fromLatin1(id));
-    }
+    QPushButton* On(QWidget& page, int id) { return ById<QPushButton>(page, id); }
     std::vector<std::string> Boxes() {
         std::vector<std::string> out;
         for (const auto& s : ports.messages.shown)
@@ -110,10 +109,10 @@ struct Operation {
 void ComposeDirect(AdapterLost& t, const std::string& nbf) {
     CDirectBurnDlg& page = t.window->DirectBurnPage();
     page.DirectRadio().click();
-    page.findChild<QPlainTextEdit*>(QStringLiteral("1014"))->setPlainText("@1000 AA 55");
+    ById<QPlainTextEdit>(page, ids::direct_burn::kDirectTextEdit)->setPlainText("@1000 AA 55");
     t.ports.files.answers = {WidenText(nbf)};
-    t.On(page, "1015")->click();
-    t.On(page, "1047")->click();
+    t.On(page, ids::direct_burn::kNewBurnFileButton)->click();
+    t.On(page, ids::direct_burn::kComposeButton)->click();
 }
 
 TEST_F(AdapterLost, MidOperationTellsOnceAndDisconnects) {
@@ -121,17 +120,19 @@ TEST_F(AdapterLost, MidOperationTellsOnceAndDisconnects) {
     const std::vector<Operation> operations = {
         {"direct burn",
          [&](AdapterLost& t) { ComposeDirect(t, nbf); },
-         [](AdapterLost& t) { t.On(t.window->DirectBurnPage(), "1032")->click(); },
+         [](AdapterLost& t) {
+             t.On(t.window->DirectBurnPage(), ids::direct_burn::kBurnButton)->click();
+         },
          {"Burn Succeeded"},
          LostDuring::kBurn},
         {"MTP write",
          nullptr,
-         [](AdapterLost& t) { t.On(t.window->MtpPage(), "1033")->click(); },
+         [](AdapterLost& t) { t.On(t.window->MtpPage(), ids::mtp::kWriteButton)->click(); },
          {"Write was successful."},
          LostDuring::kMtpWrite},
         {"CRC read",
          nullptr,
-         [](AdapterLost& t) { t.On(t.window->CrcPage(), "1033")->click(); },
+         [](AdapterLost& t) { t.On(t.window->CrcPage(), ids::crc::kRunButton)->click(); },
          {},
          LostDuring::kNothing},
     };

@@ -124,6 +124,42 @@ TEST_F(Link, JtagCommandShapes) {
     EXPECT_EQ(fake_.written, expected);
 }
 
+// The identity, board-state and halt packets the connect, execution and erase
+// paths build through these commands.
+TEST_F(Link, JtagIdentityAndHaltShapes) {
+    ordwin::TargetCommands& c = *ctx_.commands;
+    uint8_t id[6] = {};
+    uint8_t byte = 0;
+    uint32_t value = 0;
+    fake_.Reply({0x21, 0x01, 0x24, 0x00, 3, 9});
+    fake_.Reply({0x07});
+    fake_.Reply({0x56, 0x34, 0x12});
+    for (int i = 0; i < 3; ++i) fake_.Status(0x0D);
+    EXPECT_EQ(c.JtagIdentify(id), 0);
+    EXPECT_EQ(Bytes(id, id + 6), (Bytes{0x21, 0x01, 0x24, 0x00, 3, 9}));
+    EXPECT_EQ(c.JtagReadDebugVersion(&byte), 0);
+    EXPECT_EQ(byte, 0x07);
+    EXPECT_EQ(c.JtagReadRegister(0x80, 18, &value), 0);
+    EXPECT_EQ(value, 0x123456u);
+    EXPECT_EQ(c.JtagBoardState(0), 0);
+    EXPECT_EQ(c.JtagBoardState(1), 0);
+    EXPECT_EQ(c.JtagBoardState(2), 0);
+    const std::vector<Bytes> expected = {{0x0A, 0},       {0x10, 0},       {0x0C, 2, 0x80, 18},
+                                         {0x0B, 2, 0, 0}, {0x0B, 2, 1, 0}, {0x0B, 2, 2, 0}};
+    EXPECT_EQ(fake_.written, expected);
+
+    // The halt flag is read at most eight times and only bit 0 counts.
+    fake_.written.clear();
+    fake_.Reply({0xFE});
+    fake_.Reply({0x01});
+    EXPECT_EQ(c.JtagAwaitHalt(), 1);
+    EXPECT_EQ(fake_.written, (std::vector<Bytes>{{0x13, 0}, {0x13, 0}}));
+    fake_.written.clear();
+    for (int i = 0; i < 9; ++i) fake_.Reply({0x00});
+    EXPECT_EQ(c.JtagAwaitHalt(), 0);
+    EXPECT_EQ(fake_.written.size(), 8u);
+}
+
 TEST_F(Link, BlockReadIsCutIntoReportSizedPieces) {
     Bytes reply(60);
     for (int chunk = 0; chunk < 3; ++chunk) {

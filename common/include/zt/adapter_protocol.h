@@ -51,13 +51,25 @@ inline constexpr uint8_t kJtagReset = 0x04;
 inline constexpr uint8_t kJtagRamRead = 0x06;
 inline constexpr uint8_t kJtagRamWrite = 0x07;
 inline constexpr uint8_t kJtagExitHalt = 0x09;
+inline constexpr uint8_t kJtagIdentify = 0x0A;  // -> kJtagIdentityLength bytes
 inline constexpr uint8_t kJtagBoardState = 0x0B;
+inline constexpr uint8_t kJtagReadRegister = 0x0C;  // [register, bits] -> 24 bits, low first
 inline constexpr uint8_t kJtagWriteRegister = 0x0D;
-inline constexpr uint8_t kJtagHaltFlag = 0x13;  // -> bit 0 set once halted
+inline constexpr uint8_t kJtagDebugVersion = 0x10;  // -> debug logic version
+inline constexpr uint8_t kJtagHaltFlag = 0x13;      // -> bit 0 set once halted
 inline constexpr uint8_t kJtagDevice = 0x1A;
 inline constexpr uint8_t kJtagState = 0x1D;
 inline constexpr uint8_t kJtagScan = 0x1E;
 inline constexpr uint8_t kJtagClocks = 0x1F;
+
+// The kJtagIdentify reply: id code and family (low byte first), revision,
+// adapter firmware version; kJtagIdCode for a target it can debug.
+inline constexpr int kJtagIdentityLength = 6;
+inline constexpr uint16_t kJtagIdCode = 0x0121;
+// kJtagBoardState values.
+inline constexpr uint8_t kJtagBoardRunning = 0;
+inline constexpr uint8_t kJtagBoardHalted = 1;
+inline constexpr uint8_t kJtagBoardReset = 2;
 
 // The C2 commands answered with data bytes; every other one with a status byte.
 constexpr bool HasDataReply(uint8_t code) {

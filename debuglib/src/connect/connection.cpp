@@ -58,25 +58,26 @@ int32_t IdentifyC2(DebugContext& context) {
 }
 
 int32_t IdentifyJtag(DebugContext& context) {
-    uint8_t id[6] = {};
-    const uint8_t identify[] = {0x0A, 0};
-    int32_t result = context.commands->Exchange(identify, sizeof identify, id, sizeof id);
+    // The register that holds the derivative and the debug logic version.
+    constexpr uint8_t kIdRegister = 0x80;
+    constexpr uint8_t kIdRegisterBits = 18;
+    uint8_t id[zt::adapter::kJtagIdentityLength] = {};
+    int32_t result = context.commands->JtagIdentify(id);
     if (result < 0) return result;
     const unsigned idCode = id[0] | (id[1] << 8);
     context.hardwareId = static_cast<uint16_t>(id[2] | (id[3] << 8));
     context.hardwareRevision = id[4];
     context.adapterFirmwareVersion = id[5];
-    if (idCode != 0x0121) {
+    if (idCode != zt::adapter::kJtagIdCode) {
         ShowMessage("Invalid ID code returned from device.\nConfirm hardware power connection.");
         return ORDWIN_E_STATUS_FAILED;
     }
-    result = context.commands->ReadOneByte(0x10, &context.debugLogicVersion);
+    result = context.commands->JtagReadDebugVersion(&context.debugLogicVersion);
     if (result < 0) return result;
-    uint8_t r[3] = {};
-    const uint8_t readRegister[] = {0x0C, 2, 0x80, 18};
-    result = context.commands->Exchange(readRegister, sizeof readRegister, r, sizeof r);
+    uint32_t value = 0;
+    result = context.commands->JtagReadRegister(kIdRegister, kIdRegisterBits, &value);
     if (result < 0) return result;
-    const uint32_t v = (r[0] | (r[1] << 8) | (static_cast<uint32_t>(r[2]) << 16)) >> 6;
+    const uint32_t v = value >> 6;
     context.derivativeId = static_cast<uint8_t>(v >> 10);
     context.debugLogicVersion = static_cast<uint8_t>(v >> 2);
     return result;

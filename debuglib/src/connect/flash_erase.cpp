@@ -47,21 +47,19 @@ int32_t ProbeAdapter(DebugContext& context) {
     return link.ReceiveReply(&context.adapterFirmwareVersion, 1) < 0 ? 1 : 0;
 }
 
+// Unlike a debug halt, a refused board state or a target that never reports
+// the halt does not stop the erase.
 int32_t HaltJtagForErase(DebugContext& context) {
-    if (context.commands->CommandTwoParams(0x0B, 1, 0) < 0) context.runState = kRunStateUnknown;
-    for (int poll = 0; poll < 8; ++poll) {
-        uint8_t flag = 0;
-        if (context.commands->ReadOneByte(0x13, &flag) < 0) return ORDWIN_E_HALT;
-        if (flag & 1) break;
+    if (context.commands->JtagBoardState(zt::adapter::kJtagBoardHalted) < 0) {
+        context.runState = kRunStateUnknown;
     }
-    return 0;
+    return context.commands->JtagAwaitHalt() < 0 ? ORDWIN_E_HALT : 0;
 }
 
 int32_t IdentifyForErase(DebugContext& context) {
     if (context.debugProtocol == kProtocolC2) return IdentifyTarget(context);
-    uint8_t id[6] = {};
-    const uint8_t identify[] = {0x0A, 0};
-    const int32_t result = context.commands->Exchange(identify, sizeof identify, id, sizeof id);
+    uint8_t id[zt::adapter::kJtagIdentityLength] = {};
+    const int32_t result = context.commands->JtagIdentify(id);
     if (result < 0) return result;
     context.hardwareId = static_cast<uint16_t>(id[2] | (id[3] << 8));
     context.hardwareRevision = id[4];

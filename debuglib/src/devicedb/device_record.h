@@ -41,4 +41,9 @@ static_assert(offsetof(DeviceRecord, externalRamSize) == 52);
 static_assert(offsetof(DeviceRecord, breakpointCount) == 60);
 static_assert(offsetof(DeviceRecord, name) == 64);
 
+// The reserved range includes both ends.
+inline bool InReserved(const DeviceRecord& record, uint32_t address) {
+    return address >= record.reservedStart && address <= record.reservedEnd;
+}
+
 }  // namespace ordwin

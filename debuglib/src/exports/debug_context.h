@@ -90,6 +90,11 @@ struct DebugContext {
     bool setupComplete = false;
 };
 
+// Anything but C2 is driven as JTAG.
+inline bool IsJtag(const DebugContext& context) {
+    return context.debugProtocol != kProtocolC2;
+}
+
 // The context of the loaded library; null before load and after unload.
 DebugContext* Context();
 

@@ -34,8 +34,4 @@ inline DebugContext* ConnectedContext() {
     return ctx != nullptr && ctx->connected ? ctx : nullptr;
 }
 
-inline bool InReserved(const DeviceRecord& record, uint32_t address) {
-    return address >= record.reservedStart && address <= record.reservedEnd;
-}
-
 }  // namespace ordwin

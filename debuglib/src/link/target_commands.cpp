@@ -179,6 +179,38 @@ int32_t TargetCommands::JtagReadHaltFlag(uint8_t* flag) {
     return Exchange(packet, sizeof packet, flag, 1);
 }
 
+int32_t TargetCommands::JtagIdentify(uint8_t* reply) {
+    const uint8_t packet[] = {zt::adapter::kJtagIdentify, 0};
+    return Exchange(packet, sizeof packet, reply, zt::adapter::kJtagIdentityLength);
+}
+
+int32_t TargetCommands::JtagReadDebugVersion(uint8_t* version) {
+    return ReadOneByte(zt::adapter::kJtagDebugVersion, version);
+}
+
+int32_t TargetCommands::JtagReadRegister(uint8_t reg, uint8_t bits, uint32_t* value) {
+    const uint8_t packet[] = {zt::adapter::kJtagReadRegister, 2, reg, bits};
+    uint8_t r[3] = {};
+    const int32_t result = Exchange(packet, sizeof packet, r, sizeof r);
+    if (result < 0) return result;
+    *value = r[0] | (r[1] << 8) | (static_cast<uint32_t>(r[2]) << 16);
+    return result;
+}
+
+int32_t TargetCommands::JtagBoardState(uint8_t state) {
+    return CommandTwoParams(zt::adapter::kJtagBoardState, state, 0);
+}
+
+int32_t TargetCommands::JtagAwaitHalt() {
+    for (int i = 0; i < kJtagHaltPolls; ++i) {
+        uint8_t flag = 0;
+        const int32_t result = JtagReadHaltFlag(&flag);
+        if (result < 0) return result;
+        if (flag & 1) return 1;
+    }
+    return 0;
+}
+
 namespace {
 
 int32_t PurgeAndSend(AdapterLink& link, const uint8_t* packet, int length) {

@@ -49,6 +49,14 @@ class TargetCommands {
     int32_t JtagDevice(uint8_t chainA, uint8_t chainB, uint16_t chainC, uint16_t chainD);
     int32_t JtagExitHalt();
     int32_t JtagReadHaltFlag(uint8_t* flag);
+    int32_t JtagIdentify(uint8_t* reply);  // zt::adapter::kJtagIdentityLength bytes
+    int32_t JtagReadDebugVersion(uint8_t* version);
+    int32_t JtagReadRegister(uint8_t reg, uint8_t bits, uint32_t* value);  // 24-bit value
+    int32_t JtagBoardState(uint8_t state);  // a zt::adapter::kJtagBoard* value
+    // Reads the halt flag up to kJtagHaltPolls times: 1 once it is set, 0 when
+    // it never was, or the failure.
+    int32_t JtagAwaitHalt();
+    static constexpr int kJtagHaltPolls = 8;
     // The scan, state and clock commands send their packet (input purged
     // first) and leave the data and the status byte to the caller; dataLength
     // counts the data bytes of a second packet, 0 for none.

@@ -17,17 +17,6 @@
 namespace ordwin {
 namespace {
 
-constexpr int kHaltPolls = 8;
-
-bool IsJtag(const DebugContext& context) {
-    return context.debugProtocol != kProtocolC2;
-}
-
-int32_t BoardState(DebugContext& context, uint8_t state) {
-    const uint8_t packet[] = {0x0B, 2, state, 0};
-    return context.commands->Exchange(packet, sizeof packet);
-}
-
 int32_t ExitHalt(DebugContext& context) {
     return context.commands->JtagExitHalt();
 }
@@ -44,20 +33,16 @@ std::string WithErrorText(const char* text, int32_t code) {
     return std::string(text) + ErrorMessage(code);
 }
 
-// Reads the halt flag up to eight times; clears the halt condition once set.
+// Clears the halt condition once the target reports it.
 int32_t WaitForJtagHalt(DebugContext& context) {
-    for (int i = 0; i < kHaltPolls; ++i) {
-        uint8_t flag = 0;
-        const int32_t result = ReadHaltFlag(context, &flag);
-        if (result < 0) return result;
-        if (flag & 1) return ClearAfterHalt(context);
-    }
-    return ORDWIN_E_HALT;
+    const int32_t halted = context.commands->JtagAwaitHalt();
+    if (halted < 0) return halted;
+    return halted ? ClearAfterHalt(context) : ORDWIN_E_HALT;
 }
 
 int32_t JtagHalt(DebugContext& context) {
     context.runState = kRunStateHalted;
-    const int32_t result = BoardState(context, 1);
+    const int32_t result = context.commands->JtagBoardState(zt::adapter::kJtagBoardHalted);
     if (result < 0) {
         if ((static_cast<uint32_t>(result) & 0x8000u) == 0) {
             ShowMessage("Communication failure.\nReset cable and try again.");
@@ -78,13 +63,9 @@ int32_t JtagStep(DebugContext& context) {
         ShowMessage(WithErrorText("Failed exiting Halt state.\n", result));
         return result;
     }
-    for (int i = 0; i < kHaltPolls; ++i) {
-        uint8_t flag = 0;
-        const int32_t read = ReadHaltFlag(context, &flag);
-        if (read < 0) return read;
-        if (flag & 1) return 0;
-    }
-    return ORDWIN_E_HALT;
+    const int32_t halted = context.commands->JtagAwaitHalt();
+    if (halted < 0) return halted;
+    return halted ? 0 : ORDWIN_E_HALT;
 }
 
 int32_t JtagStatus(DebugContext& context) {
@@ -93,7 +74,7 @@ int32_t JtagStatus(DebugContext& context) {
     if (result < 0 || (flag & 1) == 0) return result;
     context.runState = kRunStateHalted;
     DiscardSfrShadow(context);
-    result = BoardState(context, 1);
+    result = context.commands->JtagBoardState(zt::adapter::kJtagBoardHalted);
     if (result < 0) {
         ShowMessage(WithErrorText("Failed setting Board State.\n", result));
         context.runState = kRunStateUnknown;
@@ -136,7 +117,7 @@ int32_t RunTarget(DebugContext& context) {
     DiscardSfrShadow(context);
     context.runState = kRunStateRunning;
     if (IsJtag(context)) {
-        result = BoardState(context, 0);
+        result = context.commands->JtagBoardState(zt::adapter::kJtagBoardRunning);
         if (result < 0) return result;
         return ExitHalt(context);
     }

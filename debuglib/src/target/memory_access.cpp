@@ -18,10 +18,6 @@ namespace {
 
 constexpr uint32_t kFillProgressThreshold = 512;
 
-bool IsJtag(const DebugContext& context) {
-    return context.debugProtocol != kProtocolC2;
-}
-
 bool Silent(int32_t code) {
     return (static_cast<uint32_t>(code) & 0x8000u) != 0;
 }

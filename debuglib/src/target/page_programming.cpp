@@ -33,10 +33,6 @@ uint32_t PageSize(const DebugContext& context) {
     return std::max<uint32_t>(context.record->pageSize, 1);
 }
 
-bool InReserved(const DeviceRecord& record, uint32_t address) {
-    return address >= record.reservedStart && address <= record.reservedEnd;
-}
-
 uint32_t ReservedPage(const DebugContext& context) {
     return context.record->reservedStart / PageSize(context);
 }

@@ -12,10 +12,6 @@ namespace {
 
 constexpr uint8_t kPagedC2PageRegister = 0xA7;
 
-bool IsJtag(const DebugContext& context) {
-    return context.debugProtocol != kProtocolC2;
-}
-
 int HeaderLength(AddressShape shape) {
     return shape == AddressShape::kByte ? 3 : 4;
 }

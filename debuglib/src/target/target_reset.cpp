@@ -53,7 +53,7 @@ int32_t ResetJtag(DebugContext& context, int pulse, int halt) {
         return result;
     }
     context.runState = kRunStateJtagReset;
-    result = context.commands->CommandTwoParams(zt::adapter::kJtagBoardState, 2, 0);
+    result = context.commands->JtagBoardState(zt::adapter::kJtagBoardReset);
     if (result < 0) {
         context.runState = kRunStateUnknown;
         return result;

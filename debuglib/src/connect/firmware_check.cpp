@@ -145,13 +145,10 @@ bool ExpectedFirmware(const DebugContext& context, int resetTarget, FirmwareExpe
             *out = ToExpectation(zt::adapter::kSerialFirmware);
             return true;
         case kAdapterUsb:
-            if (context.smallAdapter) {
-                *out = ToExpectation(context.usbProductId == zt::adapter::kProductSmall8045
-                                         ? zt::adapter::kSmall8045Firmware
-                                         : zt::adapter::kSmall8253Firmware);
-            } else {
-                *out = ToExpectation(zt::adapter::kUsbFirmware);
-            }
+            // Expected in the normal mode; the check moves on to the update
+            // mode's row when the adapter reports that mode.
+            *out = ToExpectation(
+                zt::adapter::UsbFirmwareFor(context.usbProductId, zt::adapter::kUsbFirmware.mode));
             return true;
         default:
             return false;
@@ -177,7 +174,7 @@ int32_t CheckAdapterFirmware(DebugContext& context, int resetTarget) {
         if (result >= 0) result = ReadMode(context, &context.adapterMode);
     }
     if (result >= 0 && context.adapterMode != expected.mode) {
-        if (usb && context.adapterMode == 1) {
+        if (usb && context.adapterMode == zt::adapter::kUsbUpdateModeFirmware.mode) {
             expected.checkPage = zt::adapter::kUsbUpdateModeFirmware.checkPage;
             expected.version = zt::adapter::kUsbUpdateModeFirmware.version;
         } else if (usb) {

@@ -27,7 +27,8 @@ FirmwareImageKind ImageFor(const DebugContext& context, int mode) {
                    ? FirmwareImageKind::kSmall8045
                    : FirmwareImageKind::kSmall8253;
     }
-    return mode == 1 ? FirmwareImageKind::kUsbUpdateMode : FirmwareImageKind::kUsb;
+    return mode == zt::adapter::kUsbUpdateModeFirmware.mode ? FirmwareImageKind::kUsbUpdateMode
+                                                            : FirmwareImageKind::kUsb;
 }
 
 // A firmware command whose one-byte reply must be 0.
@@ -111,9 +112,11 @@ int32_t WritePageRecord(DebugContext& context, const uint8_t* record) {
 // image, so the update keeps it.
 void PatchPowerValue(DebugContext& context, std::vector<uint8_t>& image, int mode) {
     const bool small = context.smallAdapter != 0;
-    const int page = small || mode == 1 ? 10 : 11;
+    const bool lower = small || mode == zt::adapter::kUsbUpdateModeFirmware.mode;
+    const int page = zt::adapter::kPowerValuePages[lower ? 0 : 1];
     uint8_t power = 0;
-    if (ReadFlashByte(context, static_cast<uint32_t>(page) * kFirmwarePageSize + 511, &power) < 0) {
+    const uint32_t lastByte = static_cast<uint32_t>(page + 1) * kFirmwarePageSize - 1;
+    if (ReadFlashByte(context, lastByte, &power) < 0) {
         ShowMessage("The power value was not read from the firmware.");
         return;
     }
@@ -179,9 +182,11 @@ int32_t UpdateAdapterFirmware(DebugContext& context, int mode) {
         ShowMessage("Valid Adapter selection has not been assigned yet.");
         return ORDWIN_E_STATUS_FAILED;
     }
-    if (context.link->IsUsb() && !context.smallAdapter && mode == 1) {
-        expected.checkPage = 11;
-        expected.version = 2;
+    if (context.link->IsUsb() && !context.smallAdapter) {
+        const zt::adapter::FirmwareRow& row =
+            zt::adapter::UsbFirmwareFor(context.usbProductId, mode);
+        expected.checkPage = row.checkPage;
+        expected.version = row.version;
     }
     if (const int32_t refused = RefuseUncarriedFirmware(context); refused < 0) return refused;
     const FirmwareImage carried = CarriedFirmwareImage(ImageFor(context, mode));

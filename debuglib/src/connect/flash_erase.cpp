@@ -27,9 +27,9 @@ int32_t ProbeAdapter(DebugContext& context) {
     const bool small = link.IsUsb() && context.smallAdapter;
     if (link.IsUsb() && !small) {
         if (context.commands->FirmwareCommand(zt::adapter::kFirmwareMode, 0, 0,
-                                              &context.adapterMode) >= 0 &&
-            context.adapterMode == 1) {
-            expected.checkPage = 11;
+                                              &context.adapterMode) >= 0) {
+            expected.checkPage =
+                zt::adapter::UsbFirmwareFor(context.usbProductId, context.adapterMode).checkPage;
         }
     }
     if (!small && expected.checkPage >= 0) {

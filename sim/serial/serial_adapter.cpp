@@ -14,46 +14,11 @@
 #include <cstring>
 #include <filesystem>
 
+#include "zt/adapter_protocol.h"
+#include "zt/serial_line.h"
 #include "zt/serial_protocol.h"
 
 namespace zsim {
-namespace {
-
-int BaudOf(speed_t speed) {
-    switch (speed) {
-        case B2400:
-            return 2400;
-        case B9600:
-            return 9600;
-        case B38400:
-            return 38400;
-        case B57600:
-            return 57600;
-        case B115200:
-            return 115200;
-        default:
-            return 0;
-    }
-}
-
-speed_t SpeedFor(int baud) {
-    switch (baud) {
-        case 2400:
-            return B2400;
-        case 9600:
-            return B9600;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        default:
-            return B0;
-    }
-}
-
-}  // namespace
 
 size_t SerialFrameLength(const uint8_t* c, size_t available) {
     if (available == 0) return 1;
@@ -61,42 +26,43 @@ size_t SerialFrameLength(const uint8_t* c, size_t available) {
     auto counted = [&](size_t header, size_t count_at) {
         return available > count_at ? header + c[count_at] : header + 1;
     };
-    if (op <= 6) return 3;  // firmware commands
+    namespace wire = zt::adapter;
+    if (op <= wire::kFirmwareLastOp) return 3;  // [op, p1, p2]
     switch (op) {
-        case 0x20:
-        case 0x22:
-        case 0x23:
-        case 0x24:
-        case 0x25:
-        case 0x26:
-        case 0x27:
-        case 0x3C:
+        case wire::kTargetReset:
+        case wire::kHardwareId:
+        case wire::kDerivativeId:
+        case wire::kRun:
+        case wire::kHalt:
+        case wire::kStep:
+        case wire::kRunStatus:
+        case wire::kDeviceErase:
             return 1;
-        case 0x30:
-        case 0x31:
-        case 0x41:
+        case wire::kPageErase:
+        case wire::kPageCrc:
+        case wire::kPageCrc32:
             return 2;
-        case 0x28:
-        case 0x2A:
-        case 0x2E:
-        case 0x36:
+        case wire::kDirectRead:
+        case wire::kRamRead:
+        case wire::kWindowRead:
+        case wire::kC2RegisterRead:
             return 3;
-        case 0x29:
-        case 0x2B:
-        case 0x37:
+        case wire::kDirectWrite:
+        case wire::kRamWrite:
+        case wire::kC2RegisterWrite:
             return counted(3, 2);
-        case 0x2C:
-        case 0x34:
-        case 0x3E:
+        case wire::kXdataRegisterRead:
+        case wire::kCodeRead:
+        case wire::kXdataRead:
             return 4;
-        case 0x2D:
-        case 0x2F:
-        case 0x33:
-        case 0x3F:
+        case wire::kXdataRegisterWrite:
+        case wire::kCodeWrite:
+        case wire::kCodeWriteWithStatus:
+        case wire::kXdataWrite:
             return counted(4, 3);
-        case 0x40:
-        case 0xFD:
-        case 0xFE:
+        case wire::kClockStrobe:
+        case wire::kProgrammingVoltage:
+        case wire::kConnectOption:
             return counted(2, 1);
         default:
             return 0;
@@ -162,7 +128,7 @@ SerialAdapterServer::~SerialAdapterServer() {
 
 bool SerialAdapterServer::SetLineBaud(int baud) {
     struct termios t {};
-    const speed_t speed = SpeedFor(baud);
+    const speed_t speed = zt::serial::SpeedFor(baud);
     if (speed == B0 || tcgetattr(slave_, &t) != 0) return false;
     cfsetispeed(&t, speed);
     cfsetospeed(&t, speed);
@@ -201,7 +167,7 @@ bool SerialAdapterServer::Process() {
             adapter_->Reset(false);
             adapter_->Open();
             struct termios t {};
-            if (tcgetattr(slave_, &t) == 0) handshake_baud_ = BaudOf(cfgetospeed(&t));
+            if (tcgetattr(slave_, &t) == 0) handshake_baud_ = zt::serial::BaudOf(cfgetospeed(&t));
             const uint8_t reply = zt::serial::kHandshakeReply;
             Answer(&reply, 1);
             continue;

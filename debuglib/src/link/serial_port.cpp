@@ -15,48 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "zt/serial_line.h"
 #include "zt/serial_protocol.h"
 
 namespace ordwin {
 namespace {
-
-speed_t SpeedFor(int baud) {
-    switch (baud) {
-        case 2400:
-            return B2400;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        default:
-            return B0;
-    }
-}
-
-int BaudOf(speed_t speed) {
-    switch (speed) {
-        case B2400:
-            return 2400;
-        case B9600:
-            return 9600;
-        case B19200:
-            return 19200;
-        case B38400:
-            return 38400;
-        case B57600:
-            return 57600;
-        case B115200:
-            return 115200;
-        default:
-            return 0;
-    }
-}
 
 std::vector<std::string> AnnouncedVirtualPorts() {
     std::vector<std::string> ports;
@@ -107,7 +70,7 @@ SerialPort::OpenError SerialPort::Open(const std::string& path) {
     }
     fd_ = fd;
     haveSaved_ = tcgetattr(fd_, &saved_) == 0;
-    savedBaud_ = haveSaved_ ? BaudOf(cfgetospeed(&saved_)) : 0;
+    savedBaud_ = haveSaved_ ? zt::serial::BaudOf(cfgetospeed(&saved_)) : 0;
     return OpenError::kNone;
 }
 
@@ -131,7 +94,7 @@ bool SerialPort::Apply(int baud, bool lineControl) {
     // Reads never block in the kernel; the link polls the queue itself.
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
-    const speed_t speed = SpeedFor(baud);
+    const speed_t speed = zt::serial::SpeedFor(baud);
     if (speed == B0 || cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0) return false;
     return tcsetattr(fd_, TCSANOW, &t) == 0;
 }

@@ -21,13 +21,6 @@ namespace ctl = ids::direct_burn;
 
 const char16_t* const kDirectFilter = u"Direct Burn File (*.mem)|*.mem|All Files (*.*)|*.*||";
 
-QPushButton* MakeButton(const char* text, int id) {
-    auto* b = new QPushButton(QString::fromLatin1(text));
-    SetControlId(*b, id);
-    b->setAutoDefault(false);
-    return b;
-}
-
 QRadioButton* MakeRadio(const char* text, int id) {
     auto* r = new QRadioButton(QString::fromLatin1(text));
     SetControlId(*r, id);
@@ -74,7 +67,7 @@ void CDirectBurnDlg::BuildControls() {
     directFileEdit_ = new QLineEdit;
     SetControlId(*directFileEdit_, ctl::kDirectFileEdit);
     fileRow->addWidget(directFileEdit_, 1);
-    QPushButton* openDirect = MakeButton("Open...", ctl::kOpenDirectFileButton);
+    QPushButton* openDirect = MakePageButton("Open...", ctl::kOpenDirectFileButton);
     fileRow->addWidget(openDirect);
     inputLayout->addLayout(fileRow);
     inputLayout->addWidget(fromText_);
@@ -101,8 +94,8 @@ void CDirectBurnDlg::BuildControls() {
     nvmFileEdit_ = new QLineEdit;
     SetControlId(*nvmFileEdit_, ctl::kBurnFileEdit);
     burnRow->addWidget(nvmFileEdit_, 1);
-    QPushButton* newFile = MakeButton("New...", ctl::kNewBurnFileButton);
-    QPushButton* openFile = MakeButton("Open...", ctl::kOpenBurnFileButton);
+    QPushButton* newFile = MakePageButton("New...", ctl::kNewBurnFileButton);
+    QPushButton* openFile = MakePageButton("Open...", ctl::kOpenBurnFileButton);
     burnRow->addWidget(newFile);
     burnRow->addWidget(openFile);
     overwrite_ = new QCheckBox(QStringLiteral("Overwrite"));
@@ -111,7 +104,7 @@ void CDirectBurnDlg::BuildControls() {
     layout->addLayout(burnRow);
 
     auto* actions = new QHBoxLayout;
-    QPushButton* compose = MakeButton("Compose", ctl::kComposeButton);
+    QPushButton* compose = MakePageButton("Compose", ctl::kComposeButton);
     SetControlId(burnButton_, ctl::kBurnButton);
     burnButton_.setAutoDefault(false);
     actions->addWidget(compose);

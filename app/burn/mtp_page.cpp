@@ -20,13 +20,6 @@ namespace ctl = ids::mtp;
 
 const char16_t* const kHexFilter = u"Hex File (*.hex)|*.hex|All Files (*.*)|*.*||";
 
-QPushButton* MakeButton(const char* text, int id) {
-    auto* b = new QPushButton(QString::fromLatin1(text));
-    SetControlId(*b, id);
-    b->setAutoDefault(false);
-    return b;
-}
-
 // The page changes the box itself; its own change notifications are not edits.
 class Suppress {
   public:
@@ -74,8 +67,8 @@ void CBurnEPROMDlg::BuildControls() {
     SetControlId(*path_, ctl::kHexPathEdit);
     path_->setReadOnly(true);
     fileRow->addWidget(path_, 1);
-    open_ = MakeButton("Open Hex File...", ctl::kOpenHexButton);
-    save_ = MakeButton("Save Hex File...", ctl::kSaveHexButton);
+    open_ = MakePageButton("Open Hex File...", ctl::kOpenHexButton);
+    save_ = MakePageButton("Save Hex File...", ctl::kSaveHexButton);
     fileRow->addWidget(open_);
     fileRow->addWidget(save_);
     layout->addLayout(fileRow);
@@ -115,8 +108,8 @@ void CBurnEPROMDlg::BuildControls() {
     layout->addLayout(contentRow);
 
     auto* actions = new QHBoxLayout;
-    read_ = MakeButton("Read from MTP", 1032);
-    write_ = MakeButton("Write to MTP", 1033);
+    read_ = MakePageButton("Read from MTP", 1032);
+    write_ = MakePageButton("Write to MTP", 1033);
     actions->addWidget(read_);
     actions->addWidget(write_);
     actions->addStretch(1);

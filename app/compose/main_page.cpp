@@ -25,13 +25,6 @@ namespace {
 
 namespace ctl = ids::main_page;
 
-QPushButton* MakeButton(const char* text, int id) {
-    auto* b = new QPushButton(QString::fromLatin1(text));
-    SetControlId(*b, id);
-    b->setAutoDefault(false);
-    return b;
-}
-
 std::u16string FileNameOf(const std::u16string& path) {
     std::size_t cut = path.find_last_of(u"/\\");
     return cut == std::u16string::npos ? path : path.substr(cut + 1);
@@ -106,9 +99,9 @@ void CMainDlg::BuildControls() {
                 });
         box->addWidget(&list, 1);
         auto* buttons = new QHBoxLayout;
-        QPushButton* add = MakeButton("Add...", addId);
-        QPushButton* clear = MakeButton("Clear All", clearId);
-        QPushButton* addr = MakeButton("NVM Addr...", addrId);
+        QPushButton* add = MakePageButton("Add...", addId);
+        QPushButton* clear = MakePageButton("Clear All", clearId);
+        QPushButton* addr = MakePageButton("NVM Addr...", addrId);
         buttons->addWidget(add);
         buttons->addWidget(clear);
         buttons->addWidget(addr);
@@ -164,7 +157,7 @@ void CMainDlg::BuildControls() {
     options->addWidget(runGroup);
     options->addWidget(modeGroup);
     auto* actions = new QVBoxLayout;
-    QPushButton* compose = MakeButton("Compose", ctl::kComposeButton);
+    QPushButton* compose = MakePageButton("Compose", ctl::kComposeButton);
     SetControlId(burnButton_, ctl::kBurnButton);
     burnButton_.setAutoDefault(false);
     actions->addWidget(compose);
@@ -179,8 +172,8 @@ void CMainDlg::BuildControls() {
     burnFileEdit_ = new QLineEdit;
     SetControlId(*burnFileEdit_, ctl::kBurnFileEdit);
     burnRow->addWidget(burnFileEdit_, 1);
-    QPushButton* newFile = MakeButton("New...", ctl::kNewBurnFileButton);
-    QPushButton* openFile = MakeButton("Open...", ctl::kOpenBurnFileButton);
+    QPushButton* newFile = MakePageButton("New...", ctl::kNewBurnFileButton);
+    QPushButton* openFile = MakePageButton("Open...", ctl::kOpenBurnFileButton);
     burnRow->addWidget(newFile);
     burnRow->addWidget(openFile);
     overwrite_ = new QCheckBox(QStringLiteral("Overwrite"));

@@ -364,7 +364,24 @@ void CZeltra_NVM_BurnerDlg::OnSystemReset() {
             return;
         }
     }
+    // An adapter that goes while the window reconnects to it is lost as well:
+    // the operator reads that once, not the library's connect failures.
+    lossFilter_.Reset();
+    lossFilter_.Watch(true);
     ToggleConnection();
+    if (bConnected_ != 1) {
+        const bool lost = lossFilter_.CheckLost();
+        lossFilter_.Watch(false);
+        lossFilter_.Reset();
+        lostDuring_ = LostDuring::kNothing;
+        if (lost) {
+            ShowConnectionState();
+            RefreshAdapterList();
+            toldLost_ = true;
+            lossFilter_.Inner().Ok(AdapterLostText(LostDuring::kNothing), MsgIcon::Exclamation);
+            return;
+        }
+    }
     // The caption follows the state, also after a reconnect that failed.
     ShowConnectionState();
     devicePage_.ReadDevice();

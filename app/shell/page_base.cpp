@@ -6,6 +6,13 @@
 
 namespace cindral {
 
+QPushButton* MakePageButton(const char* caption, int id) {
+    auto* b = new QPushButton(QString::fromLatin1(caption));
+    SetControlId(*b, id);
+    b->setAutoDefault(false);
+    return b;
+}
+
 void CPageDlg::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Escape:

@@ -24,6 +24,9 @@ class CPageDlg : public QWidget {
     int templateId_;
 };
 
+// A page's push button with its control id; it never acts as the default button.
+QPushButton* MakePageButton(const char* caption, int id);
+
 // Room a push button keeps beside its caption, in the button's own font.
 int CaptionRoom(const QPushButton& button);
 // Gives every push button under `root` the width of its caption (and of the

@@ -135,6 +135,11 @@ TEST_F(AdapterLost, MidOperationTellsOnceAndDisconnects) {
          [](AdapterLost& t) { t.On(t.window->CrcPage(), ids::crc::kRunButton)->click(); },
          {},
          LostDuring::kNothing},
+        {"System Reset/Reboot",
+         nullptr,
+         [](AdapterLost& t) { t.window->ResetButton().click(); },
+         {},
+         LostDuring::kNothing},
     };
     int serial = 0;
     for (const Operation& op : operations) {

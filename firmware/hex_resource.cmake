@@ -65,6 +65,9 @@ file(WRITE ${OUT}.tmp
   "// Generated from ${IN}; do not edit.\n"
   "#include \"zeltra/mtp_writer.h\"\n\n"
   "namespace zeltra::firmware {\n\n"
+  "static_assert(${PARAM} == zt::mtp_writer::kParamRecord);\n"
+  "static_assert(${PARAM_SIZE} == zt::mtp_writer::kParamRecordSize);\n"
+  "static_assert(${CODE_END} <= zt::mtp_writer::kParamRecord);\n\n"
   "const char ${SYMBOL}[] =\n${body};\n"
   "const std::size_t ${SYMBOL}Size = ${total};\n\n"
   "}  // namespace zeltra::firmware\n")

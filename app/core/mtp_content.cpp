@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "text.h"
+#include "zt/firmware_layout.h"
 
 namespace cindral::mtp {
 
@@ -87,10 +88,12 @@ std::optional<Bytes> ParseDigits(std::u16string_view digits) {
 PatchError PatchWriter(std::string& writer, std::u16string_view digits, uint8_t offset,
                        uint8_t length) {
     if (!AllHex(digits)) return PatchError::kBadContent;
-    // Only the address field of an 18-byte record is taken: any other match
+    // Only the address field of the parameter record is taken: any other match
     // would overwrite program code.
+    static_assert(zt::mtp_writer::kParamRecord == 0x0100 && zt::mtp_writer::kParamData == 2);
     const std::size_t at = writer.find("010000");
-    if (at == std::string::npos || at < 3 || writer[at - 3] != ':' || HexByte(writer, at - 2) != 18)
+    if (at == std::string::npos || at < 3 || writer[at - 3] != ':' ||
+        HexByte(writer, at - 2) != zt::mtp_writer::kParamRecordSize)
         return PatchError::kNoParameterRecord;
     std::string patched = writer;
     patched.replace(at + 6, 4, Format("%02X%02X", offset, length));
@@ -220,15 +223,15 @@ void MarkChanged(std::u16string_view reference, std::u16string_view text, Change
 
 std::u16string ResultMessage(uint8_t code) {
     switch (code) {
-        case 1:
+        case zt::mtp_writer::kResultBadOffset:
             return u"Bad offset parameter.";
-        case 2:
+        case zt::mtp_writer::kResultBadLength:
             return u"Bad length parameter.";
-        case 3:
+        case zt::mtp_writer::kResultProgramming:
             return u"Programming error.";
-        case 4:
+        case zt::mtp_writer::kResultVerify:
             return u"Verify error";
-        case 5:
+        case zt::mtp_writer::kResultSuccess:
             return u"Write was successful.";
         default:
             return WidenText(Format("Undefined Burn Failure: 0x%02x", code));

@@ -9,9 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "zt/zeltra_map.h"
+
 namespace cindral::mtp {
 
-constexpr int kBytes = 16;
+constexpr int kBytes = zt::zeltra::kMtpSize;
 constexpr int kDigits = 2 * kBytes;
 // Two digits a byte, one space between bytes, two after bytes 4, 8 and 12.
 constexpr int kLayoutLength = 50;

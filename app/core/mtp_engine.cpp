@@ -12,9 +12,7 @@
 namespace cindral {
 
 namespace fw = zeltra::firmware;
-static_assert(MtpEngine::kWindow == fw::kMtpWindow);
-static_assert(MtpEngine::kResultAddress == fw::kMtpWriterResultAddress);
-static_assert(mtp::kBytes == fw::kMtpSize);
+namespace layout = zt::mtp_writer;
 
 namespace {
 constexpr std::size_t kPathBufferSize = 2048;
@@ -65,7 +63,7 @@ MtpEngine::Outcome MtpEngine::Write(const std::string& patchedWriter) {
     std::strncpy(buffer, kImageName, sizeof buffer - 1);
     if (ordwin_.Download(buffer, 0, 0, 0, -1, 0, 0) < 0) return Fail(u"File Download failed!\n");
     RemoveFile(WidenText(kImageName), messages_);
-    if (ordwin_.WritePC(0x0000) < 0) return Fail(u"Writing the PC failed!\n");
+    if (ordwin_.WritePC(layout::kEntry) < 0) return Fail(u"Writing the PC failed!\n");
     // A writer that never starts must not leave an earlier write's result behind.
     uint8_t cleared[2] = {0, 0};
     if (ordwin_.SetRAMMemory(cleared, kResultAddress, 2) < 0)
@@ -78,7 +76,7 @@ MtpEngine::Outcome MtpEngine::Write(const std::string& patchedWriter) {
     // Only a writer parked in its final loop has left a result worth showing.
     uint32_t pc = 0;
     if (ordwin_.ReadPC(&pc) < 0) return Fail(u"Reading the PC failed!\n");
-    if (pc < fw::kMtpWriterIdleBegin || pc >= fw::kMtpWriterIdleEnd) {
+    if (pc < layout::kIdleBegin || pc >= layout::kIdleEnd) {
         const std::u16string text =
             u"MTP write timed out. The MTP content is unknown; read it back.";
         messages_.Ok(text);

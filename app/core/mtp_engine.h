@@ -11,6 +11,8 @@
 #include "operation_gate.h"
 #include "ordwin_api.h"
 #include "ports.h"
+#include "zt/firmware_layout.h"
+#include "zt/zeltra_map.h"
 
 namespace cindral {
 
@@ -23,9 +25,9 @@ bool WriteMtpHexFile(const std::u16string& path, const std::string& text, IMessa
 
 class MtpEngine {
   public:
-    static constexpr unsigned kWindow = 0x4040;
+    static constexpr unsigned kWindow = zt::zeltra::kXdataMtpWindow;
     static constexpr unsigned kReadLength = 32;
-    static constexpr unsigned kResultAddress = 0x0D;
+    static constexpr unsigned kResultAddress = zt::mtp_writer::kResultAddress;
     static constexpr int kRunMs = 1000;
     static constexpr const char* kImageName = "Burn1.hex";
 

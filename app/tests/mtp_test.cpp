@@ -22,6 +22,7 @@ namespace cindral {
 namespace {
 
 namespace fw = zeltra::firmware;
+namespace layout = zt::mtp_writer;
 
 std::string N(const std::u16string& s) {
     return NarrowText(s, s.size() + 1);
@@ -55,14 +56,14 @@ TEST(MtpWriterProgram, CarriedTextHasTheLayoutTheHostRelies) {
     auto at = [&](unsigned a, std::vector<int> bytes) {
         return std::vector<int>(code.begin() + a, code.begin() + a + bytes.size()) == bytes;
     };
-    EXPECT_TRUE(at(0x0000, {0x02, 0x00, 0xBC}));           // ljmp start-up
-    EXPECT_TRUE(at(0x0003, {0x02, 0x00, 0x08}));           // past 0x0006, a burn's breakpoint
-    EXPECT_TRUE(at(fw::kMtpWriterStartup, {0x78, 0x7F}));  // mov r0,#0x7F
-    EXPECT_TRUE(at(fw::kMtpWriterStartup + 6, {0x75, 0x81, 0x89, 0x02, 0x00, 0x03}));
+    EXPECT_TRUE(at(0x0000, {0x02, 0x00, 0xBC}));      // ljmp start-up
+    EXPECT_TRUE(at(0x0003, {0x02, 0x00, 0x08}));      // past 0x0006, a burn's breakpoint
+    EXPECT_TRUE(at(layout::kStartup, {0x78, 0x7F}));  // mov r0,#0x7F
+    EXPECT_TRUE(at(layout::kStartup + 6, {0x75, 0x81, 0x89, 0x02, 0x00, 0x03}));
     // orl pcon,#1; mov pcon,pcon; sjmp back: the whole final loop.
-    EXPECT_TRUE(at(fw::kMtpWriterIdleBegin, {0x43, 0x87, 0x01, 0x85, 0x87, 0x87, 0x80, 0xF8}));
-    EXPECT_EQ(fw::kMtpWriterIdleEnd - fw::kMtpWriterIdleBegin, 8u);
-    EXPECT_EQ(code[fw::kMtpWriterIdleEnd], 0xFF);
+    EXPECT_TRUE(at(layout::kIdleBegin, {0x43, 0x87, 0x01, 0x85, 0x87, 0x87, 0x80, 0xF8}));
+    EXPECT_EQ(layout::kIdleEnd - layout::kIdleBegin, 8);
+    EXPECT_EQ(code[layout::kIdleEnd], 0xFF);
 }
 
 TEST(MtpContent, LayoutAndPatching) {

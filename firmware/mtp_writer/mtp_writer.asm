@@ -12,14 +12,24 @@
 	.area	WRITER	(ABS,CODE)
 
 PARAM	= 0x0100		; offset, length, data[16]
-MTPWRITE = 0x8069		; R7 = 0x32 key; R7 out: 0 ok
+PDATA	= PARAM + 2		; the data bytes of the record
+MTPSIZE	= 16			; MTP cells
+MTPWRITE = 0x8069		; R7 = key; R7 out: 0 ok
+MTPKEY	= 0x32
 MTPBASE	= 0x806C		; R6:R7 out: XDATA address of MTP byte 0
 ROMRES	= 0x0900		; XDATA: what MtpWrite returned
+MAINVEC	= 0x0003		; where the start-up code continues
 IDLE	= 0x00B0		; the final loop
 FINISH	= IDLE - 5	; interrupts off, then the loop
 START	= 0x00BC		; start-up code
+STACK	= 0x89			; the stack pointer main starts with
 
 RESULT	= 0x0D
+WRITTEN	= 5			; result codes
+BADOFS	= 1
+BADLEN	= 2
+ROMFAIL	= 3
+MISMATCH = 4
 ; Working variables in RAM: the ROM routines may change any register.
 OFS	= 0x30
 LEN	= 0x31
@@ -33,12 +43,12 @@ IDX	= 0x35			; index of the current data byte
 
 	; A burn leaves its breakpoint at 0x0006: no instruction of this program
 	; starts there.
-	.org	0x0003
+	.org	MAINVEC
 	ljmp	main
 
 	.org	0x0008
 main:
-	mov	RESULT,#5
+	mov	RESULT,#WRITTEN
 	mov	dptr,#PARAM
 	clr	a
 	movc	a,@a+dptr
@@ -49,17 +59,17 @@ main:
 
 	mov	a,OFS
 	clr	c
-	subb	a,#0x10
+	subb	a,#MTPSIZE
 	jc	1$
-	mov	RESULT,#1
+	mov	RESULT,#BADOFS
 	ljmp	FINISH
 1$:	mov	a,LEN
 	jz	2$
 	add	a,OFS			; 8-bit sum, as the record is laid out
 	clr	c
-	subb	a,#0x11
+	subb	a,#MTPSIZE+1
 	jc	copy_start
-2$:	mov	RESULT,#2
+2$:	mov	RESULT,#BADLEN
 	ljmp	FINISH
 
 copy_start:
@@ -74,7 +84,7 @@ copy:
 
 	clr	ea
 	mov	pcon,pcon
-	mov	r7,#0x32
+	mov	r7,#MTPKEY
 	lcall	MTPWRITE
 	mov	a,r7
 	mov	dptr,#ROMRES
@@ -90,14 +100,14 @@ verify:
 	movx	a,@dptr
 	xrl	a,r2
 	jz	3$
-	mov	RESULT,#4
+	mov	RESULT,#MISMATCH
 3$:	acall	advance
 	djnz	CNT,verify
 
 	mov	dptr,#ROMRES
 	movx	a,@dptr
 	jz	4$
-	mov	RESULT,#3
+	mov	RESULT,#ROMFAIL
 4$:	ljmp	FINISH
 
 ; PTR = MTP base + offset, CNT = length, IDX = 0.
@@ -115,7 +125,7 @@ first_cell:
 
 ; A = data byte IDX, IDX advanced.
 next_data:
-	mov	dptr,#PARAM+2
+	mov	dptr,#PDATA
 	mov	a,IDX
 	inc	IDX
 	movc	a,@a+dptr
@@ -135,13 +145,14 @@ idle:
 	orl	pcon,#0x01
 	mov	pcon,pcon
 	sjmp	idle
+idle_end:
 
 	.org	START
 	mov	r0,#0x7F
 1$:	mov	@r0,#0
 	djnz	r0,1$
-	mov	sp,#0x89
-	ljmp	0x0003
+	mov	sp,#STACK
+	ljmp	MAINVEC
 
 	; The resource's own record: the host patches offset, length and data.
 	.org	PARAM

@@ -426,7 +426,7 @@ void Zeltra::RomNvmBurn() {
 
 void Zeltra::RomMtpWrite() {
     uint8_t result = 0;
-    if (core_.Reg(7) != 0x32) {
+    if (core_.Reg(7) != zt::zeltra::kMtpWriteKey) {
         result = 1;
     } else if (mtp_disabled_) {
         result = 2;

@@ -35,10 +35,15 @@ inline constexpr uint32_t kMaxSegment = 0x1000;
 
 namespace zt::mtp_writer {
 
+// The host runs the writer from kEntry; the start-up code at kStartup clears
+// RAM, sets the stack pointer and continues at kMain.
 inline constexpr uint16_t kEntry = 0x0000;
 inline constexpr uint16_t kStartup = 0x00BC;
 inline constexpr uint16_t kMain = 0x0003;
 inline constexpr uint8_t kStackPointer = 0x89;
+// The final idle loop: a halted writer whose PC lies in [begin, end) has finished.
+inline constexpr uint16_t kIdleBegin = 0x00B0;
+inline constexpr uint16_t kIdleEnd = 0x00B8;
 
 // Parameter record in code memory: offset, length, 16 data bytes.
 inline constexpr uint16_t kParamRecord = 0x0100;

@@ -67,6 +67,8 @@ inline constexpr uint16_t kRomNvmRead = 0x8060;
 inline constexpr uint16_t kRomNvmBurn = 0x8063;
 inline constexpr uint16_t kRomMtpWrite = 0x8069;
 inline constexpr uint16_t kRomMtpBase = 0x806C;
+// What MtpWrite wants in R7 before it programs the cells.
+inline constexpr uint8_t kMtpWriteKey = 0x32;
 
 // MTP (multi-time programmable), seen through an XDATA window.
 inline constexpr int kMtpSize = 16;

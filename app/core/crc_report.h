@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ordwin_api.h"
+#include "zt/zeltra_map.h"
 
 namespace cindral {
 
@@ -21,7 +22,7 @@ struct ReportLine {
 struct CrcReading {
     bool ok = false;  // every call succeeded; unread values are zeros
     std::array<uint8_t, 4> trim{}, user{}, rom{};
-    std::array<uint8_t, 80> block{};
+    std::array<uint8_t, zt::zeltra::kPtBlockSize> block{};
     bool TrimMatches() const;
     bool UserMatches() const;
     std::array<uint8_t, 4> TrimReference() const;

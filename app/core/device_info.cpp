@@ -1,6 +1,7 @@
 #include "device_info.h"
 
 #include "text.h"
+#include "zt/zeltra_map.h"
 
 namespace cindral {
 
@@ -10,14 +11,7 @@ const std::array<const char*, kDeviceRowCount> kDeviceRowNames = {
 
 namespace {
 
-constexpr unsigned kDpramTrimBeg = 0x11F3;
-constexpr unsigned kNvmUserBeg = 0x11F5;
-constexpr unsigned kNvmCopyAddr = 0x11FD;
-constexpr unsigned kRevId = 0x4025;
-constexpr unsigned kSysTrimId = 0x11D6;
-constexpr unsigned kBootStat = 0x11FF;
-constexpr unsigned kSfrBootFlags = 0xDD;
-constexpr unsigned kSfrProt0Ctrl = 0xDA;
+namespace chip = zt::zeltra;
 
 std::string ReadWord(IOrdwin& ordwin, unsigned address) {
     uint8_t bytes[2] = {0, 0};
@@ -48,19 +42,19 @@ std::string FormatBitsValue(uint8_t value) {
 
 DeviceReading ReadDeviceInformation(IOrdwin& ordwin) {
     DeviceReading r;
-    r.values[0] = ReadWord(ordwin, kDpramTrimBeg);
-    r.values[1] = ReadWord(ordwin, kNvmUserBeg);
-    r.values[2] = ReadWord(ordwin, kNvmCopyAddr);
+    r.values[0] = ReadWord(ordwin, chip::kXdataBootDpramTrimBeg);
+    r.values[1] = ReadWord(ordwin, chip::kXdataBootNvmUserBeg);
+    r.values[2] = ReadWord(ordwin, chip::kXdataBootNvmCopyAddr);
     uint8_t b = 0;
-    if (ReadXdataByte(ordwin, kRevId, b)) r.values[3] = Format("0x%02x", b);
+    if (ReadXdataByte(ordwin, chip::kXdataRevId, b)) r.values[3] = Format("0x%02x", b);
     b = 0;
-    if (ReadXdataByte(ordwin, kSysTrimId, b)) r.values[4] = Format("0x%02x", b);
+    if (ReadXdataByte(ordwin, chip::kXdataSysTrimId, b)) r.values[4] = Format("0x%02x", b);
     b = 0;
-    if (ReadXdataByte(ordwin, kBootStat, b)) r.values[5] = FormatBitsValue(b);
+    if (ReadXdataByte(ordwin, chip::kXdataBootStat, b)) r.values[5] = FormatBitsValue(b);
     b = 0;
-    if (ordwin.GetSFRByte(kSfrBootFlags, &b) >= 0) r.values[6] = FormatBitsValue(b);
+    if (ordwin.GetSFRByte(chip::kSfrBootFlags, &b) >= 0) r.values[6] = FormatBitsValue(b);
     b = 0;
-    if (ordwin.GetSFRByte(kSfrProt0Ctrl, &b) >= 0) {
+    if (ordwin.GetSFRByte(chip::kSfrProt0Ctrl, &b) >= 0) {
         r.values[7] = FormatBitsValue(b);
         r.protectionByte = b;
     }

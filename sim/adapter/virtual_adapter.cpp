@@ -776,7 +776,8 @@ bool ParseOptions(const AdapterOptions& options, Settings* s, std::string* error
             if (!ParseNumberText(value, 0xFF, &v)) return bad("expected a byte");
             s->chip.bpcount = uint8_t(v);
         } else if (key == "user_begin") {
-            if (!ParseNumberText(value, 0xFFFF, &v) || v < 0x014C || v >= kNvmUserEnd) {
+            if (!ParseNumberText(value, 0xFFFF, &v) || v < zt::zeltra::kNvmUserMinBegin ||
+                v >= kNvmUserEnd) {
                 return bad("expected an NVM address in 0x014C..0x1FEF");
             }
             s->chip.user_begin = uint16_t(v);

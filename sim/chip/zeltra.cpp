@@ -25,7 +25,7 @@ Zeltra::Zeltra(const ZeltraConfig& config) : config_(config), core_(*this, code_
 std::unique_ptr<Zeltra> Zeltra::Create(const ZeltraConfig& config, std::string* error) {
     std::string scratch;
     if (!error) error = &scratch;
-    if (config.user_begin < 0x014C || config.user_begin >= kNvmUserEnd) {
+    if (config.user_begin < zt::zeltra::kNvmUserMinBegin || config.user_begin >= kNvmUserEnd) {
         *error = "user_begin must lie in 0x014C..0x1FEF";
         return nullptr;
     }
@@ -73,18 +73,18 @@ void Zeltra::BootActions() {
         copy_addr = ub;
         copied = length > 0;
     }
-    uint8_t* vars = &xram_[kXdataBootVars];
-    vars[0] = uint8_t(kXdataTrimMirror >> 8);  // wBoot_DpramTrimBeg
-    vars[1] = uint8_t(kXdataTrimMirror);
-    vars[2] = uint8_t(ub >> 8);  // wBoot_NvmUserBeg
-    vars[3] = uint8_t(ub);
-    vars[10] = uint8_t(copy_addr >> 8);  // wBoot_NvmCopyAddr at 0x11FD
-    vars[11] = uint8_t(copy_addr);
+    auto putBe16 = [this](uint16_t addr, uint16_t v) {
+        xram_[addr] = uint8_t(v >> 8);
+        xram_[addr + 1] = uint8_t(v);
+    };
+    putBe16(zt::zeltra::kXdataBootDpramTrimBeg, kXdataTrimMirror);
+    putBe16(zt::zeltra::kXdataBootNvmUserBeg, ub);
+    putBe16(zt::zeltra::kXdataBootNvmCopyAddr, copy_addr);
     uint8_t stat = 0;
     if (TrimCrc() == GetBe32(&nvm[kNvmTrimCrc])) stat |= 1;
     if (copied) stat |= 2;
     if (UserCrc() == GetBe32(&nvm[kNvmUserCrc])) stat |= 4;
-    vars[12] = stat;  // bBoot_BootStat at 0x11FF
+    xram_[zt::zeltra::kXdataBootStat] = stat;
     boot_copied_ = copied;
 
     mtp_latch_ = mem_.mtp;
@@ -297,20 +297,20 @@ uint32_t Zeltra::RomCrc() const {
 
 uint16_t Zeltra::PageCrc(uint8_t page) {
     switch (page) {
-        case 0xF8: {
+        case zt::zeltra::kPageCrcLowHalf: {
             uint32_t crc = 0;
-            if (last_region_ == 0xF9) crc = TrimCrc();
-            if (last_region_ == 0xFA) crc = UserCrc();
-            if (last_region_ == 0xFB) crc = RomCrc();
+            if (last_region_ == zt::zeltra::kPageCrcTrim) crc = TrimCrc();
+            if (last_region_ == zt::zeltra::kPageCrcUser) crc = UserCrc();
+            if (last_region_ == zt::zeltra::kPageCrcRom) crc = RomCrc();
             return uint16_t(crc);
         }
-        case 0xF9:
+        case zt::zeltra::kPageCrcTrim:
             last_region_ = page;
             return uint16_t(TrimCrc() >> 16);
-        case 0xFA:
+        case zt::zeltra::kPageCrcUser:
             last_region_ = page;
             return uint16_t(UserCrc() >> 16);
-        case 0xFB:
+        case zt::zeltra::kPageCrcRom:
             last_region_ = page;
             return uint16_t(RomCrc() >> 16);
         case 0xFC:
@@ -328,12 +328,13 @@ uint16_t Zeltra::PageCrc(uint8_t page) {
 
 void Zeltra::C2Write(uint8_t reg, uint8_t value) {
     c2_regs_[reg] = value;
-    if (reg == kC2PtControl && value == 0x0D) {
+    if (reg == kC2PtControl && value == zt::zeltra::kPtCopy) {
+        using zt::zeltra::kPtTrimCrc, zt::zeltra::kPtUserCrc;
         const auto& nvm = mem_.nvm;
-        uint8_t* pt = &core_.iram[0x70];
-        std::copy(nvm.begin() + kNvmPtData, nvm.begin() + kNvmPtData + 72, pt);
-        std::copy(nvm.begin() + kNvmUserCrc, nvm.begin() + kNvmUserCrc + 4, pt + 72);
-        std::copy(nvm.begin() + kNvmTrimCrc, nvm.begin() + kNvmTrimCrc + 4, pt + 76);
+        uint8_t* pt = &core_.iram[zt::zeltra::kIramPtBlock];
+        std::copy(nvm.begin() + kNvmPtData, nvm.begin() + kNvmPtData + kPtUserCrc, pt);
+        std::copy(nvm.begin() + kNvmUserCrc, nvm.begin() + kNvmUserCrc + 4, pt + kPtUserCrc);
+        std::copy(nvm.begin() + kNvmTrimCrc, nvm.begin() + kNvmTrimCrc + 4, pt + kPtTrimCrc);
     }
 }
 

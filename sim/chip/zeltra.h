@@ -28,17 +28,16 @@ struct ZeltraConfig {
 };
 
 // Fixed locations and registers.
-constexpr uint8_t kSfrProt0Ctrl = 0xDA;
-constexpr uint8_t kSfrBootFlags = 0xDD;
-constexpr uint16_t kXdataTrimMirror = 0x1100;
-constexpr uint16_t kXdataBootVars = 0x11F3;
-constexpr uint16_t kXdataRevId = 0x4025;
+constexpr uint8_t kSfrProt0Ctrl = zt::zeltra::kSfrProt0Ctrl;
+constexpr uint8_t kSfrBootFlags = zt::zeltra::kSfrBootFlags;
+constexpr uint16_t kXdataTrimMirror = zt::zeltra::kXdataTrimMirror;
+constexpr uint16_t kXdataRevId = zt::zeltra::kXdataRevId;
 constexpr uint16_t kXdataMtpWindow = zt::zeltra::kXdataMtpWindow;
 constexpr uint16_t kRomNvmRead = zt::zeltra::kRomNvmRead;
 constexpr uint16_t kRomNvmBurn = zt::zeltra::kRomNvmBurn;
 constexpr uint16_t kRomMtpWrite = zt::zeltra::kRomMtpWrite;
 constexpr uint16_t kRomMtpBase = zt::zeltra::kRomMtpBase;
-constexpr uint8_t kC2PtControl = 0xB4;
+constexpr uint8_t kC2PtControl = zt::zeltra::kC2PtControl;
 
 // MtpWrite's result when the written cells could not be saved (1..3: wrong
 // key, MTP disabled, worn out).

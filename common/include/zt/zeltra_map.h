@@ -58,6 +58,34 @@ inline constexpr uint8_t kBootFlagMtpDisable = 0x08;
 inline constexpr uint8_t kBootFlagRamClear = 0x10;
 inline constexpr uint8_t kBootFlagC2Disable = 0x40;
 
+// What the boot actions leave in XDATA (16-bit values high byte first) and SFRs.
+inline constexpr uint16_t kXdataTrimMirror = 0x1100;        // NVM 0x0000..0x00EF
+inline constexpr uint16_t kXdataSysTrimId = 0x11D6;         // bSys_TrimId, in the mirror
+inline constexpr uint16_t kXdataBootDpramTrimBeg = 0x11F3;  // wBoot_DpramTrimBeg
+inline constexpr uint16_t kXdataBootNvmUserBeg = 0x11F5;    // wBoot_NvmUserBeg
+inline constexpr uint16_t kXdataBootNvmCopyAddr = 0x11FD;   // wBoot_NvmCopyAddr
+inline constexpr uint16_t kXdataBootStat = 0x11FF;          // bBoot_BootStat
+inline constexpr uint16_t kXdataRevId = 0x4025;             // bREV_ID, read-only
+inline constexpr uint8_t kSfrProt0Ctrl = 0xDA;              // PROT0_CTRL
+inline constexpr uint8_t kSfrBootFlags = 0xDD;              // BOOT_FLAGS
+
+// Writing kPtCopy to the C2 register kC2PtControl copies the PT block into
+// internal RAM: the PT data, then the user and trim reference CRCs.
+inline constexpr uint8_t kC2PtControl = 0xB4;
+inline constexpr uint8_t kPtCopy = 0x0D;
+inline constexpr uint8_t kIramPtBlock = 0x70;
+inline constexpr int kPtBlockSize = 80;
+inline constexpr int kPtUserCrc = 72;  // offsets in the block, big-endian CRC-32s
+inline constexpr int kPtTrimCrc = 76;
+static_assert(kPtUserCrc == int(kNvmTrimCrc - kNvmPtData) && kPtTrimCrc + 4 == kPtBlockSize);
+
+// Page CRC selectors for the regions: the call naming a region gives the upper
+// 16 bits of its CRC-32, a kPageCrcLowHalf call after it the lower 16.
+inline constexpr uint8_t kPageCrcLowHalf = 0xF8;
+inline constexpr uint8_t kPageCrcTrim = 0xF9;
+inline constexpr uint8_t kPageCrcUser = 0xFA;
+inline constexpr uint8_t kPageCrcRom = 0xFB;
+
 // Code memory: RAM below, ROM above.
 inline constexpr uint32_t kCodeRamEnd = 0x8000;
 inline constexpr uint32_t kRomSize = 0x8000;

@@ -4,16 +4,17 @@
 
 #include "text.h"
 #include "zt/firmware_layout.h"
+#include "zt/hex_digit.h"
+#include "zt/intel_hex_record.h"
 
 namespace cindral::mtp {
 
 namespace {
 
+// Wide characters outside ASCII are no digits; narrowing them first would
+// turn some into one.
 int HexValue(char32_t c) {
-    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
-    if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
-    return -1;
+    return c < 0x80 ? zt::HexDigit(static_cast<char>(c)) : -1;
 }
 
 char16_t Upper(char16_t c) {
@@ -47,7 +48,7 @@ bool RenewChecksum(std::string& s, std::size_t colon) {
         if (b < 0) return false;
         sum += static_cast<unsigned>(b);
     }
-    s.replace(end, 2, Format("%02x", (0x100 - (sum & 0xFF)) & 0xFF));
+    s.replace(end, 2, Format("%02x", zt::HexChecksumFor(sum)));
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "failure.h"
 #include "zeltra/nvm_burner_image.h"
+#include "zt/intel_hex_record.h"
 
 namespace marlspin {
 namespace {
@@ -81,7 +82,7 @@ std::string ToIntelHex(const std::vector<CodeBlock>& blocks) {
                 sum = static_cast<uint8_t>(sum + b);
                 out += Format("%02X", b);
             }
-            out += Format("%02X\r\n", static_cast<uint8_t>(0x100 - sum));
+            out += Format("%02X\r\n", zt::HexChecksumFor(sum));
         }
     }
     out += ":00000001FF\r\n";

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "zt/crc.h"
+#include "zt/hex_digit.h"
 
 namespace zsim {
 namespace {
@@ -60,16 +61,10 @@ uint32_t Fnv1a(const std::string& s) {
 // 32 hex digits, one pair per MTP cell.
 bool ParseCells(const std::string& text, std::array<uint8_t, kMtpSize>* cells) {
     if (text.size() != 2 * kMtpSize) return false;
-    auto digit = [](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
     for (int i = 0; i < kMtpSize; ++i) {
-        int hi = digit(text[2 * i]), lo = digit(text[2 * i + 1]);
-        if (hi < 0 || lo < 0) return false;
-        (*cells)[i] = uint8_t(hi << 4 | lo);
+        const int b = zt::HexByte(text[2 * i], text[2 * i + 1]);
+        if (b < 0) return false;
+        (*cells)[i] = uint8_t(b);
     }
     return true;
 }

@@ -37,6 +37,11 @@ enum class HexRecordStatus {
 
 enum class HexChecksum { kPresent, kAbsent };
 
+// The checksum byte a writer appends: it makes the record's bytes sum to 0.
+constexpr uint8_t HexChecksumFor(unsigned sumOfTheOtherBytes) {
+    return static_cast<uint8_t>(0x100 - (sumOfTheOtherBytes & 0xFF));
+}
+
 // Decodes the digits of one record (the text after ':', nothing after the
 // last digit). With HexChecksum::kAbsent the digits end after the data and
 // the checksum is left unjudged. On kBadDigit, *badDigit (when given) is the

@@ -6,6 +6,8 @@
 
 namespace ordwin::devicedb {
 
+static_assert(zt::zeltra::kFamily == 36, "the Zeltra row of these tables is row 36");
+
 // What each family does differently, by family code.
 const DeviceTraits kFamilyTraits[] = {
     // SFR page register; breakpoint control, its page, the address registers' page,

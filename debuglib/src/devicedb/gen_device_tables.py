@@ -430,6 +430,8 @@ def main():
     w("")
     w("namespace ordwin::devicedb {")
     w("")
+    w(f"static_assert(zt::zeltra::kFamily == {ZELTRA}, \"the Zeltra row of these tables is row {ZELTRA}\");")
+    w("")
     w("// What each family does differently, by family code.")
     w("const DeviceTraits kFamilyTraits[] = {")
     w("    // SFR page register; breakpoint control, its page, the address registers' page,")

@@ -1,0 +1,238 @@
+#include "burn.h"
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/gang.h"
+#include "core/burn_file.h"
+#include "core/nvm_engine.h"
+#include "core/text.h"
+#include "zt/firmware_layout.h"
+
+namespace cindral::cli {
+
+namespace {
+
+class BurnMonitor final : public IBurnMonitor {
+  public:
+    BurnMonitor(const ConsoleStyle& style, bool direct) : style_(style), direct_(direct) {}
+    void ImageStarted(long long index, long long count) override {
+        if (style_.progress) style_.Line(Format("image %lld of %lld", index, count));
+    }
+    void ImageJudged(long long index, const uint8_t b[4]) override {
+        const bool ok = b[0] == zt::burner::kResultSuccess;
+        if (ok) ++burned;
+        images.push_back(Json{{"index", index},
+                              {"ok", ok},
+                              {"status", Hex2(b[0])},
+                              {"code", Hex2(b[1])},
+                              {"address", Format("0x%02X%02X", b[2], b[3])},
+                              {"text", Tidy(BurnResultMessage(b, direct_))}});
+    }
+    void ImageTimedOut(long long index) override {
+        timedOut = true;
+        images.push_back(Json{{"index", index}, {"ok", false}, {"text", "timed out"}});
+    }
+    bool StopRequested() override { return InterruptRequested(); }
+
+    Json images = Json::array();
+    int burned = 0;
+    bool timedOut = false;
+
+  private:
+    const ConsoleStyle& style_;
+    bool direct_;
+};
+
+const char* JobCommand(const BurnJob& job) {
+    return job.direct ? "direct-burn" : "burn";
+}
+
+// The adapters a burn goes to.
+std::optional<std::vector<std::string>> BurnTargets(const Globals& g, const BurnArgs& a,
+                                                    std::string& why) {
+    if (a.all) {
+        Session s(g, "");
+        std::vector<std::string> list = s.connection.ListAdapters();
+        if (list.empty()) {
+            why = "no adapter attached";
+            return std::nullopt;
+        }
+        if (list.size() > 1) ReleaseVirtualAdapters(s);
+        return list;
+    }
+    if (!a.adapters.empty()) {
+        if (a.adapters.size() == 1) FocusVirtualAdapters(a.adapters);
+        return a.adapters;
+    }
+    Session s(g, "");
+    std::optional<std::string> one = PickAdapter(s, "", why);
+    if (!one) return std::nullopt;
+    return std::vector<std::string>{*one};
+}
+
+}  // namespace
+
+// The burn file must hold at least one whole burner image before a chip is touched.
+bool CheckBurnFile(const std::string& data, bool direct, std::string& why) {
+    long long images = 0;
+    for (const BurnSection& section : ParseBurnFile(data)) {
+        if (!section.Complete()) {
+            why = "the burn file is incomplete: a burner image is missing or cut short";
+            return false;
+        }
+        if (section.count > (direct ? 9 : 99)) {
+            why = direct ? "the burn file holds more than 9 images"
+                         : "the burn file holds more than 99 images";
+            return false;
+        }
+        if (section.count > 0) images += section.count;
+    }
+    if (images == 0) {
+        why = "the burn file holds no burner image";
+        return false;
+    }
+    return true;
+}
+
+// Burns on one adapter in this process; the record is logged and returned.
+Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& serial, int com,
+                   int& exit) {
+    const auto start = std::chrono::steady_clock::now();
+    Session s(g, serial + ": ");
+    Json rec{{"command", JobCommand(job)}, {"time", UtcTimestamp()}, {"host", HostName()},
+             {"adapter", serial},          {"burn_file", job.file},  {"sha256", job.sha256}};
+    BurnMonitor monitor(s.style, job.direct);
+    std::string result;
+    std::string why;
+    bool connected = false;
+    if (InterruptRequested()) {
+        exit = 128 + InterruptSignal();
+        result = "interrupted, state unknown";
+    } else if (com < 0 && !PickAdapter(s, serial, why)) {
+        exit = kExitAdapter;
+        result = "connect failed";
+        s.style.transcript.push_back(why);
+    } else if (!ConnectTo(s, serial, com)) {
+        exit = kExitAdapter;
+        result = "connect failed";
+    } else {
+        connected = true;
+        rec["chip"] = ChipIdentity(s.ordwin);
+        if (job.dryRun) {
+            exit = kExitOk;
+            result = "dry run";
+            s.style.transcript.push_back("burn file and connection checked; nothing burned");
+        } else {
+            PrivateDirectory workDir;
+            NvmEngine engine(s.ordwin, s.ports(), s.host, ProgramDirectory());
+            engine.SetPollIntervalMs(g.pollMs);
+            engine.SetBurnMonitor(&monitor);
+            const std::u16string path = WidenText(job.file);
+            engine.Options().burnFile = path;
+            engine.Options().directNvmBurnFile = path;
+            s.host.connected = 1;
+            const int r = job.direct ? engine.DirectBurn() : engine.Burn();
+            bool allOk = true;
+            for (const Json& image : monitor.images) allOk = allOk && image["ok"].get<bool>();
+            if (InterruptRequested()) {
+                exit = 128 + InterruptSignal();
+                result = "interrupted, state unknown";
+            } else if (monitor.timedOut) {
+                exit = kExitTimedOut;
+                result = "timed out";
+            } else if (r == 1 && allOk && !monitor.images.empty()) {
+                exit = kExitOk;
+                result = "ok";
+            } else {
+                exit = kExitChip;
+                result = "failed";
+            }
+            if (!InterruptRequested()) rec["crc"] = CrcJson(ReadCrcs(s.ordwin));
+        }
+    }
+    if (connected) DisconnectFrom(s, com);
+    rec["images"] = monitor.images;
+    rec["images_burned"] = monitor.burned;
+    rec["result"] = result;
+    rec["message"] = s.LastText();
+    Conclude(g, rec, exit, start);
+    return rec;
+}
+
+int BurnFileOn(const Globals& g, const BurnArgs& a, bool direct) {
+    const char* command = direct ? "direct-burn" : "burn";
+    std::string why;
+    BurnJob job;
+    job.file = Absolute(a.file);
+    job.direct = direct;
+    job.dryRun = a.dryRun;
+    std::optional<std::string> data = ReadInput(job.file, why);
+    if (!data) return Fail(g, command, kExitInput, why);
+    if (!CheckBurnFile(*data, direct, why)) return Fail(g, command, kExitInput, why);
+    job.sha256 = Sha256Hex(*data);
+    std::optional<std::vector<std::string>> targets =
+        a.com >= 0 ? std::vector<std::string>{ComName(a.com)} : BurnTargets(g, a, why);
+    if (!targets) return Fail(g, command, kExitAdapter, why);
+
+    std::vector<Json> records;
+    int exit = kExitOk;
+    if (targets->size() == 1) {
+        records.push_back(BurnOnAdapter(g, job, targets->front(), a.com, exit));
+    } else {
+        std::vector<std::string> workerArgs = {"_worker", job.file};
+        if (direct) workerArgs.push_back("--direct");
+        if (a.dryRun) workerArgs.push_back("--dry-run");
+        exit = RunGang(g, *targets, workerArgs, records);
+    }
+    for (const Json& rec : records) {
+        Emit(g, rec);
+        std::string line = rec.value("adapter", "?") + ": " + rec.value("result", "?");
+        if (rec.contains("images_burned"))
+            line += Format(", %d image(s) burned", rec["images_burned"].get<int>());
+        if (rec.contains("crc"))
+            line += std::string(", user CRC ") +
+                    (rec["crc"].value("user_match", false) ? "OK" : "DIFF");
+        if (!rec.value("ok", false)) line += " - " + rec.value("message", "");
+        Print(g, line + "\n");
+    }
+    if (records.size() > 1) {
+        int failed = 0;
+        for (const Json& rec : records) failed += rec.value("ok", false) ? 0 : 1;
+        Emit(g, Json{{"command", command},
+                     {"summary", true},
+                     {"adapters", records.size()},
+                     {"failed", failed},
+                     {"exit", exit}});
+        Print(g, Format("%zu adapter(s), %d failed\n", records.size(), failed));
+    }
+    return exit;
+}
+
+int RunBurn(const Globals& g, const BurnArgs& a) {
+    return BurnFileOn(g, a, a.direct);
+}
+
+int RunWorker(const Globals& g, const BurnArgs& a) {
+    FocusVirtualAdapters(a.adapters);
+    BurnJob job;
+    job.file = a.file;
+    job.direct = a.direct;
+    job.dryRun = a.dryRun;
+    std::string why;
+    std::optional<std::string> data = ReadInput(job.file, why);
+    job.sha256 = data ? Sha256Hex(*data) : std::string();
+    int exit = kExitOk;
+    Json rec =
+        BurnOnAdapter(g, job, a.adapters.empty() ? std::string() : a.adapters.front(), -1, exit);
+    // The parent reads exactly one line.
+    const std::string line = rec.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    return exit;
+}
+
+}  // namespace cindral::cli

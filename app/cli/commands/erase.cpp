@@ -1,0 +1,36 @@
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/text.h"
+#include "support.h"
+
+namespace cindral::cli {
+
+int RunErase(const Globals& g, const std::string& adapter, int com) {
+    if (!adapter.empty()) FocusVirtualAdapters({adapter});
+    const auto start = std::chrono::steady_clock::now();
+    Session s(g, "");
+    std::string why;
+    std::optional<std::string> serial = com >= 0 ? ComName(com) : PickAdapter(s, adapter, why);
+    if (!serial) return Fail(g, "erase", kExitAdapter, why);
+    const int rc = com >= 0 ? s.ordwin.FLASHErase(com, 0, kProtocolC2)
+                            : s.ordwin.FLASHEraseUSB(serial->c_str(), 0, kProtocolC2);
+    const std::string text = rc < 0 ? s.ordwin.GetErrorMsg(rc) : "Erase succeeded";
+    int exit = rc < 0 ? kExitChip : kExitOk;
+    Json rec{{"command", "erase"},
+             {"time", UtcTimestamp()},
+             {"host", HostName()},
+             {"adapter", *serial},
+             {"code", Format("0x%08X", static_cast<unsigned>(rc))},
+             {"message", text},
+             {"result", rc < 0 ? "failed" : "ok"}};
+    Conclude(g, rec, exit, start);
+    Emit(g, rec);
+    Print(g, *serial + ": " + text + "\n");
+    return exit;
+}
+
+}  // namespace cindral::cli

@@ -1,43 +1,28 @@
 #include "console.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <sstream>
 
 #include "core/text.h"
+#include "zt/platform/interrupt.h"
 
 namespace cindral::cli {
 
-namespace {
-volatile std::sig_atomic_t g_signal = 0;
-
-void OnSignal(int signo) {
-    g_signal = signo;
-}
-}  // namespace
-
 void InstallInterruptHandlers() {
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    // Library calls in progress carry on; the flag is looked at between steps.
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    zt::platform::CatchInterrupts();
 }
 
 bool InterruptRequested() {
-    return g_signal != 0;
+    return zt::platform::InterruptSignal() != 0;
 }
 
 int InterruptSignal() {
-    return g_signal;
+    return zt::platform::InterruptSignal();
 }
 
 std::string Tidy(const std::u16string& text) {

@@ -1,28 +1,22 @@
 #include "work_place.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "text.h"
+#include "zt/platform/files.h"
+#include "zt/platform/places.h"
 
 namespace cindral {
 namespace {
 
 bool WritableDirectory(const std::filesystem::path& dir) {
-    std::error_code ec;
-    return std::filesystem::is_directory(dir, ec) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+    return zt::platform::IsWritableDirectory(dir.string());
 }
 
 std::filesystem::path CacheBase() {
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg && xdg[0] == '/') return xdg;
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return std::filesystem::path(home) / ".cache";
-    return {};
+    return std::filesystem::path(zt::platform::CacheHome());
 }
 
 }  // namespace
@@ -37,7 +31,8 @@ WorkPlace ChooseWorkPlace(const std::u16string& programDirectory) {
     std::filesystem::create_directories(dir, ec);
     if (!WritableDirectory(dir)) return place;
     std::u16string text = FromPath(dir);
-    if (text.empty() || text.back() != u'/') text += u'/';
+    const char16_t separator = static_cast<char16_t>(zt::platform::kPathSeparator);
+    if (text.empty() || text.back() != separator) text += separator;
     return {text, true};
 }
 

@@ -1,15 +1,10 @@
 #include "burn_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <vector>
+#include <filesystem>
 
 #include "burner.h"
 #include "failure.h"
+#include "zt/platform/files.h"
 
 namespace marlspin {
 namespace {
@@ -55,56 +50,40 @@ std::string FormatBurnFile(const Composition& c) {
 
 void WriteFileAtomically(const std::string& path, const std::string& content) {
     if (path.empty()) throw Failure(kExitBurnFile, "no NVM burn file name given");
-    const std::size_t cut = path.find_last_of('/');
-    const std::string dir = cut == std::string::npos ? "." : (cut == 0 ? "/" : path.substr(0, cut));
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    // The system's own separators: '/' here, '\\' and '/' on Windows.
+    const std::filesystem::path target(path);
+    std::string dir = target.parent_path().string();
+    if (dir.empty()) dir = ".";
+    const std::string name = target.filename().string();
     if (name.empty() || name == "." || name == "..")
         throw Failure(kExitBurnFile, "NVM burn file '" + path + "' names no file");
 
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec))
         throw Failure(kExitOutputDir, "output directory '" + dir + "' does not exist");
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (std::filesystem::is_directory(target, ec))
         throw Failure(kExitBurnFile, "NVM burn file '" + path + "' is a directory");
 
-    std::string tmp = dir + "/." + name + ".XXXXXX";
-    std::vector<char> buf(tmp.begin(), tmp.end());
-    buf.push_back('\0');
-    int fd = ::mkstemp(buf.data());
-    if (fd < 0)
-        throw Failure(kExitOutputDir, Format("cannot create a file in output directory '%s': %s",
-                                             dir.c_str(), std::strerror(errno)));
-    tmp.assign(buf.data());
-    auto fail = [&](const char* what) {
-        const int e = errno;
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        throw Failure(kExitBurnFile,
-                      Format("%s NVM burn file '%s': %s", what, path.c_str(), std::strerror(e)));
-    };
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd, 0666 & ~mask) != 0) fail("cannot set the mode of");
-    std::size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) fail("cannot write");
-        done += static_cast<std::size_t>(n);
+    zt::platform::ReplaceFailure failure;
+    if (zt::platform::ReplaceFileContents(path, content, std::nullopt, &failure)) return;
+    using Step = zt::platform::ReplaceFailure::Step;
+    switch (failure.step) {
+        case Step::kCreate:
+            throw Failure(kExitOutputDir,
+                          Format("cannot create a file in output directory '%s': %s", dir.c_str(),
+                                 failure.reason.c_str()));
+        case Step::kMode:
+            throw Failure(kExitBurnFile, Format("cannot set the mode of NVM burn file '%s': %s",
+                                                path.c_str(), failure.reason.c_str()));
+        case Step::kWrite:
+        case Step::kFlush:
+            throw Failure(kExitBurnFile, Format("cannot write NVM burn file '%s': %s", path.c_str(),
+                                                failure.reason.c_str()));
+        case Step::kReplace:
+            break;
     }
-    if (::fsync(fd) != 0) fail("cannot write");
-    if (::close(fd) != 0) {
-        const int e = errno;
-        ::unlink(tmp.c_str());
-        throw Failure(kExitBurnFile, Format("cannot write NVM burn file '%s': %s", path.c_str(),
-                                            std::strerror(e)));
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(tmp.c_str());
-        throw Failure(kExitBurnFile, Format("cannot replace NVM burn file '%s': %s", path.c_str(),
-                                            std::strerror(e)));
-    }
+    throw Failure(kExitBurnFile, Format("cannot replace NVM burn file '%s': %s", path.c_str(),
+                                        failure.reason.c_str()));
 }
 
 }  // namespace marlspin

@@ -1,14 +1,11 @@
 #include "readers.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "failure.h"
 #include "zt/intel_hex_record.h"
+#include "zt/platform/files.h"
 
 namespace marlspin {
 namespace {
@@ -209,37 +206,22 @@ std::optional<uint32_t> ParseAddress(std::string_view text) {
 }
 
 std::string ReadInputFile(const std::string& path) {
-    // O_NONBLOCK keeps a FIFO from stalling the open; it is refused below anyway.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throw InputError(0, Format("cannot open it: %s", std::strerror(errno)));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw InputError(0, "not a regular file");
-    }
-    if (static_cast<uint64_t>(st.st_size) > kMaxInputSize) {
-        ::close(fd);
-        throw InputError(0, Format("larger than %zu bytes", kMaxInputSize));
-    }
     std::string data;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int e = errno;
-            ::close(fd);
-            throw InputError(0, Format("cannot read it: %s", std::strerror(e)));
-        }
-        if (n == 0) break;
-        data.append(buf, static_cast<std::size_t>(n));
-        if (data.size() > kMaxInputSize) {
-            ::close(fd);
-            throw InputError(0, Format("larger than %zu bytes", kMaxInputSize));
-        }
+    zt::platform::ReadFailure failure;
+    if (zt::platform::ReadRegularFile(path, kMaxInputSize, &data, &failure)) return data;
+    using Kind = zt::platform::ReadFailure::Kind;
+    switch (failure.kind) {
+        case Kind::kMissing:
+        case Kind::kOpen:
+            throw InputError(0, Format("cannot open it: %s", failure.reason.c_str()));
+        case Kind::kNotRegular:
+            throw InputError(0, "not a regular file");
+        case Kind::kTooLarge:
+            break;
+        case Kind::kRead:
+            throw InputError(0, Format("cannot read it: %s", failure.reason.c_str()));
     }
-    ::close(fd);
-    return data;
+    throw InputError(0, Format("larger than %zu bytes", kMaxInputSize));
 }
 
 std::string BaseName(const std::string& path) {

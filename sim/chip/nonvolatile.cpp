@@ -1,10 +1,5 @@
 #include "nonvolatile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +10,7 @@
 
 #include "zt/crc.h"
 #include "zt/hex_digit.h"
+#include "zt/platform/files.h"
 
 namespace zsim {
 namespace {
@@ -79,49 +75,28 @@ void PutBe32(uint8_t* p, uint32_t v) {
 }  // namespace
 
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error) {
-    std::string tmp = path + ".tmp.XXXXXX";
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        *error = SysError("cannot create", path + ".tmp");
-        return false;
+    zt::platform::ReplaceFailure failure;
+    if (zt::platform::ReplaceFileContents(path,
+                                          std::string_view(static_cast<const char*>(data), size),
+                                          0644u, &failure, zt::platform::TempName::kTmpSuffix))
+        return true;
+    using Step = zt::platform::ReplaceFailure::Step;
+    switch (failure.step) {
+        case Step::kCreate:
+            *error = "cannot create " + path + ".tmp: " + failure.reason;
+            break;
+        case Step::kMode:
+        case Step::kWrite:
+            *error = "cannot write " + failure.temp + ": " + failure.reason;
+            break;
+        case Step::kFlush:
+            *error = "cannot flush " + failure.temp + ": " + failure.reason;
+            break;
+        case Step::kReplace:
+            *error = "cannot rename " + failure.temp + ": " + failure.reason;
+            break;
     }
-    ::fchmod(fd, 0644);
-    const auto* p = static_cast<const uint8_t*>(data);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, p + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            *error = SysError("cannot write", tmp);
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return false;
-        }
-        done += size_t(n);
-    }
-    // Close even when the flush failed, so a failing disk does not leak descriptors.
-    const bool synced = ::fsync(fd) == 0;
-    const int sync_errno = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!synced || !closed) {
-        if (!synced) errno = sync_errno;
-        *error = SysError("cannot flush", tmp);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        *error = SysError("cannot rename", tmp);
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    std::string dir = std::filesystem::path(path).parent_path().string();
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
+    return false;
 }
 
 void NonVolatile::MakeFactory(const std::string& serial) {
@@ -141,8 +116,7 @@ void NonVolatile::MakeFactory(const std::string& serial) {
 }
 
 void NonVolatile::Close() {
-    if (lock_fd_ >= 0) ::close(lock_fd_);
-    lock_fd_ = -1;
+    lock_.Release();
 }
 
 bool NonVolatile::Open(const std::string& dir, const std::string& serial, std::string* error) {
@@ -157,16 +131,16 @@ bool NonVolatile::Open(const std::string& dir, const std::string& serial, std::s
         return false;
     }
     // Two users of one directory would each save only their own bytes.
-    lock_fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (lock_fd_ < 0) {
-        *error = SysError("cannot open state directory", dir);
-        return false;
-    }
-    if (::flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
-        *error = errno == EWOULDBLOCK ? "state directory " + dir + " is in use by another program"
-                                      : SysError("cannot lock state directory", dir);
-        Close();
-        return false;
+    std::string reason;
+    switch (lock_.Acquire(dir, &reason)) {
+        case zt::platform::DirectoryLock::Result::kLocked:
+            break;
+        case zt::platform::DirectoryLock::Result::kBusy:
+            *error = "state directory " + dir + " is in use by another program";
+            return false;
+        case zt::platform::DirectoryLock::Result::kError:
+            *error = "cannot lock state directory " + dir + ": " + reason;
+            return false;
     }
     if (!Load(error)) {
         Close();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "zt/platform/lock.h"
 #include "zt/zeltra_map.h"
 
 namespace zsim {
@@ -57,7 +58,7 @@ class NonVolatile {
   private:
     bool Load(std::string* error);  // the files of the locked directory
     std::string dir_;
-    int lock_fd_ = -1;
+    zt::platform::DirectoryLock lock_;
 };
 
 // Result codes of the NVM burn routine.
@@ -83,7 +84,7 @@ BurnOutcome BurnNvm(uint8_t* nvm, uint32_t dest, const uint8_t* src, int count, 
                     uint32_t writable_begin, uint32_t writable_end, bool vpp);
 
 // Writes data to path through a temporary file of a unique name beside it
-// (path.tmp.XXXXXX), fsyncs and renames it into place.
+// (path.tmp.XXXXXX), flushes it to disk and puts it in place of path.
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error);
 
 }  // namespace zsim

@@ -1,15 +1,13 @@
 #include "adapter_list.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "zt/hex_digit.h"
+#include "zt/platform/files.h"
+#include "zt/platform/places.h"
 
 namespace wickport {
 namespace {
@@ -219,44 +217,30 @@ std::vector<UsbId> ParseUsbIdFile(std::string_view text, std::string_view source
 
 bool ReadIdFile(const std::string& path, std::string* text, std::string* problem) {
     problem->clear();
-    // Non-blocking, so that a FIFO in the file's place cannot hang the caller.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno != ENOENT && errno != ENOTDIR) *problem = path + ": " + std::strerror(errno);
-        return false;
+    zt::platform::ReadFailure failure;
+    if (zt::platform::ReadRegularFile(path, kMaxIdFileSize, text, &failure)) return true;
+    using Kind = zt::platform::ReadFailure::Kind;
+    switch (failure.kind) {
+        case Kind::kMissing:
+            break;
+        case Kind::kOpen:
+        case Kind::kRead:
+            *problem = path + ": " + failure.reason;
+            break;
+        case Kind::kNotRegular:
+        case Kind::kTooLarge:
+            *problem = path + ": not a regular file of at most 64 KiB";
+            break;
     }
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxIdFileSize;
-    if (!ok) {
-        *problem = path + ": not a regular file of at most 64 KiB";
-    } else {
-        text->assign(static_cast<size_t>(st.st_size), '\0');
-        size_t done = 0;
-        while (ok && done < text->size()) {
-            ssize_t n = ::read(fd, text->data() + done, text->size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ok = n == 0;
-                break;
-            }
-            done += static_cast<size_t>(n);
-        }
-        text->resize(done);
-        if (!ok) *problem = path + ": " + std::strerror(errno);
-    }
-    ::close(fd);
-    return ok;
+    return false;
 }
 
 std::vector<std::string> UsbIdFiles() {
     std::vector<std::string> files;
-    // A relative XDG_CONFIG_HOME is ignored, as the base directory rules ask.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    if (config && config[0] == '/') {
-        files.push_back(std::string(config) + "/wickport/usb-ids");
-    } else if (home && home[0] == '/') {
-        files.push_back(std::string(home) + "/.config/wickport/usb-ids");
+    const std::string config = zt::platform::ConfigHome();
+    if (!config.empty()) {
+        files.push_back(config + zt::platform::kPathSeparator + "wickport" +
+                        zt::platform::kPathSeparator + "usb-ids");
     }
     files.push_back(kSystemIdFile);
     return files;

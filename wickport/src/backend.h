@@ -58,7 +58,8 @@ class Backend {
 std::unique_ptr<Backend> MakeVirtualBackend();
 std::unique_ptr<Backend> MakeHidBackend();
 
-inline constexpr const char* kVirtualLibrary = "libwickport-virtual.so";
+// The module's stem: "libwickport-virtual.so" on Linux, "wickport-virtual.dll" on Windows.
+inline constexpr const char* kVirtualLibrary = "wickport-virtual";
 // The library's one export: a new backend, or null when it was built for
 // another kBackendInterface.
 inline constexpr const char* kVirtualFactory = "WickportVirtualBackend";

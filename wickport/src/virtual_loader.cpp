@@ -1,11 +1,10 @@
 // Loads the virtual backend from the library beside this one.
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <string>
 
 #include "backend.h"
 #include "wickport.h"
+#include "zt/platform/module.h"
 
 namespace wickport {
 namespace {
@@ -20,31 +19,22 @@ class NoAdapters final : public Backend {
     }
 };
 
-// The directory this library was loaded from (with its '/'), so the build tree
-// and an install both find their own copy; empty leaves the search to dlopen.
-std::string OwnDirectory() {
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&MakeVirtualBackend), &info) || !info.dli_fname) return {};
-    std::string path = info.dli_fname;
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 Backend* Load(std::string* problem) {
-    const std::string path = OwnDirectory() + kVirtualLibrary;
+    // The directory this library was loaded from, so the build tree and an
+    // install both find their own copy; empty leaves the search to the loader.
+    const std::string path =
+        zt::platform::ModuleDirectory(reinterpret_cast<const void*>(&MakeVirtualBackend)) +
+        zt::platform::ModuleFileName(kVirtualLibrary);
     // The library stays loaded for the process's life: its backend is never freed.
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        *problem = why ? why : path + ": cannot be loaded";
-        return nullptr;
-    }
-    auto factory = reinterpret_cast<VirtualFactory>(dlsym(handle, kVirtualFactory));
+    void* handle = zt::platform::LoadModule(path, problem);
+    if (!handle) return nullptr;
+    auto factory =
+        reinterpret_cast<VirtualFactory>(zt::platform::ModuleSymbol(handle, kVirtualFactory));
     Backend* backend = factory ? factory(kBackendInterface) : nullptr;
     if (!backend) {
         *problem = path + (factory ? ": built for another version of Wickport"
                                    : ": not Wickport's virtual adapter library");
-        dlclose(handle);
+        zt::platform::UnloadModule(handle);
     }
     return backend;
 }

@@ -3,11 +3,11 @@
 // runs and the fixed records that switch an older one into its update mode.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+
+#include "zt/platform/places.h"
 
 namespace zt::serial {
 
@@ -47,9 +47,7 @@ inline constexpr int kResetPulseMs = 100;
 // so the library can list them with the real ports and knows that their
 // firmware is ours.
 inline std::string VirtualPortDirectory() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && *runtime != '\0') return std::string(runtime) + "/zeltra-sim-serial";
-    return "/tmp/zeltra-sim-serial-" + std::to_string(static_cast<unsigned>(getuid()));
+    return zt::platform::UserRuntimeDirectory("zeltra-sim-serial");
 }
 
 }  // namespace zt::serial

@@ -21,11 +21,12 @@ std::string DirectoryOf(const std::string& path) {
 }  // namespace
 
 bool ReplaceFileContents(const std::string& path, std::string_view content,
-                         std::optional<unsigned> mode, ReplaceFailure* failure) {
+                         std::optional<unsigned> mode, ReplaceFailure* failure, TempName naming) {
     const std::string dir = DirectoryOf(path);
     const std::size_t cut = path.find_last_of('/');
     const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-    std::string tmp = dir + "/." + name + ".XXXXXX";
+    std::string tmp =
+        naming == TempName::kHidden ? dir + "/." + name + ".XXXXXX" : path + ".tmp.XXXXXX";
     std::vector<char> buf(tmp.begin(), tmp.end());
     buf.push_back('\0');
     const int fd = ::mkostemp(buf.data(), O_CLOEXEC);
@@ -66,6 +67,39 @@ bool ReplaceFileContents(const std::string& path, std::string_view content,
         ::fsync(dfd);
         ::close(dfd);
     }
+    return true;
+}
+
+bool ReadRegularFile(const std::string& path, std::size_t max_size, std::string* data,
+                     ReadFailure* failure) {
+    using Kind = ReadFailure::Kind;
+    // Non-blocking, so that a FIFO in the file's place cannot stall the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        const int e = errno;
+        *failure = {e == ENOENT || e == ENOTDIR ? Kind::kMissing : Kind::kOpen, std::strerror(e)};
+        return false;
+    }
+    auto fail = [&](Kind kind, std::string reason) {
+        ::close(fd);
+        *failure = {kind, std::move(reason)};
+        return false;
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(Kind::kNotRegular, {});
+    if (static_cast<unsigned long long>(st.st_size) > max_size) return fail(Kind::kTooLarge, {});
+    data->clear();
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(Kind::kRead, std::strerror(errno));
+        if (n == 0) break;
+        data->append(buf, static_cast<std::size_t>(n));
+        // A file that grows while it is read is held to the same limit.
+        if (data->size() > max_size) return fail(Kind::kTooLarge, {});
+    }
+    ::close(fd);
     return true;
 }
 

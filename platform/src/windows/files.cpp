@@ -16,15 +16,18 @@ std::string DirectoryOf(const std::string& path) {
 }  // namespace
 
 bool ReplaceFileContents(const std::string& path, std::string_view content, std::optional<unsigned>,
-                         ReplaceFailure* failure) {
+                         ReplaceFailure* failure, TempName naming) {
     const std::string dir = DirectoryOf(path);
     const std::size_t cut = path.find_last_of("/\\");
     const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
     HANDLE file = INVALID_HANDLE_VALUE;
     std::string tmp;
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        tmp = dir + "\\." + name + "." + std::to_string(GetCurrentProcessId()) + "." +
-              std::to_string(GetTickCount64() + static_cast<unsigned>(attempt));
+        const std::string unique =
+            std::to_string(GetCurrentProcessId()) + "." +
+            std::to_string(GetTickCount64() + static_cast<unsigned>(attempt));
+        tmp = naming == TempName::kHidden ? dir + "\\." + name + "." + unique
+                                          : path + ".tmp." + unique;
         file = CreateFileW(Wide(tmp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
@@ -54,6 +57,48 @@ bool ReplaceFileContents(const std::string& path, std::string_view content, std:
     if (!MoveFileExW(Wide(tmp).c_str(), Wide(path).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return fail(ReplaceFailure::Step::kReplace, GetLastError(), false);
+    return true;
+}
+
+bool ReadRegularFile(const std::string& path, std::size_t max_size, std::string* data,
+                     ReadFailure* failure) {
+    using Kind = ReadFailure::Kind;
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *failure = {Kind::kNotRegular, {}};
+        return false;
+    }
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        *failure = {code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? Kind::kMissing
+                                                                                 : Kind::kOpen,
+                    SystemMessage(code)};
+        return false;
+    }
+    auto fail = [&](Kind kind, std::string reason) {
+        CloseHandle(h);
+        *failure = {kind, std::move(reason)};
+        return false;
+    };
+    // Pipes and devices are not disk files.
+    LARGE_INTEGER size{};
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size))
+        return fail(Kind::kNotRegular, {});
+    if (static_cast<unsigned long long>(size.QuadPart) > max_size) return fail(Kind::kTooLarge, {});
+    data->clear();
+    char buf[65536];
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(h, buf, sizeof buf, &n, nullptr))
+            return fail(Kind::kRead, SystemMessage(GetLastError()));
+        if (n == 0) break;
+        data->append(buf, n);
+        if (data->size() > max_size) return fail(Kind::kTooLarge, {});
+    }
+    CloseHandle(h);
     return true;
 }
 

@@ -48,7 +48,7 @@ bool ParseHexByte(std::string text, uint8_t* out) {
     return true;
 }
 
-enum class FaultKind { kDrop, kShort, kStatus, kUnplug, kNoPower, kHang, kExtra };
+enum class FaultKind { kDrop, kShort, kStatus, kUnplug, kNoPower, kHang, kExtra, kLate };
 
 struct Fault {
     FaultKind kind;
@@ -75,7 +75,7 @@ bool ParseFaults(const std::string& text, std::vector<Fault>* faults, std::strin
             {"drop", FaultKind::kDrop},       {"short", FaultKind::kShort},
             {"status", FaultKind::kStatus},   {"unplug", FaultKind::kUnplug},
             {"nopower", FaultKind::kNoPower}, {"hang", FaultKind::kHang},
-            {"extra", FaultKind::kExtra}};
+            {"extra", FaultKind::kExtra},     {"late", FaultKind::kLate}};
         bool found = false;
         for (const auto& [name, k] : kKinds) {
             if (kind == name) {
@@ -84,8 +84,9 @@ bool ParseFaults(const std::string& text, std::vector<Fault>* faults, std::strin
             }
         }
         if (!found) {
-            *error = "unknown fault \"" + item +
-                     "\" (drop, short, status, unplug, nopower, hang or extra, optionally @N)";
+            *error =
+                "unknown fault \"" + item +
+                "\" (drop, short, status, unplug, nopower, hang, late or extra, optionally @N)";
             return false;
         }
         if (plus == std::string::npos) break;
@@ -122,6 +123,8 @@ struct Reply {
     bool target_data = false;
     bool shortened = false;
     bool extra = false;
+    // A late reply is there only after one read has given up on it.
+    bool late = false;
 };
 
 class ZeltraAdapter final : public VirtualAdapter {
@@ -197,6 +200,7 @@ class ZeltraAdapter final : public VirtualAdapter {
         r.target_data = !raw && data[0] > wire::kFirmwareLastOp && wire::HasDataReply(data[0]);
         r.shortened = shorten;
         r.extra = OneShot(FaultKind::kExtra);
+        r.late = OneShot(FaultKind::kLate);
         r.bytes.resize(64, 0);
         r.length = shorten ? 16 : 64;
         replies_.push_back(std::move(r));
@@ -209,11 +213,24 @@ class ZeltraAdapter final : public VirtualAdapter {
         *length = 0;
         if (!present_) return ReadResult::kGone;
         if (!open_ || replies_.empty()) return ReadResult::kNoReply;
+        if (replies_.front().late) {
+            // It arrives just after this read's time-out.
+            replies_.front().late = false;
+            return ReadResult::kNoReply;
+        }
         Reply r = std::move(replies_.front());
         replies_.pop_front();
         std::memcpy(report, r.bytes.data(), 64);
         *length = r.length;
         return ReadResult::kReport;
+    }
+
+    int Drain() override {
+        std::lock_guard<std::mutex> lock(mu_);
+        // By the time the host sends again, even a late reply has come.
+        const int n = int(replies_.size());
+        replies_.clear();
+        return n;
     }
 
     void PassTime(int milliseconds) override {

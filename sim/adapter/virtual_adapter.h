@@ -27,13 +27,15 @@
 //   mtp_endurance  MTP writes before the cells wear out (1000)
 //   backend     virtual (default) | real: real makes Wickport report this
 //               adapter as a real one, so tests walk the real adapters' paths
-//   fault       KIND[@N]+...: drop, short, status, unplug, nopower, hang;
+//   fault       KIND[@N]+...: drop, short, status, unplug, nopower, hang, late;
 //               N counts report exchanges (a written report with its reply,
 //               or one control value or feature report call) from the first
 //               open, 1-based; without @N the fault hits every exchange.
 //               drop loses the reply, short delivers 16 bytes, status answers
-//               0x02 without running the command, unplug, nopower and hang
-//               last from then on.
+//               0x02 without running the command, late holds the reply
+//               back until one read has timed out on it (it is there for
+//               the next read or drain); unplug, nopower and hang last from
+//               then on.
 #pragma once
 
 #include <cstdint>
@@ -79,6 +81,8 @@ class VirtualAdapter {
     // The next input report: on kReport, report holds 64 bytes and *length
     // the size delivered (64 unless a fault shortens it).
     virtual ReadResult Read(uint8_t report[64], int* length) = 0;
+    // Throws away the replies the host has not read; returns how many.
+    virtual int Drain() = 0;
     // The host waits (a read's time-out that found no reply, or a fixed
     // pause): the time passes really with speed=real and on the adapter's own
     // clock with speed=max.

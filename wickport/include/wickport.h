@@ -75,6 +75,26 @@ WICKPORT_API int WpPause(int milliseconds);
  * them afresh. WP_E_DEVICE_NOT_FOUND past the last. */
 WICKPORT_API int WpGetUsbId(int index, int* vendorId, int* productId);
 
+/* Also ours: why the last failed call on the open adapter failed, in the HID
+ * layer's words (hidapi's error text, a misframed or short report); empty
+ * when it gave none. Valid until the next call. */
+WICKPORT_API int WpGetLastError(const char** text);
+/* Also ours, for the bring-up probe: how the open adapter's reports are
+ * framed (from its HID report descriptor), one line; empty for a virtual
+ * adapter. Valid until the next call. */
+WICKPORT_API int WpGetReportLayout(const char** text);
+/* Also ours: what is known of adapter `index` of the last enumeration. The
+ * texts stay valid until the next enumeration. */
+typedef struct WpDeviceInfo {
+    int vendorId;
+    int productId;
+    const char* serialNumber;
+    const char* product; /* USB product string, may be empty */
+    const char* node;    /* device node (hidraw path), may be empty */
+    int backend;         /* WP_BACKEND_HID or WP_BACKEND_VIRTUAL */
+} WpDeviceInfo;
+WICKPORT_API int WpGetDeviceInfo(int index, WpDeviceInfo* info);
+
 /* The function of an ordinal, or NULL for ordinals the library does not have
  * (0, 11, 14, 19 and above 21). Cast it to the type of the named function. */
 WICKPORT_API void* WickportByOrdinal(int ordinal);

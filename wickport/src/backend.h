@@ -15,6 +15,10 @@ struct AdapterInfo {
     std::string locator;
     // What WpGetBackend reports: real unless the backend knows better.
     bool is_virtual = false;
+    // For the bring-up probe: USB vendor id, product string, device node.
+    uint16_t vendor_id = 0;
+    std::string product;
+    std::string node;
 };
 
 // One opened adapter. Every call returns a Wickport result code.
@@ -32,12 +36,27 @@ class Device {
     virtual int GetControl(int id, uint8_t* value) = 0;
     virtual int SetFeature(const uint8_t* report, int length) = 0;
     virtual int GetFeature(uint8_t* report, int length) = 0;
+    // Discards input reports already waiting (late replies to earlier
+    // commands) before a command is sent; *drained counts them.
+    virtual int Drain(int* drained) {
+        *drained = 0;
+        return 0;
+    }
+    // How the adapter's reports are framed, one line; empty when the backend
+    // frames nothing itself.
+    virtual std::string Layout() const { return {}; }
+    // Why the last failed call failed, as the HID layer told it; empty when
+    // it said nothing.
+    const std::string& Error() const { return error_; }
     // Time reads spent waiting for replies that never came, and pauses
     // (virtual adapters).
     virtual uint64_t WaitedUs() const { return 0; }
     // True when the adapter itself let the time pass; false leaves the caller
     // to sleep, as it must for a real adapter.
     virtual bool Pause(int /*milliseconds*/) { return false; }
+
+  protected:
+    std::string error_;
 };
 
 class Backend {
@@ -66,6 +85,6 @@ inline constexpr const char* kVirtualFactory = "WickportVirtualBackend";
 using VirtualFactory = Backend* (*)(int interface);
 // Changes whenever Backend, Device or AdapterInfo change shape, so that a
 // stale library is refused instead of called.
-inline constexpr int kBackendInterface = 2;
+inline constexpr int kBackendInterface = 3;
 
 }  // namespace wickport

@@ -37,6 +37,10 @@ std::FILE* Trace::File() {
     return file_;
 }
 
+void Trace::Note(const std::string& text) {
+    Line("# " + text);
+}
+
 void Trace::Bytes(const char* prefix, const uint8_t* data, int length) {
     std::FILE* file = File();
     if (!file && !callback_) return;
@@ -47,6 +51,11 @@ void Trace::Bytes(const char* prefix, const uint8_t* data, int length) {
         line += hex[data[i] >> 4];
         line += hex[data[i] & 15];
     }
+    Line(std::move(line));
+}
+
+void Trace::Line(std::string line) {
+    std::FILE* file = File();
     if (callback_) callback_(line.c_str(), user_);
     if (file) {
         line += '\n';

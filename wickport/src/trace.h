@@ -14,11 +14,14 @@ class Trace {
     ~Trace();
     // One line: the prefix ("> ", "< ", "F> ", ...) and the bytes in hex.
     void Bytes(const char* prefix, const uint8_t* data, int length);
+    // A remark, as a line of its own: "# " and the text.
+    void Note(const std::string& text);
     void SetCallback(WpTraceCallback callback, void* user);
 
   private:
     // Follows WICKPORT_TRACE, reopening when it names another file.
     std::FILE* File();
+    void Line(std::string line);
 
     std::FILE* file_ = nullptr;
     std::string path_;

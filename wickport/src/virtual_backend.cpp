@@ -58,6 +58,13 @@ class VirtualDevice final : public Device {
         return WP_E_IO;
     }
 
+    int Drain(int* drained) override {
+        *drained = 0;
+        if (int rc = Check()) return rc;
+        *drained = adapter_->Drain();
+        return WP_OK;
+    }
+
     uint64_t WaitedUs() const override { return adapter_ ? adapter_->WaitedUs() : 0; }
 
     // The adapter's own clock takes the pause (or it really waits, per its speed).
@@ -126,7 +133,13 @@ class VirtualBackend final : public Backend {
         for (const auto& key : order_) {
             const AdapterPtr& adapter = adapters_.at(key);
             if (!adapter->Present()) continue;
-            list.push_back({adapter->Serial(), adapter->ProductId(), key, !adapter->PosesAsReal()});
+            AdapterInfo info;
+            info.serial = adapter->Serial();
+            info.product_id = adapter->ProductId();
+            info.locator = key;
+            info.is_virtual = !adapter->PosesAsReal();
+            info.product = "virtual debug adapter";
+            list.push_back(std::move(info));
         }
         return list;
     }

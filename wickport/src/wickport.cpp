@@ -90,11 +90,23 @@ class Library {
         if (backend->Open(selected_->info, &device, &open_error_) != WP_OK || !device)
             return WP_E_INVALID_HANDLE;
         open_error_.clear();
+        last_error_.clear();
         open_ = std::move(device);
+        const std::string layout = open_->Layout();
+        if (!layout.empty()) trace.Note("report layout: " + layout);
         return WP_OK;
     }
 
     const std::string& OpenError() const { return open_error_; }
+
+    // Keeps the device's reason for a failed call (or clears it on success).
+    int Outcome(int rc) {
+        if (rc >= 0 || !open_) return rc;
+        last_error_ = open_->Error();
+        return rc;
+    }
+    const std::string& LastError() const { return last_error_; }
+    std::string Layout() const { return open_ ? open_->Layout() : std::string(); }
 
     int CloseOpen() {
         if (!open_) return WP_E_INVALID_HANDLE;
@@ -144,6 +156,7 @@ class Library {
     std::optional<Selection> selected_;
     std::unique_ptr<Device> open_;
     std::string open_error_;
+    std::string last_error_;
     std::vector<UsbId> usb_ids_;
 };
 
@@ -244,6 +257,41 @@ int WpGetOpenError(const char** text) {
     return WP_OK;
 }
 
+int WpGetLastError(const char** text) {
+    if (!text) return WP_E_IO;
+    auto& lib = Lib();
+    std::lock_guard lock(lib.mu);
+    *text = lib.LastError().c_str();
+    return WP_OK;
+}
+
+int WpGetReportLayout(const char** text) {
+    if (!text) return WP_E_IO;
+    auto& lib = Lib();
+    std::lock_guard lock(lib.mu);
+    if (!lib.Open()) return WP_E_INVALID_HANDLE;
+    static std::string layout;
+    layout = lib.Layout();
+    *text = layout.c_str();
+    return WP_OK;
+}
+
+int WpGetDeviceInfo(int index, WpDeviceInfo* info) {
+    if (!info) return WP_E_IO;
+    auto& lib = Lib();
+    std::lock_guard lock(lib.mu);
+    lib.EnsureEnumerated();
+    if (index < 0 || index >= lib.Count()) return WP_E_DEVICE_NOT_FOUND;
+    const auto& a = lib.At(static_cast<size_t>(index));
+    info->vendorId = a.vendor_id;
+    info->productId = a.product_id;
+    info->serialNumber = lib.SerialAt(static_cast<size_t>(index));
+    info->product = a.product.c_str();
+    info->node = a.node.c_str();
+    info->backend = a.is_virtual ? WP_BACKEND_VIRTUAL : WP_BACKEND_HID;
+    return WP_OK;
+}
+
 int WpGetWaitedMs(uint64_t* milliseconds) {
     if (!milliseconds) return WP_E_IO;
     auto& lib = Lib();
@@ -299,8 +347,17 @@ int WpWrite(const uint8_t* packet, int length) {
     std::lock_guard lock(lib.mu);
     auto* device = lib.Open();
     if (!device) return WP_E_INVALID_HANDLE;
+    // A reply that came after its read gave up must not answer this command.
+    int drained = 0;
+    const uint64_t waited = device->WaitedUs();
+    int rc = device->Drain(&drained);
+    lib.waited_us += device->WaitedUs() - waited;
+    if (drained > 0)
+        lib.trace.Note("drained " + std::to_string(drained) + " stale input report" +
+                       (drained == 1 ? "" : "s"));
+    if (rc < 0) return lib.Outcome(rc);
     lib.trace.Bytes("> ", packet, length);
-    return device->Write(packet, length);
+    return lib.Outcome(device->Write(packet, length));
 }
 
 int WpRead(uint8_t* buffer, int length, int* received) {
@@ -315,7 +372,7 @@ int WpRead(uint8_t* buffer, int length, int* received) {
     const uint64_t waited = device->WaitedUs();
     int rc = device->Read(report, &got, lib.timeout_ms);
     lib.waited_us += device->WaitedUs() - waited;
-    if (rc != WP_OK) return rc;
+    if (rc != WP_OK) return lib.Outcome(rc);
     // Only what arrived reaches the caller: past the end of a short report the
     // buffer is zero, whatever the backend left there.
     if (got < 0) got = 0;
@@ -332,14 +389,14 @@ int WpResetBootMode(void) {
     auto& lib = Lib();
     std::lock_guard lock(lib.mu);
     auto* device = lib.Open();
-    return device ? device->Reset(true) : WP_E_INVALID_HANDLE;
+    return device ? lib.Outcome(device->Reset(true)) : WP_E_INVALID_HANDLE;
 }
 
 int WpResetAdapter(void) {
     auto& lib = Lib();
     std::lock_guard lock(lib.mu);
     auto* device = lib.Open();
-    return device ? device->Reset(false) : WP_E_INVALID_HANDLE;
+    return device ? lib.Outcome(device->Reset(false)) : WP_E_INVALID_HANDLE;
 }
 
 int WpGetVersion(const char** version) {
@@ -356,7 +413,7 @@ int WpSetControlValue(int id, int value) {
     if (!device) return WP_E_INVALID_HANDLE;
     const uint8_t bytes[2] = {static_cast<uint8_t>(id), static_cast<uint8_t>(value)};
     lib.trace.Bytes("C> ", bytes, 2);
-    return device->SetControl(id, static_cast<uint8_t>(value));
+    return lib.Outcome(device->SetControl(id, static_cast<uint8_t>(value)));
 }
 
 int WpGetControlValue(int id, uint8_t* value) {
@@ -367,7 +424,7 @@ int WpGetControlValue(int id, uint8_t* value) {
     if (!device) return WP_E_INVALID_HANDLE;
     uint8_t v = 0;
     int rc = device->GetControl(id, &v);
-    if (rc != WP_OK) return rc;
+    if (rc != WP_OK) return lib.Outcome(rc);
     *value = v;
     const uint8_t bytes[2] = {static_cast<uint8_t>(id), v};
     lib.trace.Bytes("C< ", bytes, 2);
@@ -381,7 +438,7 @@ int WpSetFeatureReport(uint8_t* report, int length) {
     auto* device = lib.Open();
     if (!device) return WP_E_INVALID_HANDLE;
     lib.trace.Bytes("F> ", report, length);
-    return device->SetFeature(report, length);
+    return lib.Outcome(device->SetFeature(report, length));
 }
 
 int WpGetFeatureReport(uint8_t* report, int length) {
@@ -394,7 +451,7 @@ int WpGetFeatureReport(uint8_t* report, int length) {
     uint8_t copy[WP_REPORT_SIZE] = {};
     std::memcpy(copy, report, static_cast<size_t>(length));
     int rc = device->GetFeature(copy, length);
-    if (rc != WP_OK) return rc;
+    if (rc != WP_OK) return lib.Outcome(rc);
     std::memcpy(report, copy, static_cast<size_t>(length));
     lib.trace.Bytes("F< ", report, length);
     return WP_OK;

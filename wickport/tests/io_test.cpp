@@ -2,6 +2,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "test_env.h"
 
@@ -201,8 +203,16 @@ TEST_F(TransferTest, ReplyComesBackAsAFullReportCutToTheAskedLength) {
     EXPECT_EQ(WpRead(buf, 2, &received), WP_E_READ_TIMEOUT);
 }
 
-TEST_F(TransferTest, RepliesQueueInOrderAndCloseDiscardsThem) {
-    ASSERT_EQ(UseAdapters("Q1:mode=1,fw=7,speed=max"), 1);
+// A reply nobody read (or one that came after its read gave up) never
+// answers the next command: it is drained, and the trace counts it.
+TEST_F(TransferTest, StaleRepliesAreDrainedBeforeTheNextCommandAndCloseDiscardsThem) {
+    ASSERT_EQ(UseAdapters("Q1:mode=1,fw=7,speed=max,fault=late@3"), 1);
+    std::vector<std::string> lines;
+    WpSetTraceCallback(
+        [](const char* line, void* user) {
+            static_cast<std::vector<std::string>*>(user)->emplace_back(line);
+        },
+        &lines);
     ASSERT_EQ(WpOpen(), WP_OK);
     const uint8_t mode[3] = {0x00, 0x00, 0x00};
     const uint8_t version[3] = {0x06, 0x00, 0x00};
@@ -210,10 +220,20 @@ TEST_F(TransferTest, RepliesQueueInOrderAndCloseDiscardsThem) {
     ASSERT_EQ(WpWrite(version, 3), WP_OK);
     uint8_t buf[64];
     int received = 0;
-    ASSERT_EQ(WpRead(buf, 64, &received), WP_OK);
-    EXPECT_EQ(buf[0], 1);
-    ASSERT_EQ(WpRead(buf, 64, &received), WP_OK);
+    ASSERT_EQ(WpRead(buf, 1, &received), WP_OK);
     EXPECT_EQ(buf[0], 7);
+    EXPECT_EQ(WpRead(buf, 1, &received), WP_E_READ_TIMEOUT);
+    // The third exchange's reply comes just after its read timed out.
+    ASSERT_EQ(WpWrite(mode, 3), WP_OK);
+    EXPECT_EQ(WpRead(buf, 1, &received), WP_E_READ_TIMEOUT);
+    ASSERT_EQ(WpWrite(version, 3), WP_OK);
+    ASSERT_EQ(WpRead(buf, 1, &received), WP_OK);
+    EXPECT_EQ(buf[0], 7);
+    const std::vector<std::string> expected = {
+        "> 00 00 00", "# drained 1 stale input report", "> 06 00 00", "< 07",
+        "> 00 00 00", "# drained 1 stale input report", "> 06 00 00", "< 07"};
+    EXPECT_EQ(lines, expected);
+    WpSetTraceCallback(nullptr, nullptr);
 
     ASSERT_EQ(WpWrite(mode, 3), WP_OK);
     ASSERT_EQ(WpClose(), WP_OK);

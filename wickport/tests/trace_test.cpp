@@ -102,8 +102,12 @@ TEST_F(TraceTest, AppendsAndFollowsTheVariable) {
     const uint8_t one[1] = {0x22};
     ASSERT_EQ(WpWrite(one, 1), WP_OK);
     unsetenv("WICKPORT_TRACE");
+    uint8_t reply[64];
+    int received = 0;
+    ASSERT_EQ(WpRead(reply, 2, &received), WP_OK);
     const uint8_t two[2] = {0x23, 0x01};
     ASSERT_EQ(WpWrite(two, 2), WP_OK);
+    ASSERT_EQ(WpRead(reply, 2, &received), WP_OK);
     EXPECT_EQ(ReadFile(path_), "earlier\n> 22\n");
 
     std::string second = path_ + ".2";

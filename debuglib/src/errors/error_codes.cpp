@@ -115,6 +115,24 @@ const char* LookupErrorText(int32_t code) {
     return nullptr;
 }
 
+namespace {
+int32_t g_problemCode = 0;
+std::string g_problem;
+}  // namespace
+
+void NoteTransferProblem(int32_t code, const std::string& text) {
+    g_problemCode = code;
+    g_problem = text;
+}
+
+void MoveTransferProblem(int32_t from, int32_t to) {
+    if (g_problemCode == from) {
+        g_problemCode = to;
+    } else {
+        NoteTransferProblem(to, "");
+    }
+}
+
 const char* ErrorMessage(int32_t code) {
     if (code == kSystemErrorCode) {
         const int savedErrno = errno;
@@ -125,6 +143,11 @@ const char* ErrorMessage(int32_t code) {
     } else {
         std::snprintf(g_messageBuffer, sizeof g_messageBuffer, "Unknown error code: 0x%x",
                       static_cast<unsigned>(code));
+    }
+    if (code == g_problemCode && !g_problem.empty()) {
+        const size_t used = std::strlen(g_messageBuffer);
+        std::snprintf(g_messageBuffer + used, sizeof g_messageBuffer - used, "\n(%s)",
+                      g_problem.c_str());
     }
     return g_messageBuffer;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "errors/error_codes.h"
 #include "errors/messages.h"
 #include "exports/debug_context.h"
 #include "link/packet_sizes.h"
@@ -192,7 +193,7 @@ int32_t AdapterLink::PortLost(int32_t code) {
 int32_t AdapterLink::SendPacket(int length, const uint8_t* packet) {
     if (packet == nullptr || length <= 0 || length > zt::adapter::kReportSize)
         return ORDWIN_E_INVALIDARG;
-    if (IsUsb()) return Wickport().write(packet, length);
+    if (IsUsb()) return UsbOutcome(Wickport().write(packet, length));
     if (!port_->IsOpen()) return ORDWIN_E_PORT_NOT_OPEN;
     if (port_->InputWaiting() < 0) return PortLost(static_cast<int32_t>(0x8100001F));
     // No write is ever left pending (each one completes before returning), so
@@ -210,8 +211,24 @@ int32_t AdapterLink::ReceiveBytes(uint8_t* buffer, int length, Receive kind) {
     int received = 0;
     const int result = Wickport().read(buffer, length, &received);
     if (result == WP_E_READ_TIMEOUT) return ORDWIN_E_NO_RESPONSE;
-    if (result < 0 || received != zt::adapter::kReportSize) return ORDWIN_E_RECEIVE_BUFFER;
+    if (result < 0) return UsbOutcome(result, ORDWIN_E_RECEIVE_BUFFER);
+    if (received != zt::adapter::kReportSize) {
+        NoteTransferProblem(ORDWIN_E_RECEIVE_BUFFER, "");
+        return ORDWIN_E_RECEIVE_BUFFER;
+    }
     return result;
+}
+
+int32_t AdapterLink::UsbOutcome(int32_t result, int32_t code) {
+    if (result >= 0) return result;
+    if (code == 0) code = result;
+    // The HID layer's reason (hidapi's text, a misframed report) goes with the
+    // code's message, so a failed transfer explains itself.
+    const char* why = nullptr;
+    const WickportApi& wp = Wickport();
+    if (wp.getLastError != nullptr && wp.getLastError(&why) >= 0 && why != nullptr)
+        NoteTransferProblem(code, why);
+    return code;
 }
 
 int32_t AdapterLink::ReceiveSerial(uint8_t* buffer, int length, Receive kind) {
@@ -252,7 +269,12 @@ int32_t AdapterLink::ReceiveSerial(uint8_t* buffer, int length, Receive kind) {
 
 int32_t AdapterLink::ReadStatusByte() {
     uint8_t status = 0;
-    if (ReceiveReply(&status, 1) < 0) return ORDWIN_E_BAD_RESPONSE;
+    const int32_t received = ReceiveReply(&status, 1);
+    if (received < 0) {
+        // The transport's reason, if it gave one, now explains this code.
+        MoveTransferProblem(received, ORDWIN_E_BAD_RESPONSE);
+        return ORDWIN_E_BAD_RESPONSE;
+    }
     return StatusToResult(status);
 }
 

@@ -97,6 +97,9 @@ class AdapterLink {
     // A port that failed under a transfer is closed, so nothing waits on it again.
     int32_t PortLost(int32_t code);
     void DefaultPause(int milliseconds) const;
+    // A USB transfer's result; a failure becomes `code` (0: kept) and brings
+    // the HID layer's reason into that code's message.
+    int32_t UsbOutcome(int32_t result, int32_t code = 0);
 
     DebugContext& context_;
     int adapterType_ = kAdapterSerial;

@@ -27,6 +27,7 @@ constexpr WickportApi kLibrary = {
     WpGetBackend,
     WpGetOpenError,
     WpPause,
+    WpGetLastError,
 };
 
 const WickportApi* g_api = &kLibrary;

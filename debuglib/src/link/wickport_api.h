@@ -30,6 +30,8 @@ struct WickportApi {
     int (*getOpenError)(const char** text);  // also ours: why the last open failed
     // Also ours: a fixed pause, on a virtual adapter's own clock; null sleeps.
     int (*pause)(int milliseconds);
+    // Also ours: the HID layer's reason for the last failed transfer.
+    int (*getLastError)(const char** text);
 };
 
 // The binding in force: libwickport unless a test replaced it.

@@ -148,6 +148,7 @@ class ZeltraAdapter final : public VirtualAdapter {
     const std::string& Serial() const override { return serial_; }
     uint16_t ProductId() const override { return s_.pid; }
     bool PosesAsReal() const override { return s_.poses_as_real; }
+    bool RealSpeed() const override { return !s_.speed_max; }
     bool Present() const override {
         std::lock_guard<std::mutex> lock(mu_);
         return present_;
@@ -238,7 +239,11 @@ class ZeltraAdapter final : public VirtualAdapter {
         {
             std::lock_guard<std::mutex> lock(mu_);
             waited_us_ += uint64_t(milliseconds) * 1000;
-            if (s_.speed_max) return;
+            // The chip runs through the pause when the host next comes.
+            if (s_.speed_max) {
+                owed_us_ += uint64_t(milliseconds) * 1000;
+                return;
+            }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
@@ -403,20 +408,39 @@ class ZeltraAdapter final : public VirtualAdapter {
                OneShot(FaultKind::kStatus);
     }
 
-    // Lets the chip's clock catch up with wall time (real speed).
+    // Lets the chip's clock catch up with the time that passed since the host
+    // was last here: wall time, plus pauses taken on the adapter's own clock.
+    // With speed=max the chip may be ahead already (a request ran it on), and
+    // only the rest is run, so it is never behind real time.
     void AdvanceClock() {
         Clock::time_point now = Clock::now();
         auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - last_).count();
         last_ = now;
-        if (s_.speed_max || !chip_ || chip_->Halted() || us <= 0) return;
-        uint64_t cycles = std::min<uint64_t>(uint64_t(us) * 2, kMaxCyclesPerInteraction);
-        chip_->RunUntil(chip_->Cycles() + cycles);
+        const uint64_t passed = uint64_t(std::max<int64_t>(us, 0)) + owed_us_;
+        owed_us_ = 0;
+        if (!chip_ || chip_->Halted()) {
+            lead_cycles_ = 0;
+            return;
+        }
+        uint64_t cycles = passed * (kCyclesPerSecond / 1000000);
+        if (s_.speed_max) {
+            const uint64_t covered = std::min(cycles, lead_cycles_);
+            lead_cycles_ -= covered;
+            cycles = std::min(cycles - covered, s_.run_cycles);
+        } else {
+            cycles = std::min(cycles, kMaxCyclesPerInteraction);
+        }
+        if (cycles > 0) chip_->RunUntil(chip_->Cycles() + cycles);
     }
 
-    // Fast speed: a request that looks at the chip first lets it finish.
+    // Fast speed: a request that looks at the chip first lets it finish, but
+    // never more than run_cycles ahead of real time, so a chip that never
+    // halts costs run_cycles once rather than at every request.
     void RunForRequest() {
-        if (s_.speed_max && chip_ && !chip_->Halted())
-            chip_->RunUntil(chip_->Cycles() + s_.run_cycles);
+        if (!s_.speed_max || !chip_ || chip_->Halted() || lead_cycles_ >= s_.run_cycles) return;
+        const uint64_t start = chip_->Cycles();
+        chip_->RunUntil(start + (s_.run_cycles - lead_cycles_));
+        lead_cycles_ += chip_->Cycles() - start;
     }
 
     std::optional<std::vector<uint8_t>> RawData(const uint8_t* data, int length) {
@@ -563,6 +587,7 @@ class ZeltraAdapter final : public VirtualAdapter {
                 return std::vector<uint8_t>{z.Config().debug_version, z.Config().derivative};
             case wire::kRun:
                 z.Run();
+                lead_cycles_ = 0;
                 return Status(kStOk);
             case wire::kHalt:
                 z.Halt();
@@ -699,6 +724,8 @@ class ZeltraAdapter final : public VirtualAdapter {
     Clock::time_point last_;
     std::string chip_error_;  // why the chip is not up yet (state directory)
     uint64_t waited_us_ = 0;
+    uint64_t owed_us_ = 0;      // pauses on the adapter's clock the chip has not run yet
+    uint64_t lead_cycles_ = 0;  // speed=max: cycles run ahead of real time since Run
     bool frame_started_ = false;
     Clock::time_point frame_origin_;
     Clock::time_point frame_end_;

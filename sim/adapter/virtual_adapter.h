@@ -17,9 +17,12 @@
 //               boundary, at least one frame after the previous exchange
 //   speed       real: the chip runs the cycles wall time allows (2 M per
 //               second), caught up at each interaction, at most 2 s at once;
-//               max: a status or memory request of a running chip first runs
-//               it until it halts or run_cycles have passed
-//   run_cycles  that limit (50000000, 25 s of chip time); tests that let a
+//               a serial adapter's line carries 10 bits a byte at its baud
+//               rate. max: the chip first catches up with the time that
+//               passed (wall time and pauses), then a status or memory
+//               request of a running chip runs it until it halts or it is
+//               run_cycles ahead of real time
+//   run_cycles  that lead (50000000, 25 s of chip time); tests that let a
 //               chip run away lower it to stay fast
 //   vpp         programming voltage at start (1)
 //   bpcount     byte at direct 0xF2 (0xFF); it also limits the working slots
@@ -67,6 +70,8 @@ class VirtualAdapter {
     virtual bool Present() const = 0;
     // Set by backend=real.
     virtual bool PosesAsReal() const = 0;
+    // speed=real: the chip, and a serial adapter's line, keep wall time.
+    virtual bool RealSpeed() const = 0;
 
     // False, with the reason, while the chip cannot be brought up: its state
     // directory is in use by another program, cannot be created or holds

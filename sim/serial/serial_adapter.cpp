@@ -7,12 +7,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "zt/adapter_protocol.h"
 #include "zt/serial_line.h"
@@ -135,22 +137,44 @@ bool SerialAdapterServer::SetLineBaud(int baud) {
     return tcsetattr(slave_, TCSANOW, &t) == 0;
 }
 
+std::chrono::nanoseconds SerialAdapterServer::ByteTime() const {
+    if (!adapter_->RealSpeed()) return std::chrono::nanoseconds(0);
+    struct termios t {};
+    if (tcgetattr(slave_, &t) != 0) return std::chrono::nanoseconds(0);
+    const int baud = zt::serial::BaudOf(cfgetospeed(&t));
+    // Start bit, 8 data bits, stop bit.
+    return baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / baud)
+                    : std::chrono::nanoseconds(0);
+}
+
 void SerialAdapterServer::Answer(const uint8_t* bytes, size_t length) {
-    // Counted before sending, so a host that has read the bytes sees them counted.
-    to_host_ += length;
+    const std::chrono::nanoseconds byte_time = ByteTime();
     size_t done = 0;
     while (done < length) {
-        const ssize_t n = write(master_, bytes + done, length - done);
-        if (n > 0) {
-            done += size_t(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return;
-        } else {
-            struct pollfd p {
-                master_, POLLOUT, 0
-            };
-            poll(&p, 1, 10);
+        // At speed=real each byte leaves when the line has carried the one before.
+        size_t take = length - done;
+        if (byte_time.count() > 0) {
+            line_out_ = std::max(line_out_, std::chrono::steady_clock::now()) + byte_time;
+            std::this_thread::sleep_until(line_out_);
+            take = 1;
         }
+        // Counted before sending, so a host that has read the bytes sees them counted.
+        to_host_ += take;
+        size_t sent = 0;
+        while (sent < take) {
+            const ssize_t n = write(master_, bytes + done + sent, take - sent);
+            if (n > 0) {
+                sent += size_t(n);
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                return;
+            } else {
+                struct pollfd p {
+                    master_, POLLOUT, 0
+                };
+                poll(&p, 1, 10);
+            }
+        }
+        done += take;
     }
 }
 
@@ -213,6 +237,12 @@ void SerialAdapterServer::Serve(const std::atomic<bool>& stop) {
         last_input = std::chrono::steady_clock::now();
         const ssize_t n = read(master_, buffer, sizeof buffer);
         if (n <= 0) continue;
+        // At speed=real the bytes are there only once the line has carried them.
+        const std::chrono::nanoseconds byte_time = ByteTime();
+        if (byte_time.count() > 0) {
+            line_in_ = std::max(line_in_, std::chrono::steady_clock::now()) + byte_time * n;
+            std::this_thread::sleep_until(line_in_);
+        }
         from_host_ += uint64_t(n);
         input_.append(reinterpret_cast<const char*>(buffer), size_t(n));
         if (!Process()) break;

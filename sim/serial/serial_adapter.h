@@ -5,9 +5,12 @@
 // A pseudo-terminal has no modem lines, so the handshake byte stands for the
 // DTR reset the adapter cannot see. The faults short and extra hit target data
 // replies only: the trailing byte is missing, or two more bytes follow it.
+// With speed=real (the default) the line carries 10 bits a byte at the rate
+// the host set, in both directions.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -45,6 +48,9 @@ class SerialAdapterServer {
     // Handles every whole frame at the front of the input; false once gone.
     bool Process();
     void Answer(const uint8_t* bytes, size_t length);
+    // How long the line takes for one byte at the host's rate; 0 unless the
+    // adapter keeps real time.
+    std::chrono::nanoseconds ByteTime() const;
 
     std::unique_ptr<VirtualAdapter> adapter_;
     int master_ = -1;
@@ -55,6 +61,9 @@ class SerialAdapterServer {
     std::atomic<int> handshake_baud_{0};
     std::atomic<uint64_t> from_host_{0};
     std::atomic<uint64_t> to_host_{0};
+    // When the line is free again in each direction (speed=real).
+    std::chrono::steady_clock::time_point line_in_{};
+    std::chrono::steady_clock::time_point line_out_{};
 };
 
 // Bytes of the command frame that starts `bytes`, from its first bytes; 0

@@ -111,6 +111,41 @@ TEST(AdapterIdentity, TargetsAnswerTheirIds) {
     EXPECT_EQ(none.adapter->ProductId(), 0x8A51);
 }
 
+// With speed=max the chip never lags real time: a host that comes back after
+// a pause (here one on the adapter's clock) finds the chip has run at least
+// that long, Halt included. The program spins 1.84 M cycles (0.92 s at
+// 2 M cycles a second) and then loops at 0x0006.
+TEST(AdapterExecution, SpeedMaxCatchesUpWithThePausesBeforeAHalt) {
+    const std::vector<uint8_t> program = {0x2F, 0x00, 0x00, 31,  // code write at 0x0000
+                                          0x02, 0x00, 0x10, 0xFF, 0xFF, 0xFF,  // LJMP 0x0010
+                                          0x80, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF,
+                                          0xFF, 0xFF, 0xFF, 0xFF,              // 0x0006: SJMP $
+                                          0x7D, 0x0E, 0x7E, 0x00, 0x7F, 0x00,  // R5=14, R6=R7=0
+                                          0xDF, 0xFE, 0xDE, 0xFC, 0xDD, 0xFA,  // DJNZ R7 / R6 / R5
+                                          0x02, 0x00, 0x06};                   // LJMP 0x0006
+    struct Case {
+        int pauseMs;
+        bool done;  // the spin is over when the host halts
+    } cases[] = {{1000, true}, {2500, true}, {100, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pauseMs);
+        Link link(AdapterOptions{{"speed", "max"}});
+        ASSERT_EQ(link.Byte({0x20}), kOk);
+        ASSERT_EQ(link.Byte(program), kOk);
+        ASSERT_EQ(link.Byte({0x24}), kOk);
+        link.adapter->PassTime(c.pauseMs);
+        ASSERT_EQ(link.Byte({0x25}), kOk);
+        const std::vector<uint8_t> pc = link.Data({0x28, 0x20, 2}, 2);
+        const int at = pc[0] | pc[1] << 8;
+        if (c.done) {
+            EXPECT_EQ(at, 0x0006);
+        } else {
+            EXPECT_GE(at, 0x0010);
+            EXPECT_LT(at, 0x001C);
+        }
+    }
+}
+
 TEST(AdapterExecution, RunHaltStepAndStatus) {
     Link link(AdapterOptions{{"speed", "max"}});
     EXPECT_EQ(link.Byte({0x20}), kOk);

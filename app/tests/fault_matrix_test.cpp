@@ -37,7 +37,8 @@ void CountExchange(const char* line, void*) {
     if (line[0] == '>' || line[0] == 'C' || line[0] == 'F') ++g_exchanges;
 }
 
-const char* const kKinds[] = {"drop", "short", "status", "unplug", "nopower", "hang"};
+const char* const kKinds[] = {"drop", "short", "status", "unplug", "nopower", "hang", "late"};
+constexpr int kKindCount = sizeof kKinds / sizeof kKinds[0];
 
 // The library's read time-outs: 5 s at most while it connects, 50 s once a
 // Zeltra was halted. An operation may lose two replies (the version read is
@@ -203,9 +204,9 @@ class FaultMatrix : public ::testing::Test {
             }
         }
         std::printf(
-            "fault matrix %s: %d exchanges x 6 kinds = %d runs, %d failed, %d recovered; "
+            "fault matrix %s: %d exchanges x %d kinds = %d runs, %d failed, %d recovered; "
             "longest %d ms of virtual time (%s)\n",
-            op.name.c_str(), clean.exchanges, runs, failures, runs - failures, worstMs,
+            op.name.c_str(), clean.exchanges, kKindCount, runs, failures, runs - failures, worstMs,
             worst.c_str());
         std::fflush(stdout);
     }

@@ -372,7 +372,13 @@ class HidBackend final : public Backend {
         if (!Init()) return WP_E_NOT_INITIALIZED;
         hid_device* handle = hid_open_path(info.locator.c_str());
         if (!handle) {
-            if (why) *why = DescribeOpenFailure(info.locator);
+            if (why) {
+                *why = DescribeOpenFailure(info.locator);
+                // Otherwise hidapi's own words, when it has any.
+                const std::string said = HidError(nullptr);
+                if (why->empty() && !said.empty() && said != "Success")
+                    *why = info.serial + ": " + said;
+            }
             return WP_E_INVALID_HANDLE;
         }
         *device = std::make_unique<HidDevice>(handle, ids_, info.serial, info.locator);

@@ -17,5 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What the burn writes to its temporary files is never more than was read.
     FUZZ_CHECK(total <= size * 2);
     (void)cindral::ParseCountValue(text);
+    const cindral::BurnFileCheck check = cindral::CheckBurnFile(text, false);
+    FUZZ_CHECK(!check.ok() || check.images > 0);
     return 0;
 }

@@ -9,8 +9,33 @@ namespace cindral::cli {
 
 using Json = nlohmann::ordered_json;
 
-// Appends the line with one write on an O_APPEND descriptor and syncs it to
-// disk before returning; the error text, or empty on success.
+// The log of one process, opened for appending before any chip is touched,
+// so that a log that cannot take a line stops the command while nothing has
+// happened yet.
+class AuditLog {
+  public:
+    AuditLog() = default;
+    ~AuditLog();
+    AuditLog(const AuditLog&) = delete;
+    AuditLog& operator=(const AuditLog&) = delete;
+
+    // Opens (creating) the file for appending and makes sure a line fits on
+    // its file system; the error text, or empty on success.
+    std::string Open(const std::string& path);
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& Path() const { return path_; }
+    // Appends the record as one whole line with one write under an exclusive
+    // lock, and syncs it to disk. A fragment an earlier failure left at the end
+    // of the file is closed off first; a write that fails part way is taken
+    // back. The error text, or empty on success.
+    std::string Append(const Json& record);
+
+  private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Opens the log at `path` and appends one line.
 std::string AppendAuditLine(const std::string& path, const Json& record);
 
 // "2026-12-08T11:30:05.123Z".

@@ -43,6 +43,7 @@ struct BurnArgs {
     bool dryRun = false;
     bool direct = false;
     int com = -1;
+    std::string sha256;  // a gang worker: the hash the parent checked
 };
 
 struct DirectArgs {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -71,6 +72,7 @@ MsgResult ConsoleMessages::ShowMessage(const std::u16string& text, const std::u1
             said = yes_ ? "Yes" : "No";
             break;
     }
+    if (said != nullptr && !yes_) declined_ = t;
     if (said == nullptr) {
         style_.Line(t);
     } else {
@@ -85,6 +87,12 @@ void RealSleep::Sleep(int milliseconds) {
     };
     while (!InterruptRequested() && nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
+}
+
+long long RealSleep::NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void* ConsoleProgress::Create(const std::u16string& caption, const std::u16string& status,

@@ -34,11 +34,14 @@ class ConsoleMessages final : public IMessagePort {
                           MsgButtons buttons, MsgIcon icon) override;
     // Every text shown, in order.
     const std::vector<std::string>& Shown() const { return shown_; }
+    // The last question answered No or Cancel (without --yes), or empty.
+    const std::string& Declined() const { return declined_; }
 
   private:
     const ConsoleStyle& style_;
     bool yes_;
     std::vector<std::string> shown_;
+    std::string declined_;
 };
 
 class NoFileDialogs final : public IFileDialogPort {
@@ -51,6 +54,7 @@ class NoFileDialogs final : public IFileDialogPort {
 class RealSleep final : public ISleepPort {
   public:
     void Sleep(int milliseconds) override;
+    long long NowMs() override;
 };
 
 class NoPump final : public IMessagePump {

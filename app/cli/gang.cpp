@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "commands/support.h"
 #include "console.h"
 #include "core/text.h"
 
@@ -129,7 +130,12 @@ int RunGang(const Globals& g, const std::vector<std::string>& serials,
                        {"message", Format("the worker ended with code %d and no report", code)},
                        {"exit", code == 0 ? kExitChip : code},
                        {"ok", false}};
-            if (!g.log.empty()) AppendAuditLine(g.log, rec);
+            if (!g.log.empty()) {
+                std::string why;
+                const std::string error =
+                    OpenAuditLog(g, why) ? ProcessAuditLog().Append(rec) : why;
+                if (!error.empty()) rec["log_error"] = error;
+            }
         }
         const int recorded = rec.value("exit", code);
         if (recorded > exit) exit = recorded;

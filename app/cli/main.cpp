@@ -118,6 +118,7 @@ int main(int argc, char** argv) {
     worker->add_option("-a", w.adapters)->required();
     worker->add_flag("--direct", w.direct);
     worker->add_flag("--dry-run", w.dryRun);
+    worker->add_option("--sha256", w.sha256);
 
     try {
         app.parse(argc, argv);

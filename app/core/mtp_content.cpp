@@ -134,7 +134,8 @@ std::u16string PatchErrorText(PatchError error) {
 std::optional<std::u16string> LoadDigitsFromHex(std::string_view text,
                                                 std::u16string_view currentDigits) {
     std::u16string digits(currentDigits);
-    if (text.empty()) return digits;
+    // An empty file sets nothing: writing it would only rewrite what the chip holds.
+    if (text.empty()) return std::nullopt;
     if (!AllHex(digits) || text[0] != ':' || text.find(';', 1) != std::string_view::npos)
         return std::nullopt;
     std::size_t colon = 0;
@@ -145,11 +146,22 @@ std::optional<std::u16string> LoadDigitsFromHex(std::string_view text,
         const int low = HexByte(text, colon + 5);
         if (count < 0 || high < 0 || low < 0 || colon + 9 > text.size()) return std::nullopt;
         if (count > kBytes || high != 0 || low > 15 || count + 2 * low > 35) return std::nullopt;
+        // A record running past the last byte would be written in part.
+        if (low + count > kBytes) return std::nullopt;
         const std::size_t data = colon + 9;
+        unsigned sum = static_cast<unsigned>(count + high + low);
+        const int type = HexByte(text, colon + 7);
+        if (type < 0) return std::nullopt;
+        sum += static_cast<unsigned>(type);
+        for (int k = 0; k <= count; ++k) {
+            const std::size_t at = data + 2 * static_cast<std::size_t>(k);
+            const int byte = HexByte(text, at);
+            if (byte < 0) return std::nullopt;
+            sum += static_cast<unsigned>(byte);
+        }
+        if ((sum & 0xFF) != 0) return std::nullopt;  // the checksum byte included
         for (int k = 0; k < count; ++k) {
             const std::size_t at = data + 2 * static_cast<std::size_t>(k);
-            if (HexByte(text, at) < 0) return std::nullopt;
-            if (low + k >= kBytes) continue;
             const std::size_t to = 2 * static_cast<std::size_t>(low + k);
             digits[to] = Upper(static_cast<char16_t>(text[at]));
             digits[to + 1] = Upper(static_cast<char16_t>(text[at + 1]));

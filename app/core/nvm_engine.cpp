@@ -14,6 +14,7 @@
 #include <fstream>
 #include <new>
 
+#include "crc_report.h"
 #include "file_helpers.h"
 #include "text.h"
 #include "work_place.h"
@@ -266,11 +267,15 @@ std::u16string BurnResultMessage(const uint8_t b[4], bool direct) {
 }
 
 int NvmEngine::Burn() {
-    return RunBurn(false);
+    return RunBurn(false, nullptr);
 }
 
 int NvmEngine::DirectBurn() {
-    return RunBurn(true);
+    return RunBurn(true, nullptr);
+}
+
+int NvmEngine::BurnBytes(const std::string& data, bool direct) {
+    return RunBurn(direct, &data);
 }
 
 void NvmEngine::WaitPumping(int milliseconds) {
@@ -290,7 +295,7 @@ NvmEngine::ImageOutcome NvmEngine::Interrupted() {
     return ImageOutcome::kReturnZero;
 }
 
-int NvmEngine::RunBurn(bool direct) {
+int NvmEngine::RunBurn(bool direct, const std::string* given) {
     OperationGate::Ticket ticket = gate_.TryEnter(OperationGate::Work::kBurn);
     if (!ticket) return 0;
     if (host_.DeviceConnected() == 0) {
@@ -298,6 +303,7 @@ int NvmEngine::RunBurn(bool direct) {
         return 0;
     }
     Log(direct ? u"Direct burn in progress...\n" : u"Processing burn file...\n");
+    if (given != nullptr) return BurnChecked(*given, direct);
 
     const std::u16string& path = direct ? options_.directNvmBurnFile : options_.burnFile;
     const std::string narrow = NarrowText(path, kPathBufferSize);
@@ -330,36 +336,37 @@ int NvmEngine::RunBurn(bool direct) {
         return 0;
     }
     in.close();
+    return BurnChecked(data, direct);
+}
 
-    const std::vector<BurnSection> sections = ParseBurnFile(data);
-    bool anyImage = false;
-    for (const BurnSection& section : sections) anyImage = anyImage || section.count > 0;
-    if (!anyImage) {
-        Tell(u"The burn file holds no burner images.");
-        return 0;
+// Nothing reaches the chip before the whole file has been judged: a single
+// damaged record would otherwise burn wrong bits for good.
+int NvmEngine::BurnChecked(const std::string& data, bool direct) {
+    const BurnFileCheck check = CheckBurnFile(data, direct);
+    switch (check.verdict) {
+        case BurnFileCheck::Verdict::kNoImages:
+            Tell(u"The burn file holds no burner images.");
+            return 0;
+        case BurnFileCheck::Verdict::kTooManyImages:
+            Tell(direct
+                     ? u"Number of files in NBF file exceeds maximun of 9 files.  Burn aborted.\n"
+                     : u"Number of files in NBF file exceeds maximun of 99 files.  Burn "
+                       u"aborted.\n");
+            return 0;
+        case BurnFileCheck::Verdict::kDamaged:
+            Tell(WidenText("The burn file is damaged and was not burned: " + check.why +
+                           ".\nBurn aborted.\n"));
+            return 0;
+        case BurnFileCheck::Verdict::kOk:
+            break;
     }
     int keepGoing = 1;
-    for (const BurnSection& section : sections) {
-        if (!direct && section.countGiven && section.count > 99) {
-            Tell(u"Number of files in NBF file exceeds maximun of 99 files.  Burn aborted.\n");
-            return 0;
-        }
-        // Direct burn images are numbered with one digit.
-        if (direct && section.count > 9) {
-            Tell(u"Number of files in NBF file exceeds maximun of 9 files.  Burn aborted.\n");
-            return 0;
-        }
-        // A cut-short file would leave part of a burner's data unloaded, and the
-        // burner would then burn whatever code memory held before.
-        if (!section.Complete()) {
-            Tell(
-                u"NBF file is incomplete: a burner image is missing or cut short.  Burn "
-                u"aborted.\n");
-            return 0;
-        }
+    // Success is only told once the CRC the file wrote has been checked.
+    const bool deferSuccess = check.userCrcReference.has_value();
+    for (const BurnSection& section : ParseBurnFile(data)) {
         for (long long i = 1; i <= section.count; ++i) {
             ImageOutcome outcome = BurnOneImage(section.images[static_cast<std::size_t>(i - 1)], i,
-                                                section.count, direct);
+                                                section.count, direct, deferSuccess);
             if (outcome == ImageOutcome::kReturnZero) return 0;
             if (outcome == ImageOutcome::kStopFlag) {
                 keepGoing = 0;
@@ -368,7 +375,35 @@ int NvmEngine::RunBurn(bool direct) {
         }
         if (keepGoing == 0) break;
     }
+    if (keepGoing == 1 && check.userCrcReference && !UserCrcHolds(*check.userCrcReference))
+        return 0;
+    if (keepGoing == 1 && !direct && check.userCrcReference) Tell(u"Burn Succeeded");
     return direct ? 1 : keepGoing;
+}
+
+// A burn file that wrote the user-region reference CRC is only a success when
+// the chip's user region now gives that CRC.
+bool NvmEngine::UserCrcHolds(const std::array<uint8_t, 4>& reference) {
+    const CrcReading r = ReadCrcs(ordwin_);
+    const std::string want =
+        Format("0x%02X%02X%02X%02X", reference[0], reference[1], reference[2], reference[3]);
+    std::string text;
+    bool holds = false;
+    if (!r.ok) {
+        text = "User CRC check failed: the chip's user CRC could not be read.\n";
+    } else if (r.user != reference) {
+        text = Format(
+            "User CRC check failed: the chip's user CRC 0x%02X%02X%02X%02X differs "
+            "from the reference %s the burn file wrote.\n",
+            r.user[0], r.user[1], r.user[2], r.user[3], want.c_str());
+    } else {
+        holds = true;
+        text = "User CRC " + want + " matches the reference the burn file wrote.\n";
+    }
+    Log(WidenText(text).c_str());
+    if (monitor_) monitor_->UserCrcChecked(holds, text.substr(0, text.size() - 1));
+    if (!holds) Tell(WidenText(text + "Burn failed."));
+    return holds;
 }
 
 // The log line stays for the record; the box reaches an operator who watches
@@ -381,7 +416,7 @@ NvmEngine::ImageOutcome NvmEngine::StepFailed(const char16_t* logLine, const cha
 }
 
 NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long long index,
-                                                long long count, bool direct) {
+                                                long long count, bool direct, bool deferSuccess) {
     if (monitor_) monitor_->ImageStarted(index, count);
     if (StopRequested()) return ImageOutcome::kReturnZero;
     // Beside a writable program the images go into the current directory as
@@ -424,8 +459,9 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
     }
     bool stopped = false;
     bool statusFailed = false;
-    const int polls = std::max(1, kPollDeadlineMs / pollIntervalMs_);
-    for (int poll = 0; poll < polls && !stopped && !statusFailed; ++poll) {
+    // The deadline is time on the steady clock, however long each poll takes.
+    const long long deadline = ports_.sleep.NowMs() + kPollDeadlineMs;
+    while (!stopped && !statusFailed && ports_.sleep.NowMs() < deadline) {
         WaitPumping(pollIntervalMs_);
         if (StopRequested()) return Interrupted();
         int status = 0;
@@ -454,7 +490,8 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
     }
     if (monitor_) monitor_->ImageJudged(index, block);
     const bool success = block[0] == zt::burner::kResultSuccess;
-    if (!success || direct || index == count) Tell(BurnResultMessage(block, direct));
+    if (!success || direct || (index == count && !deferSuccess))
+        Tell(BurnResultMessage(block, direct));
     if (!success && !direct) return ImageOutcome::kStopFlag;
     return ImageOutcome::kNext;
 }

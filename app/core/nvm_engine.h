@@ -3,6 +3,7 @@
 // downloading and running each burner image and judging its result block.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -34,6 +35,9 @@ class IBurnMonitor {
     virtual void ImageStarted(long long /*index*/, long long /*count*/) {}
     virtual void ImageJudged(long long /*index*/, const uint8_t /*block*/[4]) {}
     virtual void ImageTimedOut(long long /*index*/) {}
+    // After the last image: the chip's user CRC against the reference the
+    // burn file wrote; only called when the file wrote one.
+    virtual void UserCrcChecked(bool /*matches*/, const std::string& /*text*/) {}
     // Asked before each step and at every poll; true ends the burn with the
     // target halted.
     virtual bool StopRequested() { return false; }
@@ -96,6 +100,9 @@ class NvmEngine {
     // 1 when the call ran to its end (Burn: and every image succeeded), else 0.
     int Burn();
     int DirectBurn();
+    // The same on a burn file already read: the bytes checked (and hashed) by
+    // the caller are the bytes burned, whatever the path names by now.
+    int BurnBytes(const std::string& data, bool direct);
 
     struct RunResult {
         bool success = false;
@@ -124,9 +131,11 @@ class NvmEngine {
     enum class ImageOutcome { kNext, kStopFlag, kReturnZero };
 
     int RunCompose(bool direct);
-    int RunBurn(bool direct);
-    ImageOutcome BurnOneImage(const BurnImage& image, long long index, long long count,
-                              bool direct);
+    int RunBurn(bool direct, const std::string* given);
+    int BurnChecked(const std::string& data, bool direct);
+    bool UserCrcHolds(const std::array<uint8_t, 4>& reference);
+    ImageOutcome BurnOneImage(const BurnImage& image, long long index, long long count, bool direct,
+                              bool deferSuccess);
     void WaitPumping(int milliseconds);
     ImageOutcome StepFailed(const char16_t* logLine, const char* step, long long index,
                             long long count);

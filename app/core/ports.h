@@ -41,10 +41,14 @@ class IFileDialogPort {
     virtual std::optional<std::u16string> SaveFile(const FileDialogRequest& request) = 0;
 };
 
+// Sleeping and the steady clock that deadlines are measured on; tests give
+// both in virtual time.
 class ISleepPort {
   public:
     virtual ~ISleepPort() = default;
     virtual void Sleep(int milliseconds) = 0;
+    // Milliseconds on a clock that never goes back.
+    virtual long long NowMs() = 0;
 };
 
 class IMessagePump {

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QThread>
+#include <chrono>
 
 #include "shell/qt_text.h"
 
@@ -145,6 +146,12 @@ std::optional<std::u16string> QtFileDialogPort::SaveFile(const FileDialogRequest
 
 void QtSleepPort::Sleep(int milliseconds) {
     if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+long long QtSleepPort::NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void QtMessagePump::PumpMessages() {

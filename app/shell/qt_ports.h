@@ -46,6 +46,7 @@ class QtFileDialogPort final : public IFileDialogPort {
 class QtSleepPort final : public ISleepPort {
   public:
     void Sleep(int milliseconds) override;
+    long long NowMs() override;
 };
 
 class QtMessagePump final : public IMessagePump {

@@ -43,7 +43,12 @@ class NoProgress : public IProgressPort {
 // on the wall clock is enough for the virtual chip.
 class ShortSleep : public ISleepPort {
   public:
-    void Sleep(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms / 20)); }
+    void Sleep(int ms) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms / 20));
+        slept += ms;
+    }
+    long long NowMs() override { return slept; }
+    long long slept = 0;
 };
 
 class AdapterLost : public ::testing::Test {

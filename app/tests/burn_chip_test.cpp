@@ -210,7 +210,7 @@ TEST_F(ChipBurn, AddressOutsideTheWritableNvm) {
     ExpectNvm({});
 }
 
-TEST_F(ChipBurn, StagingOverflow) {
+TEST_F(ChipBurn, OversizedSegmentIsRefusedBeforeTheChip) {
     Connect();
     if (IsSkipped() || HasFatalFailure()) return;
     DirectCompose(u"@0300 01");
@@ -238,8 +238,10 @@ TEST_F(ChipBurn, StagingOverflow) {
         out += line + "\r\n";
     }
     test::WriteAll(Narrow(nbf), out);
-    EXPECT_EQ(engine.DirectBurn(), 1);
-    EXPECT_EQ(Boxes(), V{"XDATA address Overflow\nError Code: 0x01"});
+    EXPECT_EQ(engine.DirectBurn(), 0);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_NE(Boxes()[0].find("segment 1 has a length of 4097 bytes"), std::string::npos)
+        << Boxes()[0];
     ExpectNvm({});
 }
 
@@ -260,14 +262,22 @@ TEST_F(ChipBurn, BurnerThatNeverStopsIsHaltedAndNotReportedAsASuccess) {
     EXPECT_EQ(block[0], 0x5C) << "the burner did write success; it was not judged by it";
 }
 
-TEST_F(ChipBurn, FailedDownloadLeavesNoTemporaryFile) {
+// The composer's own file with one data byte changed and its checksum left
+// stale: refused whole, no temporary file, nothing burned.
+TEST_F(ChipBurn, CorruptedRecordIsRefusedBeforeTheChip) {
     Connect();
     if (IsSkipped() || HasFatalFailure()) return;
-    test::WriteAll(Narrow(nbf),
-                   "[Burn]\r\nCount=1\r\n;\r\nImage 1\r\n:02GG00000102FB\r\n"
-                   ":00000001FF\r\n");
+    DirectCompose(u"@0300 01 02 03");
+    std::string file = test::ReadAll(Narrow(nbf));
+    // The table record: 14 bytes of table, then the first data byte, 01.
+    const std::size_t table = file.find(":10020000");
+    ASSERT_NE(table, std::string::npos);
+    ASSERT_EQ(file.substr(table + 9 + 28, 2), "01");
+    file[table + 9 + 29] = '5';
+    test::WriteAll(Narrow(nbf), file);
     EXPECT_EQ(engine.DirectBurn(), 0);
-    EXPECT_TRUE(host.Logged("File Download failed!\n"));
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_NE(Boxes()[0].find("record checksum is wrong"), std::string::npos) << Boxes()[0];
     EXPECT_FALSE(QFile::exists(QStringLiteral("Burn1.hex")));
     ExpectNvm({});
 }

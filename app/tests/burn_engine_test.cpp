@@ -85,12 +85,12 @@ class ScriptedBurner : public test::FakeOrdwin {
 };
 
 std::string Nbf(int count, int images) {
-    std::string s =
-        "; x\r\n[Compose Map]\r\n;\r\n[Burn]\r\nCount=" + std::to_string(count) + "\r\n;\r\n";
-    for (int i = 1; i <= images; ++i)
-        s += Format("Image %d t\r\n:01000000%02X%02X\r\n:00000001FF\r\n", i, i,
-                    static_cast<uint8_t>(-(1 + i)));
-    return s + ";\r\n";
+    return test::BurnFileText(count, images);
+}
+
+std::string ImageFile(int i) {
+    return test::AsTemporaryFile(test::BurnerImage(
+        0x0400 + static_cast<unsigned>(i), {static_cast<uint8_t>(i)}, static_cast<uint8_t>(i)));
 }
 
 class BurnEngine : public ::testing::Test {
@@ -153,7 +153,7 @@ TEST_F(BurnEngine, CallsInOrderForEachImageAndTheTemporaryFiles) {
     EXPECT_EQ(ordwin.Count("GetTargetStatus"), 6);
     EXPECT_EQ(ordwin.downloadNames, (V{"Burn1.hex", "Burn2.hex"}));
     EXPECT_EQ(ordwin.downloadArgs, (V{"0 0 0 -1 0 0", "0 0 0 -1 0 0"}));
-    EXPECT_EQ(ordwin.downloadedFiles[1], ":0100000002FD\r:00000001FF\r");
+    EXPECT_EQ(ordwin.downloadedFiles[1], ImageFile(2));
     EXPECT_FALSE(QFile::exists(dir.path() + "/Burn1.hex"));
     EXPECT_FALSE(QFile::exists(dir.path() + "/Burn2.hex"));
     EXPECT_EQ(Boxes(), V{"Burn Succeeded"}) << "Burn shows success after the last image only";
@@ -217,8 +217,7 @@ TEST_F(BurnEngine, ResultMessages) {
 
 TEST_F(BurnEngine, NothingToBurn) {
     for (const std::string& text :
-         {std::string("[Compose Map]\r\n;\r\n"), Nbf(0, 1), Nbf(-2, 1),
-          std::string("[Burn]\r\nCount=\r\n;\r\nI\r\n:00000001FF\r\n"),
+         {std::string("[Compose Map]\r\n;\r\n"), std::string("[Burn]\r\nCount=0\r\n;\r\n"),
           std::string(" [Burn]\r\nCount=1\r\n;\r\nI\r\n:00000001FF\r\n"), std::string()}) {
         Write(text);
         ports.messages.shown.clear();
@@ -229,6 +228,150 @@ TEST_F(BurnEngine, NothingToBurn) {
             << text;
     }
     EXPECT_EQ(ordwin.downloads, 0);
+}
+
+// One good image's records with one line replaced; the table names one
+// segment of `length` bytes at NVM 0x0400 and holds `data`.
+std::string ImageWith(std::vector<uint8_t> table, std::vector<uint8_t> data, bool code = true) {
+    table.insert(table.end(), data.begin(), data.end());
+    return (code ? test::HexRecords(0, {0x02}) : std::string()) + test::HexRecords(0x0200, table) +
+           ":00000001FF\r\n";
+}
+
+const std::vector<uint8_t> kTable = {'Z',  'B',  1,    0,    0,    1, 0x02,
+                                     0x0E, 0x04, 0x00, 0x00, 0x01, 0, 0};
+
+std::vector<uint8_t> TableWith(std::size_t at, uint8_t value) {
+    std::vector<uint8_t> t = kTable;
+    t[at] = value;
+    return t;
+}
+
+// A damaged file is refused whole before anything reaches the chip, with the
+// image and line named.
+TEST_F(BurnEngine, DamagedBurnFileBurnsNothing) {
+    const std::string good = Nbf(2, 2);
+    // Image 2's header is line 11; its code record line 12, its table line 13.
+    const std::string image2 = good.substr(good.find("Image 2 t\r\n") + 11);
+    auto withImage2 = [&](const std::string& records) {
+        std::string t = good;
+        t.replace(t.find(image2), image2.size() - 3, records);
+        return t;
+    };
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string t = good;
+        t.replace(t.find(from), from.size(), to);
+        return t;
+    };
+    std::string staleChecksum = good;
+    {
+        // One data byte of image 2's table changed, its checksum left as it was.
+        const std::size_t table = staleChecksum.find(":0F020000", staleChecksum.find("Image 2"));
+        staleChecksum[table + 9 + 2 * 14 + 1] = '3';
+    }
+    struct Case {
+        std::string text;
+        std::string why;
+    } cases[] = {
+        {staleChecksum, "image 2 (line 11): line 13: record checksum is wrong"},
+        {replaced("Count=2", "Count=3"), "image 3 (line 15): incomplete: it has no end record"},
+        {replaced("Count=2", "Count=1"), "line 12: records after the 1 images the count at line 5"},
+        {replaced("Count=2", "Count=0"), "line 8: records after the 0 images"},
+        {replaced("Count=2", "Count=-2"), "line 5: the image count is not a number"},
+        {replaced("Count=2", "Count="), "line 5: the image count is not a number"},
+        {replaced("Count=2", "Count=2x"), "line 5: the image count is not a number"},
+        {withImage2(":0100000G02FD\r\n:00000001FF\r\n"),
+         "line 12: record with a character that is not a hexadecimal digit"},
+        {withImage2(":0100000002F\r\n:00000001FF\r\n"), "line 12: record with an odd number"},
+        {withImage2(":0200000002FC\r\n:00000001FF\r\n"), "line 12: record whose byte count"},
+        {withImage2(":000000\r\n:00000001FF\r\n"), "line 12: record too short"},
+        {withImage2(test::HexRecords(0, {2})),
+         "image 2 (line 11): incomplete: it has no end record"},
+        {withImage2(":00000001FF\r\n" + test::HexRecords(0, {2}) + ":00000001FF\r\n"),
+         "line 13: a record after the end record"},
+        {withImage2(":020000040000FA\r\n:00000001FF\r\n"), "line 12: record type 04 is not used"},
+        {withImage2(":0100000102FC\r\n"), "line 12: end record with data"},
+        {withImage2(test::HexRecords(0x7FFF, {1, 2}) + ":00000001FF\r\n"),
+         "line 12: data beyond code RAM"},
+        {withImage2(test::HexRecords(0, {2}) + ":00000001FF\r\n"), "no parameter table at 0x0200"},
+        {withImage2(ImageWith(kTable, {7}, false)), "no burner code at its entry address"},
+        {withImage2(ImageWith(TableWith(1, 'X'), {7})), "wrong signature or layout"},
+        {withImage2(ImageWith(TableWith(2, 2), {7})), "wrong signature or layout"},
+        {withImage2(ImageWith(TableWith(3, 2), {7})), "unknown burn mode 02"},
+        {withImage2(ImageWith(TableWith(5, 0), {7})), "names no segment"},
+        {withImage2(ImageWith(TableWith(5, 2), {7})), "parameter table is cut short"},
+        {withImage2(ImageWith(TableWith(7, 0x08), {7})), "segment data overlaps the parameter"},
+        {withImage2(ImageWith(TableWith(11, 2), {7})), "the data of segment 1 is missing"},
+        {withImage2(ImageWith(TableWith(11, 0), {7})), "segment 1 has a length of 0 bytes"},
+        {withImage2(ImageWith(TableWith(8, 0x1F), {7})), ""},
+        {withImage2(ImageWith(TableWith(8, 0x20), {7})), "segment 1 runs past the end of NVM"},
+    };
+    for (const Case& c : cases) {
+        for (bool direct : {false, true}) {
+            Write(c.text);
+            ports.messages.shown.clear();
+            ordwin.calls.clear();
+            const int r = direct ? engine.DirectBurn() : engine.Burn();
+            if (c.why.empty()) {
+                EXPECT_EQ(r, 1) << "the good control case";
+                continue;
+            }
+            EXPECT_EQ(r, 0) << c.why;
+            EXPECT_EQ(ordwin.calls, V{}) << c.why << ": nothing is sent to the chip";
+            ASSERT_EQ(ports.messages.shown.size(), 1u) << c.why;
+            const std::string box = ports.messages.LastText();
+            EXPECT_EQ(box.rfind("The burn file is damaged and was not burned: ", 0), 0u) << box;
+            EXPECT_NE(box.find(c.why), std::string::npos) << box;
+        }
+    }
+}
+
+// The reference CRC a burn file writes into the boot record must be what the
+// chip's user region gives afterwards; otherwise the burn has failed.
+TEST_F(BurnEngine, UserCrcWrittenByTheFileIsCheckedAfterTheBurn) {
+    std::string text = "[Burn]\r\nCount=2\r\n;\r\nImage 1\r\n" + test::BurnerImage(0x0400, {1, 2}) +
+                       "Image 2 boot record\r\n" +
+                       test::BurnerImage(0x1FF0, {0x03, 0x02, 0x00, 0x02, 0xAA, 0xBB, 0xCC, 0xDD}) +
+                       ";\r\n";
+    Write(text);
+    ordwin.pageCrc[0xFA] = {0xAA, 0xBB};
+    ordwin.pageCrc[0xFA + 0x100] = {0xCC, 0x00};
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(Boxes(), (V{"User CRC check failed: the chip's user CRC 0xAABBCC00 differs from the "
+                          "reference 0xAABBCCDD the burn file wrote.\nBurn failed."}));
+    EXPECT_TRUE(
+        host.Logged("User CRC check failed: the chip's user CRC 0xAABBCC00 differs from "
+                    "the reference 0xAABBCCDD the burn file wrote.\n"));
+
+    ports.messages.shown.clear();
+    ordwin.pageCrc[0xFA + 0x100] = {0xCC, 0xDD};
+    EXPECT_EQ(engine.Burn(), 1);
+    EXPECT_EQ(Boxes(), V{"Burn Succeeded"});
+
+    ports.messages.shown.clear();
+    ordwin.failPageCrcCall = ordwin.pageCrcCalls + 3;
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(Boxes(), (V{"User CRC check failed: the chip's user CRC could not be read.\nBurn "
+                          "failed."}));
+
+    // A file that does not write the reference leaves the CRC to the report.
+    ordwin.calls.clear();
+    Write(Nbf(1, 1));
+    EXPECT_EQ(engine.DirectBurn(), 1);
+    for (const std::string& call : ordwin.calls)
+        EXPECT_EQ(call.find("GetPageCRC"), std::string::npos);
+}
+
+// The bytes handed over are the bytes burned, whatever the path names by now.
+TEST_F(BurnEngine, BytesGivenAreTheBytesBurned) {
+    Write(Nbf(1, 1));
+    const std::string given = Nbf(2, 2);
+    EXPECT_EQ(engine.BurnBytes(given, false), 1);
+    EXPECT_EQ(ordwin.downloadedFiles, (V{ImageFile(1), ImageFile(2)}));
+    std::string damaged = given;
+    damaged.replace(damaged.find("Count=2"), 7, "Count=1");
+    EXPECT_EQ(engine.BurnBytes(damaged, true), 0);
+    EXPECT_EQ(ordwin.downloads, 2);
 }
 
 TEST_F(BurnEngine, ImageCountLimits) {
@@ -252,23 +395,11 @@ TEST_F(BurnEngine, ImageCountLimits) {
     EXPECT_EQ(ordwin.downloadNames.back(), "Burn9.hex");
 }
 
-TEST_F(BurnEngine, CutShortFileBurnsNothing) {
-    std::string text = Nbf(2, 2);
-    Write(text.substr(0, text.find(":00000001FF", text.find("Image 2"))));
-    EXPECT_EQ(engine.Burn(), 0);
-    EXPECT_EQ(ordwin.downloads, 0);
-    ASSERT_EQ(ports.messages.shown.size(), 1u);
-    EXPECT_NE(ports.messages.LastText().find("incomplete"), std::string::npos);
-    Write(Nbf(3, 2));
-    EXPECT_EQ(engine.DirectBurn(), 0);
-    EXPECT_EQ(ordwin.downloads, 0);
-}
-
 TEST_F(BurnEngine, LastLineWithoutLineEnd) {
     std::string text = Nbf(1, 1);
     Write(text.substr(0, text.rfind("\r\n;\r\n")));
     EXPECT_EQ(engine.Burn(), 1);
-    EXPECT_EQ(ordwin.downloadedFiles.at(0), ":0100000001FE\r:00000001FF\r");
+    EXPECT_EQ(ordwin.downloadedFiles.at(0), ImageFile(1));
     EXPECT_EQ(Boxes(), V{"Burn Succeeded"});
 }
 

@@ -185,7 +185,7 @@ TEST(DirectBurnBusy, SecondBurnPressDuringABurnStartsNothing) {
     QTemporaryDir work;
     const QString before = QDir::currentPath();
     QDir::setCurrent(work.path());
-    test::WriteAll(dir / "o.nbf", "[Burn]\r\nCount=1\r\n;\r\nI\r\n:00000001FF\r\n");
+    test::WriteAll(dir / "o.nbf", test::BurnFileText(1, 1));
     page.DirectRadio().setChecked(true);
     page.TextEdit().setPlainText(QStringLiteral("@1F00 01"));
     page.NvmBurnFileEdit().setText(QString::fromStdString(dir / "o.nbf"));
@@ -211,7 +211,7 @@ TEST(DirectBurnBusy, TheWindowOffersNothingElseWhileABurnRuns) {
     QTemporaryDir work;
     const QString before = QDir::currentPath();
     QDir::setCurrent(work.path());
-    test::WriteAll("o.nbf", "[Burn]\r\nCount=1\r\n;\r\nI\r\n:00000001FF\r\n");
+    test::WriteAll("o.nbf", test::BurnFileText(1, 1));
     CDirectBurnDlg& page = window.DirectBurnPage();
     page.DirectRadio().setChecked(true);
     page.TextEdit().setPlainText(QStringLiteral("@1F00 01"));

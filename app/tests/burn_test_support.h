@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -87,6 +88,67 @@ class ProgramDir {
 
 inline const char* kBootHex =  // 16 bytes at 0x0000 and one at 0x0020
     ":10000000000102030405060708090A0B0C0D0E0F78\r\n:01002000558A\r\n:00000001FF\r\n";
+
+// Intel-HEX data records of `bytes` from `address` on, 16 bytes a record, CR LF after each.
+inline std::string HexRecords(unsigned address, const std::vector<uint8_t>& bytes) {
+    std::string out;
+    for (std::size_t off = 0; off < bytes.size(); off += 16) {
+        const std::size_t n = std::min<std::size_t>(16, bytes.size() - off);
+        const unsigned at = address + static_cast<unsigned>(off);
+        unsigned sum = static_cast<unsigned>(n) + (at >> 8) + (at & 0xFF);
+        out += Format(":%02zX%04X00", n, at & 0xFFFF);
+        for (std::size_t i = 0; i < n; ++i) {
+            sum += bytes[off + i];
+            out += Format("%02X", bytes[off + i]);
+        }
+        out += Format("%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    }
+    return out;
+}
+
+// The records of a burner image as the composer lays it out: code at the
+// entry, the parameter table at 0x0200 with one segment burning `data` at NVM
+// `nvm`, the data after the table; the end record last.
+inline std::string BurnerImage(unsigned nvm, const std::vector<uint8_t>& data,
+                               uint8_t code = 0x02) {
+    const unsigned dataAt = 0x0200 + 8 + 6;
+    std::vector<uint8_t> table = {'Z',
+                                  'B',
+                                  0x01,
+                                  0x00,
+                                  0x00,
+                                  0x01,
+                                  static_cast<uint8_t>(dataAt >> 8),
+                                  static_cast<uint8_t>(dataAt),
+                                  static_cast<uint8_t>(nvm >> 8),
+                                  static_cast<uint8_t>(nvm),
+                                  static_cast<uint8_t>(data.size() >> 8),
+                                  static_cast<uint8_t>(data.size()),
+                                  0x00,
+                                  0x00};
+    table.insert(table.end(), data.begin(), data.end());
+    return HexRecords(0x0000, {code}) + HexRecords(0x0200, table) + ":00000001FF\r\n";
+}
+
+// A burn file of `images` such images (image i burns the byte i at 0x0400 + i)
+// under the count line "Count=<count>".
+inline std::string BurnFileText(long long count, int images) {
+    std::string s =
+        "; x\r\n[Compose Map]\r\n;\r\n[Burn]\r\nCount=" + std::to_string(count) + "\r\n;\r\n";
+    for (int i = 1; i <= images; ++i)
+        s += Format("Image %d t\r\n", i) + BurnerImage(0x0400 + static_cast<unsigned>(i),
+                                                       {static_cast<uint8_t>(i)},
+                                                       static_cast<uint8_t>(i));
+    return s + ";\r\n";
+}
+
+// What the engine writes to the temporary file of such an image: CR alone.
+inline std::string AsTemporaryFile(std::string records) {
+    std::string out;
+    for (char c : records)
+        if (c != '\n') out += c;
+    return out;
+}
 
 inline std::string Texts(const ScriptedMessages& m) {
     std::string out;

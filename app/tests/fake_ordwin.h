@@ -212,6 +212,8 @@ class NoSleep : public ISleepPort {
   public:
     int total = 0;
     void Sleep(int ms) override { total += ms; }
+    // Virtual time: only what was slept has passed.
+    long long NowMs() override { return total; }
 };
 
 class CountingPump : public IMessagePump {

@@ -92,6 +92,7 @@ class ChipTimeSleep : public ISleepPort {
         int status = 0;
         ordwin_.GetTargetStatus(&status);
     }
+    long long NowMs() override { return clock_.NowMs(); }
 
   private:
     IOrdwin& ordwin_;

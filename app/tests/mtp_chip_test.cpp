@@ -29,7 +29,12 @@ class NoProgress : public IProgressPort {
 // for a program of a few thousand cycles.
 class ShortSleep : public ISleepPort {
   public:
-    void Sleep(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms / 20)); }
+    void Sleep(int ms) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms / 20));
+        slept += ms;
+    }
+    long long NowMs() override { return slept; }
+    long long slept = 0;
 };
 
 class ChipMtp : public ::testing::Test {

@@ -119,13 +119,15 @@ TEST(MtpContent, HexFileLoading) {
         const char* digits;  // nullptr: "Incompatible file format."
     } cases[] = {
         {":01000F00AB45\r\n:00000001FF\r\n", "0102030405060708090A0B0C0D0E0FAB"},
-        {"", "0102030405060708090A0B0C0D0E0F10"},
+        {"", nullptr},  // an empty file sets nothing: no write of what the chip holds
         {":10000000AB02EF0187456789119900AA5566778889\r\n:00000001FF",
          "AB02EF0187456789119900AA55667788"},
-        {":02000E00aabb00\r\n", "0102030405060708090A0B0C0D0EAABB"},
-        {":05000D00C1C2C3C4C500\r\n", "0102030405060708090A0B0C0DC1C2C3"},  // tail dropped
-        {":01001000AB44\r\n:00000001FF\r\n", nullptr},                      // address 0x0010
-        {":11000000000102030405060708090A0B0C0D0E0F1000\r\n", nullptr},     // count 17
+        {":02000E00aabb8b\r\n", "0102030405060708090A0B0C0D0EAABB"},
+        {":02000E00AABB88\r\n", nullptr},               // bad checksum
+        {":05000D00C1C2C3C4C521\r\n", nullptr},         // runs past byte 15, not cut short
+        {":01000F00AB\r\n", nullptr},                   // no checksum
+        {":01001000AB44\r\n:00000001FF\r\n", nullptr},  // address 0x0010
+        {":11000000000102030405060708090A0B0C0D0E0F1000\r\n", nullptr},  // count 17
         {":01000F00AB45\r\n; comment\r\n:00000001FF\r\n", nullptr},
         {":01010F00AB45\r\n", nullptr},                         // high address byte
         {"01000F00AB45\r\n", nullptr},                          // no leading ':'

@@ -36,9 +36,13 @@ class BurnMonitor final : public IBurnMonitor {
         timedOut = true;
         images.push_back(Json{{"index", index}, {"ok", false}, {"text", "timed out"}});
     }
+    void UserCrcChecked(bool matches, const std::string& text) override {
+        crcCheck = Json{{"ok", matches}, {"text", text}};
+    }
     bool StopRequested() override { return InterruptRequested(); }
 
     Json images = Json::array();
+    Json crcCheck;
     int burned = 0;
     bool timedOut = false;
 
@@ -76,26 +80,19 @@ std::optional<std::vector<std::string>> BurnTargets(const Globals& g, const Burn
 
 }  // namespace
 
-// The burn file must hold at least one whole burner image before a chip is touched.
-bool CheckBurnFile(const std::string& data, bool direct, std::string& why) {
-    long long images = 0;
-    for (const BurnSection& section : ParseBurnFile(data)) {
-        if (!section.Complete()) {
-            why = "the burn file is incomplete: a burner image is missing or cut short";
-            return false;
-        }
-        if (section.count > (direct ? 9 : 99)) {
-            why = direct ? "the burn file holds more than 9 images"
-                         : "the burn file holds more than 99 images";
-            return false;
-        }
-        if (section.count > 0) images += section.count;
+std::optional<std::string> RefuseBurnFile(const std::string& data, bool direct) {
+    const BurnFileCheck check = CheckBurnFile(data, direct);
+    switch (check.verdict) {
+        case BurnFileCheck::Verdict::kOk:
+            return std::nullopt;
+        case BurnFileCheck::Verdict::kNoImages:
+            return "the burn file holds no burner image";
+        case BurnFileCheck::Verdict::kTooManyImages:
+            return "the burn file holds " + check.why;
+        case BurnFileCheck::Verdict::kDamaged:
+            break;
     }
-    if (images == 0) {
-        why = "the burn file holds no burner image";
-        return false;
-    }
-    return true;
+    return "the burn file is damaged: " + check.why;
 }
 
 // Burns on one adapter in this process; the record is logged and returned.
@@ -131,11 +128,9 @@ Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& seri
             NvmEngine engine(s.ordwin, s.ports(), s.host, ProgramDirectory());
             engine.SetPollIntervalMs(g.pollMs);
             engine.SetBurnMonitor(&monitor);
-            const std::u16string path = WidenText(job.file);
-            engine.Options().burnFile = path;
-            engine.Options().directNvmBurnFile = path;
             s.host.connected = 1;
-            const int r = job.direct ? engine.DirectBurn() : engine.Burn();
+            // The bytes that were checked and hashed, never the path again.
+            const int r = engine.BurnBytes(job.data, job.direct);
             bool allOk = true;
             for (const Json& image : monitor.images) allOk = allOk && image["ok"].get<bool>();
             if (InterruptRequested()) {
@@ -157,6 +152,7 @@ Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& seri
     if (connected) DisconnectFrom(s, com);
     rec["images"] = monitor.images;
     rec["images_burned"] = monitor.burned;
+    if (!monitor.crcCheck.is_null()) rec["crc_check"] = monitor.crcCheck;
     rec["result"] = result;
     rec["message"] = s.LastText();
     Conclude(g, rec, exit, start);
@@ -172,8 +168,11 @@ int BurnFileOn(const Globals& g, const BurnArgs& a, bool direct) {
     job.dryRun = a.dryRun;
     std::optional<std::string> data = ReadInput(job.file, why);
     if (!data) return Fail(g, command, kExitInput, why);
-    if (!CheckBurnFile(*data, direct, why)) return Fail(g, command, kExitInput, why);
-    job.sha256 = Sha256Hex(*data);
+    if (std::optional<std::string> refused = RefuseBurnFile(*data, direct))
+        return Fail(g, command, kExitInput, *refused);
+    job.data = std::move(*data);
+    job.sha256 = Sha256Hex(job.data);
+    if (!OpenAuditLog(g, why)) return Fail(g, command, kExitInput, why);
     std::optional<std::vector<std::string>> targets =
         a.com >= 0 ? std::vector<std::string>{ComName(a.com)} : BurnTargets(g, a, why);
     if (!targets) return Fail(g, command, kExitAdapter, why);
@@ -183,7 +182,9 @@ int BurnFileOn(const Globals& g, const BurnArgs& a, bool direct) {
     if (targets->size() == 1) {
         records.push_back(BurnOnAdapter(g, job, targets->front(), a.com, exit));
     } else {
-        std::vector<std::string> workerArgs = {"_worker", job.file};
+        // Each worker reads the file once more and burns it only when it is
+        // still the file checked here.
+        std::vector<std::string> workerArgs = {"_worker", job.file, "--sha256", job.sha256};
         if (direct) workerArgs.push_back("--direct");
         if (a.dryRun) workerArgs.push_back("--dry-run");
         exit = RunGang(g, *targets, workerArgs, records);
@@ -196,7 +197,9 @@ int BurnFileOn(const Globals& g, const BurnArgs& a, bool direct) {
         if (rec.contains("crc"))
             line += std::string(", user CRC ") +
                     (rec["crc"].value("user_match", false) ? "OK" : "DIFF");
+        if (rec.contains("log_error")) line += ", not logged";
         if (!rec.value("ok", false)) line += " - " + rec.value("message", "");
+        if (rec.contains("log_error")) line += " - " + rec.value("log_error", "");
         Print(g, line + "\n");
     }
     if (records.size() > 1) {
@@ -222,12 +225,42 @@ int RunWorker(const Globals& g, const BurnArgs& a) {
     job.file = a.file;
     job.direct = a.direct;
     job.dryRun = a.dryRun;
+    const std::string serial = a.adapters.empty() ? std::string() : a.adapters.front();
     std::string why;
     std::optional<std::string> data = ReadInput(job.file, why);
-    job.sha256 = data ? Sha256Hex(*data) : std::string();
+    if (data) {
+        job.sha256 = Sha256Hex(*data);
+        if (std::optional<std::string> refused = RefuseBurnFile(*data, job.direct)) {
+            why = *refused;
+        } else if (!a.sha256.empty() && job.sha256 != a.sha256) {
+            why = "the burn file changed after it was checked";
+        } else {
+            job.data = std::move(*data);
+        }
+    }
     int exit = kExitOk;
-    Json rec =
-        BurnOnAdapter(g, job, a.adapters.empty() ? std::string() : a.adapters.front(), -1, exit);
+    Json rec;
+    if (job.data.empty()) {
+        exit = kExitInput;
+        rec = Json{{"command", JobCommand(job)}, {"time", UtcTimestamp()},
+                   {"host", HostName()},         {"adapter", serial},
+                   {"burn_file", job.file},      {"sha256", job.sha256},
+                   {"images", Json::array()},    {"images_burned", 0},
+                   {"result", "failed"},         {"message", why}};
+        Conclude(g, rec, exit, std::chrono::steady_clock::now());
+    } else if (!OpenAuditLog(g, why)) {
+        exit = kExitInput;
+        rec = Json{{"command", JobCommand(job)},
+                   {"adapter", serial},
+                   {"burn_file", job.file},
+                   {"sha256", job.sha256},
+                   {"result", "failed"},
+                   {"message", why},
+                   {"exit", exit},
+                   {"ok", false}};
+    } else {
+        rec = BurnOnAdapter(g, job, serial, -1, exit);
+    }
     // The parent reads exactly one line.
     const std::string line = rec.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);

@@ -1,17 +1,20 @@
 // Burning a burn file on one adapter or a gang of them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "support.h"
 
 namespace cindral::cli {
 
-// The burn file must hold at least one whole burner image before a chip is touched.
-bool CheckBurnFile(const std::string& data, bool direct, std::string& why);
+// The burn file is judged whole, as the engine judges it, before a chip is
+// touched; the reason it is refused, or nothing.
+std::optional<std::string> RefuseBurnFile(const std::string& data, bool direct);
 
 struct BurnJob {
     std::string file;  // absolute
+    std::string data;  // the bytes read once: checked, hashed and burned
     std::string sha256;
     bool direct = false;
     bool dryRun = false;

@@ -27,6 +27,7 @@ int RunMtp(const Globals& g, const MtpArgs& a) {
             return Fail(g, command, kExitUsage,
                         "BYTES must be 16 bytes as hex, e.g. \"00 11 22 .. FF\"");
     }
+    if (a.write && !OpenAuditLog(g, why)) return Fail(g, command, kExitInput, why);
     if (!a.adapter.empty()) FocusVirtualAdapters({a.adapter});
     Session s(g, "");
     std::optional<std::string> serial = PickAdapter(s, a.adapter, why);

@@ -210,13 +210,34 @@ void Conclude(const Globals& g, Json& rec, int& exit, std::chrono::steady_clock:
     rec["duration_s"] =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (g.log.empty()) return;
-    const std::string error = AppendAuditLine(g.log, rec);
+    std::string why;
+    std::string error;
+    if (!OpenAuditLog(g, why)) {
+        error = why;
+    } else {
+        error = ProcessAuditLog().Append(rec);
+        if (!error.empty()) error = "cannot write the log " + g.log + ": " + error;
+    }
     if (error.empty()) return;
-    std::fprintf(stderr, "cindral-cli: cannot write the log %s: %s\n", g.log.c_str(),
-                 error.c_str());
+    std::fprintf(stderr, "cindral-cli: %s\n", error.c_str());
     if (exit == kExitOk) exit = kExitInput;
     rec["exit"] = exit;
     rec["ok"] = false;
+    rec["log_error"] = error;
+}
+
+AuditLog& ProcessAuditLog() {
+    static AuditLog log;
+    return log;
+}
+
+bool OpenAuditLog(const Globals& g, std::string& why) {
+    AuditLog& log = ProcessAuditLog();
+    if (g.log.empty() || (log.IsOpen() && log.Path() == g.log)) return true;
+    const std::string error = log.Open(g.log);
+    if (error.empty()) return true;
+    why = "cannot write the log " + g.log + ": " + error;
+    return false;
 }
 
 PrivateDirectory::PrivateDirectory() {

@@ -74,8 +74,13 @@ void DisconnectFrom(Session& s, int com);
 Json ChipIdentity(IOrdwin& ordwin);
 Json CrcJson(const CrcReading& r);
 std::string CrcText(const CrcReading& r);
+// The process's --log, opened for appending before any chip is touched: a
+// log that cannot take a line ends the command with nothing done. True when
+// there is no log or it is open.
+bool OpenAuditLog(const Globals& g, std::string& why);
+AuditLog& ProcessAuditLog();
 // Completes a chip's record and logs it before anything reports it; a log that
-// cannot be written fails the command.
+// cannot be written fails the command and says so in the record (`log_error`).
 void Conclude(const Globals& g, Json& rec, int& exit, std::chrono::steady_clock::time_point start);
 
 // A working directory of its own for the temporary burner files, so that

@@ -284,6 +284,132 @@ TEST_F(Cli, MtpWriteReadAndHexOverlay) {
     EXPECT_EQ(RunCli({"mtp", "write", "00 11"}, chip).exit, 1);
 }
 
+std::vector<Json> LogLines(const std::string& text) {
+    std::vector<Json> lines;
+    std::size_t from = 0;
+    for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
+        lines.push_back(Json::parse(text.substr(from, nl - from), nullptr, false));
+    return lines;
+}
+
+// A burn file damaged after the composer wrote it never reaches a chip, on
+// the command line as in the engine, and a gang worker burns only the file
+// its parent checked.
+TEST_F(Cli, DamagedBurnFileBurnsNothing) {
+    const std::string chip = Adapter("VZD001");
+    const std::string good = Path("good.nbf"), bad = Path("bad.nbf");
+    ASSERT_EQ(
+        RunCli({"direct-burn", "--text", "@1000 AA 55\n@1100 01", "-o", good, "--dry-run"}, chip)
+            .exit,
+        0);
+    const std::string text = ReadAll(good), fresh = Nvm("VZD001");
+    ASSERT_EQ(fresh.size(), 8192u);
+    std::string stale = text;
+    {
+        // The second image's table record: its first data byte, 01, becomes 03.
+        const std::size_t table = stale.find(":0F020000");
+        ASSERT_NE(table, std::string::npos);
+        ASSERT_EQ(stale.substr(table + 9 + 28, 2), "01");
+        stale[table + 9 + 29] = '3';
+    }
+    auto recount = [&](const char* count) {
+        std::string t = text;
+        t.replace(t.find("Count=2"), 7, count);
+        return t;
+    };
+    struct Case {
+        std::string text, why;
+    } cases[] = {
+        {stale, "record checksum is wrong"},
+        {recount("Count=1"), "records after the 1 images"},
+        {recount("Count=3"), "image 3"},
+    };
+    for (const Case& c : cases) {
+        WriteAll(bad, c.text);
+        Result r = RunCli({"--json", "--log", Path("a.log"), "burn", bad, "-a", "VZD001"}, chip);
+        EXPECT_EQ(r.exit, 6) << c.why << "\n" << r.err;
+        ASSERT_EQ(r.Objects().size(), 1u) << r.out;
+        const std::string message = r.Objects()[0]["message"];
+        EXPECT_NE(message.find("the burn file is damaged: "), std::string::npos) << message;
+        EXPECT_NE(message.find(c.why), std::string::npos) << message;
+        EXPECT_EQ(Nvm("VZD001"), fresh) << c.why;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("a.log"))) << "nothing happened to a chip";
+
+    // A worker whose file is no longer the one its parent hashed burns nothing.
+    Result w =
+        RunCli({"--json", "_worker", good, "-a", "VZD001", "--sha256", std::string(64, '0')}, chip);
+    EXPECT_EQ(w.exit, 6) << w.err;
+    EXPECT_NE(w.out.find("the burn file changed after it was checked"), std::string::npos) << w.out;
+    EXPECT_EQ(Nvm("VZD001"), fresh);
+
+    Result ok = RunCli({"--json", "burn", good, "-a", "VZD001"}, chip);
+    EXPECT_EQ(ok.exit, 0) << ok.err;
+    EXPECT_EQ(Nvm("VZD001")[0x1000], '\xAA');
+}
+
+// The log is opened before any chip is touched; a line is always whole.
+TEST_F(Cli, AuditLogIsCheckedFirstAndKeepsWholeLines) {
+    const std::string chip = Adapter("VZL001");
+    const std::string nbf = Path("l.nbf");
+    ASSERT_EQ(RunCli({"direct-burn", "--text", "@1000 AA", "-o", nbf, "--dry-run"}, chip).exit, 0);
+    const std::string fresh = Nvm("VZL001");
+    std::filesystem::create_directory(Path("adir"));
+    for (const std::string& log : {Path("missing/a.log"), Path("adir")}) {
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"burn", nbf, "-a", "VZL001"},
+              std::vector<std::string>{"--yes", "erase", "-a", "VZL001"},
+              std::vector<std::string>{"mtp", "write",
+                                       "00 11 22 33 44 55 66 77 88 99 AA BB CC "
+                                       "DD EE FF",
+                                       "-a", "VZL001"}}) {
+            std::vector<std::string> args = {"--json", "--log", log};
+            args.insert(args.end(), command.begin(), command.end());
+            Result r = RunCli(args, chip);
+            EXPECT_EQ(r.exit, 6) << log << " " << command[0] << "\n" << r.err;
+            EXPECT_NE(r.err.find("cannot write the log"), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(Nvm("VZL001"), fresh) << log;
+    }
+
+    // A fragment an earlier failure left is closed off; the new line is whole.
+    const std::string log = Path("audit.log");
+    WriteAll(log, "{\"command\":\"burn\",\"adap");
+    Result r = RunCli({"--json", "--log", log, "burn", nbf, "-a", "VZL001"}, chip);
+    ASSERT_EQ(r.exit, 0) << r.err;
+    std::vector<Json> lines = LogLines(ReadAll(log));
+    ASSERT_EQ(lines.size(), 2u) << ReadAll(log);
+    EXPECT_TRUE(lines[0].is_discarded());
+    EXPECT_EQ(lines[1]["result"], "ok");
+    EXPECT_EQ(Nvm("VZL001")[0x1000], '\xAA');
+
+    // A log that takes no line: the chip's record says so and the exit is not 0.
+    r = RunCli({"--json", "--log", "/dev/full", "burn", nbf, "-a", "VZL001"}, chip);
+    EXPECT_EQ(r.exit, 6) << r.err;
+    ASSERT_EQ(r.Objects().size(), 1u) << r.out;
+    EXPECT_EQ(r.Objects()[0]["result"], "ok") << "the chip was burned; only the record is lost";
+    EXPECT_FALSE(r.Objects()[0]["ok"].get<bool>());
+    EXPECT_NE(r.Objects()[0].value("log_error", "").find("/dev/full"), std::string::npos);
+    EXPECT_NE(r.out.find("log_error"), std::string::npos);
+}
+
+// A question answered No is no success: nothing erased, nothing logged as done.
+TEST_F(Cli, DeclinedEraseIsNoSuccess) {
+    const std::string chip = Adapter("VZR001");
+    const std::string log = Path("erase.log");
+    Result no = RunCli({"--json", "--log", log, "erase", "-a", "VZR001"}, chip);
+    EXPECT_EQ(no.exit, 1) << no.err;
+    ASSERT_EQ(no.Objects().size(), 1u);
+    EXPECT_EQ(no.Objects()[0]["result"], "declined");
+    EXPECT_FALSE(no.Objects()[0]["ok"].get<bool>());
+    Result yes = RunCli({"--json", "--log", log, "--yes", "erase", "-a", "VZR001"}, chip);
+    EXPECT_EQ(yes.exit, 0) << yes.err;
+    std::vector<Json> lines = LogLines(ReadAll(log));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]["result"], "declined");
+    EXPECT_EQ(lines[1]["result"], "ok");
+}
+
 TEST_F(Cli, ExitCodesOfRefusedCommands) {
     WriteAll(Path("empty.nbf"), "[Compose Map]\r\n;\r\n");
     WriteAll(Path("boot.hex"), test::kBootHex);

@@ -374,6 +374,24 @@ TEST_F(BurnEngine, BytesGivenAreTheBytesBurned) {
     EXPECT_EQ(ordwin.downloads, 2);
 }
 
+// A chip that answers slowly does not stretch the deadline: it is time, not polls.
+TEST_F(BurnEngine, DeadlineIsMeasuredOnTheClock) {
+    Write(Nbf(1, 1));
+    ordwin.neverStops = true;
+    ordwin.onPoll = [&] { ports.sleep.total += 4000; };  // each status call takes 4 s
+    EXPECT_EQ(engine.Burn(), 0);
+    EXPECT_EQ(ordwin.Count("GetTargetStatus"), 5);
+    EXPECT_TRUE(host.Logged("Breakpoint was not triggered...hardware in unknown state!\n"));
+
+    ordwin.calls.clear();
+    ordwin.onPoll = nullptr;
+    ports.sleep.total = 0;
+    engine.SetPollIntervalMs(10);
+    EXPECT_EQ(engine.DirectBurn(), 0);
+    EXPECT_EQ(ordwin.Count("GetTargetStatus"), 2500);
+    EXPECT_EQ(ports.sleep.total, 25000);
+}
+
 TEST_F(BurnEngine, ImageCountLimits) {
     Write(Nbf(100, 100));
     EXPECT_EQ(engine.Burn(), 0);

@@ -36,3 +36,7 @@ include_directories(SYSTEM ${ZT_HOST_HEADERS})
 # runtime, so the checks stay with the Linux build of the same code.
 add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
 add_compile_options(-Wno-format)
+
+# Tests find programs by their build paths; under Wine the host's root is
+# drive Z:, so the prefix makes them Windows paths.
+set(ZT_RUN_PREFIX "Z:")

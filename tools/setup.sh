@@ -3,6 +3,9 @@
 #   tools/setup.sh run    install, build, start the main job on virtual adapters
 #   tools/setup.sh test   install, build (warnings are errors), run every test
 #   tools/setup.sh package  install, build, make the Debian package (BUILD_DIR/*.deb)
+#   tools/setup.sh windows  install mingw-w64 and Wine (64 and 32 bit), cross-build the
+#                         Qt-free tree for x86_64 (build-win64) and i686 (build-win32)
+#                         and run its tests under Wine
 #   tools/setup.sh fuzz [SECONDS]  clang build with the fuzz targets under ASan/UBSan,
 #                         each target run SECONDS (default 60) from its corpus,
 #                         or FUZZ_RUNS executions each when that is set
@@ -27,6 +30,39 @@ install_packages() {
     [ "$(id -u)" -ne 0 ] && sudo=sudo
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+# The Windows builds' compilers and Wine; wine32 needs the i386 architecture.
+WINDOWS_PACKAGES=(mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32
+                  libgcrypt-mingw-w64-dev)
+
+install_windows_packages() {
+    [ "${NO_INSTALL:-0}" = 1 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    local missing=()
+    for p in "${WINDOWS_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+# Cross-builds one architecture and runs its tests under Wine; tests that need
+# a Linux-only facility say so as skipped.
+windows_build_and_test() {
+    local arch=$1 dir=$2
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache
+                                             -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    build "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/$arch-w64-mingw32.cmake" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_WERROR=ON "${launcher[@]}"
+    # shellcheck disable=SC2086
+    ctest --test-dir "$dir" --output-on-failure -j2 ${CTEST_ARGS:-}
 }
 
 build() {
@@ -113,6 +149,15 @@ case "$mode" in
     build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     (cd "$dir" && cpack -G DEB)
     ;;
+  windows)
+    install_packages
+    install_windows_packages
+    export WINEDEBUG=${WINEDEBUG:--all}
+    # The prefix is made once, before tests start Wine side by side.
+    wineboot --init >/dev/null 2>&1 || true
+    windows_build_and_test x86_64 "${BUILD_DIR:-build-win64}"
+    windows_build_and_test i686 "${BUILD_DIR32:-build-win32}"
+    ;;
   fuzz)
     install_packages
     build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_WERROR=ON -DCMAKE_C_COMPILER=clang \
@@ -120,7 +165,7 @@ case "$mode" in
     run_fuzzers "$dir" "${2:-60}"
     ;;
   *)
-    echo "usage: tools/setup.sh run|test|package|fuzz [SECONDS]" >&2
+    echo "usage: tools/setup.sh run|test|package|windows|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -1,10 +1,5 @@
 #pragma once
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -14,17 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "zt/platform/files.h"
+#include "zt/platform/process.h"
+
 namespace mstest {
 
 namespace fs = std::filesystem;
 
 struct TempDir {
     fs::path path;
-    TempDir() {
-        std::string t = (fs::temp_directory_path() / "marlspin-test-XXXXXX").string();
-        path = ::mkdtemp(t.data());
+    TempDir() { path = zt::platform::MakeTempDirectory("marlspin-test-", nullptr); }
+    // Not throwing: a child's files may still be closing for a moment under Wine.
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
     }
-    ~TempDir() { fs::remove_all(path); }
     std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 
@@ -47,25 +46,24 @@ struct Result {
 // Runs a program with exactly these arguments in `dir`, capturing both streams.
 inline Result Run(const std::string& program, const std::vector<std::string>& args,
                   const TempDir& dir) {
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
     const std::string out = dir / ".stdout", err = dir / ".stderr";
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const std::string cwd = fs::current_path().string();
-    fs::current_path(dir.path);
-    pid_t pid = -1;
     Result r;
-    if (posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    {
+        zt::platform::OutputFile outFile, errFile;
+        if (!outFile.Create(out).empty() || !errFile.Create(err).empty()) return r;
+        const std::string cwd = fs::current_path().string();
+        fs::current_path(dir.path);
+        zt::platform::ChildProcess child;
+        int error = 0;
+        if (child.Start(argv, outFile, &error, &errFile)) {
+            while (child.WaitFor(1000) == zt::platform::ChildProcess::Wait::kRunning) {
+            }
+            r.code = child.exit_code();
+        }
+        fs::current_path(cwd);
     }
-    fs::current_path(cwd);
-    posix_spawn_file_actions_destroy(&fa);
     r.out = ReadFile(out);
     r.err = ReadFile(err);
     return r;

@@ -1,5 +1,6 @@
-# Runs zeltra-sim on a program that leaves 5C at RAM 0x64 and loops at 0x0006.
-execute_process(COMMAND ${SIM} run ${HEX} --break 0x0006 --dump
+# Runs zeltra-sim on a program that leaves 5C at RAM 0x64 and loops at 0x0006
+# (through RUN, the emulator of a cross build, when given).
+execute_process(COMMAND ${RUN} ${SIM} run ${HEX} --break 0x0006 --dump
                 RESULT_VARIABLE status OUTPUT_VARIABLE out)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "zeltra-sim exited with ${status}")
@@ -9,11 +10,11 @@ string(SUBSTRING "${CMAKE_MATCH_1}" 200 2 result)
 if(NOT out MATCHES "^PC=0006 " OR NOT result STREQUAL "5C")
   message(FATAL_ERROR "unexpected dump:\n${out}")
 endif()
-execute_process(COMMAND ${SIM} run ${HEX} --max-cycles 10 RESULT_VARIABLE status)
+execute_process(COMMAND ${RUN} ${SIM} run ${HEX} --max-cycles 10 RESULT_VARIABLE status)
 if(NOT status EQUAL 3)
   message(FATAL_ERROR "cycle limit gave ${status}, expected 3")
 endif()
-execute_process(COMMAND ${SIM} run ${HEX}.missing RESULT_VARIABLE status ERROR_QUIET)
+execute_process(COMMAND ${RUN} ${SIM} run ${HEX}.missing RESULT_VARIABLE status ERROR_QUIET)
 if(NOT status EQUAL 2)
   message(FATAL_ERROR "missing file gave ${status}, expected 2")
 endif()

@@ -1,29 +1,21 @@
 // Helpers shared by the simulator tests.
 #pragma once
 
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "chip/zeltra.h"
+#include "zt/platform/files.h"
+#include "zt/platform/limits.h"
 
 namespace zsim::test {
 
 // A fresh directory under the system temp dir, removed with the object.
 class TempDir {
   public:
-    TempDir() {
-        static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("zsim-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
+    TempDir() : path_(zt::platform::MakeTempDirectory("zsim-test-", nullptr)) {}
     ~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
@@ -35,28 +27,9 @@ class TempDir {
     std::filesystem::path path_;
 };
 
-// While it lives, files of this process cannot grow past `bytes`: a save
-// then fails as on a full disk, even for root, whom permissions do not stop.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit small = saved_;
-        small.rlim_cur = bytes;
-        old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, old_handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit saved_{};
-    void (*old_handler_)(int) = SIG_DFL;
-};
+// While it lives, files of this process cannot grow past the given size
+// (where the system can cap them: see active()).
+using zt::platform::FileSizeLimit;
 
 // Bitwise CRC-32 (reflected 0xEDB88320), written apart from the chip's table version.
 inline uint32_t RefCrc32(const uint8_t* p, size_t n) {

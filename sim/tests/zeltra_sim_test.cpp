@@ -173,9 +173,12 @@ TEST(ZeltraSim, StateDirectoryCarriesBurnsBetweenRuns) {
     EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 6), "000000");
     EXPECT_EQ(Line(r.out, "NVM"), "1234");
     EXPECT_EQ(Line(r.out, "XRAM"), "0200");
-    std::ifstream nvm(state + "/nvm.bin", std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(nvm)),
-                            std::istreambuf_iterator<char>());
+    std::vector<char> bytes;
+    {
+        // Closed again at once: on Windows an open reader keeps the next save out.
+        std::ifstream nvm(state + "/nvm.bin", std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(nvm), std::istreambuf_iterator<char>());
+    }
     ASSERT_EQ(bytes.size(), 8192u);
     EXPECT_EQ(uint8_t(bytes[0x400]), 0x12);
 
@@ -193,15 +196,20 @@ TEST(ZeltraSim, StateDirectoryCarriesBurnsBetweenRuns) {
     // nothing and is not reported as a clean run.
     code = test::BurnCall(0x0410, 1, 0, {0x01}, &end);
     const std::string b3 = Write(tmp, "b3.hex", HexRecord(0, code) + ":00000001FF\r\n");
+    bool filled = false;
     {
         test::FileSizeLimit full(4096);
-        r = Sim({"run", b3, "--break", std::to_string(end), "--state", state, "--dump",
-                 "--dump-nvm", "0x0410:1"});
+        filled = full.active();
+        if (filled)
+            r = Sim({"run", b3, "--break", std::to_string(end), "--state", state, "--dump",
+                     "--dump-nvm", "0x0410:1"});
     }
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("nvm.bin"), std::string::npos) << r.err;
-    EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 6), "050410");
-    EXPECT_EQ(Line(r.out, "NVM"), "00");
+    if (filled) {
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("nvm.bin"), std::string::npos) << r.err;
+        EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 6), "050410");
+        EXPECT_EQ(Line(r.out, "NVM"), "00");
+    }
     r = Sim({"run", b3, "--break", std::to_string(end), "--state", state, "--dump"});
     EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 2), "00") << "the retry burns the byte";
     for (const auto& entry : std::filesystem::directory_iterator(state))
@@ -214,6 +222,7 @@ TEST(ZeltraSim, StateDirectoryCarriesBurnsBetweenRuns) {
              "0x11F5:2"});
     EXPECT_EQ(Line(r.out, "IRAM").substr(0x64 * 2, 6), "040400");
     EXPECT_EQ(Line(r.out, "XRAM"), "0800");
+    if (!filled) GTEST_SKIP() << "the full-disk part needs a per-process file size limit";
 }
 
 TEST(ZeltraSim, SerialSeedsTheTrim) {

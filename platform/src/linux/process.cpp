@@ -43,7 +43,7 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& args, const OutputFile& output,
-                         int* error_code) {
+                         int* error_code, const OutputFile* errors) {
     if (args.empty() || args[0].empty() || output.handle() < 0) {
         *error_code = ENOENT;
         return false;
@@ -53,7 +53,9 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const OutputFile&
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fd, STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(
+        &actions, errors && errors->handle() >= 0 ? static_cast<int>(errors->handle()) : fd,
+        STDERR_FILENO);
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

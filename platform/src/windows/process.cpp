@@ -56,7 +56,7 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& args, const OutputFile& output,
-                         int* error_code) {
+                         int* error_code, const OutputFile* errors) {
     if (args.empty() || args[0].empty() || output.handle() == -1) {
         *error_code = ERROR_FILE_NOT_FOUND;
         return false;
@@ -75,7 +75,7 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const OutputFile&
     si.wShowWindow = SW_HIDE;
     si.hStdInput = null_in;
     si.hStdOutput = AsHandle(output.handle());
-    si.hStdError = AsHandle(output.handle());
+    si.hStdError = AsHandle(errors && errors->handle() != -1 ? errors->handle() : output.handle());
     PROCESS_INFORMATION pi{};
     const BOOL ok = CreateProcessW(Wide(args[0]).c_str(), line.data(), nullptr, nullptr, TRUE,
                                    CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);

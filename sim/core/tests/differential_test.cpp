@@ -39,7 +39,8 @@ std::string DiffBytes(const char* what, const A& ours, const B& ref, std::size_t
 class Differential : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Differential, MatchesUcsim) {
-    if (!ToolsPresent()) GTEST_SKIP() << "sdcc or s51 missing at configure time";
+    if (!ZSIM_HAVE_PROGRAMS) GTEST_SKIP() << "sdcc missing at configure time";
+    if (!ToolsPresent()) GTEST_SKIP() << ZSIM_S51_ABSENT;
     const std::string path = ProgramPath(GetParam());
     Snapshot ours, ref;
     std::string error;

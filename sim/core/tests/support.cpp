@@ -1,15 +1,15 @@
 #include "support.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "intel_hex.h"
 #include "zt/intel_hex_record.h"
+#include "zt/platform/files.h"
 
 namespace zsim::coretest {
 
@@ -175,12 +175,12 @@ bool RunUcsim(const std::string& s51, const std::string& ihx, std::size_t xdata_
         *error = "xdata size must be a multiple of 8";
         return false;
     }
-    char script_path[] = "/tmp/zsim-ucsim-XXXXXX";
-    const int fd = mkstemp(script_path);
-    if (fd < 0) {
+    const std::string script_dir = zt::platform::MakeTempDirectory("zsim-ucsim-", nullptr);
+    if (script_dir.empty()) {
         *error = "cannot create a command file";
         return false;
     }
+    const std::string script_path = script_dir + "/commands";
     std::string script = "break 0x7ff0\nrun\ndi 0 0xff\nds 0x80 0xff\n";
     if (xdata_size > 0) {
         char buf[64];
@@ -188,10 +188,10 @@ bool RunUcsim(const std::string& s51, const std::string& ihx, std::size_t xdata_
         script += buf;
     }
     script += "quit\n";
-    const bool written = write(fd, script.data(), script.size()) == ssize_t(script.size());
-    close(fd);
-    if (!written) {
-        unlink(script_path);
+    std::error_code ec;
+    std::ofstream(script_path, std::ios::binary) << script;
+    if (std::filesystem::file_size(script_path, ec) != script.size()) {
+        std::filesystem::remove_all(script_dir, ec);
         *error = "cannot write the command file";
         return false;
     }
@@ -205,7 +205,7 @@ bool RunUcsim(const std::string& s51, const std::string& ihx, std::size_t xdata_
         while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
         pclose(p);
     }
-    unlink(script_path);
+    std::filesystem::remove_all(script_dir, ec);
     return ParseUcsimOutput(text, xdata_size, out, error);
 }
 

@@ -38,8 +38,10 @@ class ChildProcess {
     ~ChildProcess();
 
     // Starts args[0] with the other arguments; standard input is the null
-    // device. On failure returns false with the system's error code.
-    bool Start(const std::vector<std::string>& args, const OutputFile& output, int* error_code);
+    // device, standard error goes to `errors` when given, else with the output.
+    // On failure returns false with the system's error code.
+    bool Start(const std::vector<std::string>& args, const OutputFile& output, int* error_code,
+               const OutputFile* errors = nullptr);
     // Waits up to `milliseconds` for the child to end.
     Wait WaitFor(int milliseconds);
     // The exit code once ended; -1 when it was ended by a signal.

@@ -1,6 +1,8 @@
 // The adapter link and the command shapes above a scripted HID library.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "connect/connection.h"
@@ -88,6 +90,64 @@ TEST_F(Link, CommandShapes) {
     const std::vector<Bytes> expected = {
         {0x20}, {0x10, 0}, {0xFD, 1, 1}, {0x1D, 2, 3, 4}, {6, 0, 0}};
     EXPECT_EQ(fake_.written, expected);
+}
+
+// Every C2 packet the target operations send, as TargetCommands builds it,
+// with the reply length it waits for.
+TEST_F(Link, C2CommandShapes) {
+    using ordwin::AddressShape;
+    ordwin::TargetCommands& c = *ctx_.commands;
+    uint8_t out[8] = {};
+    const uint8_t data[] = {0xA1, 0xA2, 0xA3};
+    struct Case {
+        std::function<int32_t()> call;
+        Bytes packet;
+        Bytes reply;  // served, so its length is the one the command reads
+    } cases[] = {
+        {[&] { return c.C2DirectRead(0xE0, out); }, {0x28, 0xE0, 1}, {0x77}},
+        {[&] { return c.C2DirectWrite(0xE0, 0x55); }, {0x29, 0xE0, 1, 0x55}, {0x0D}},
+        {[&] { return c.C2RegisterRead(0xB4, out); }, {0x36, 0xB4, 1}, {0x5A}},
+        {[&] { return c.C2RegisterWrite(0xB4, 0x0D); }, {0x37, 0xB4, 1, 0x0D}, {0x0D}},
+        {[&] { return c.MemoryRead(0x2A, AddressShape::kByte, 0x70, 5, out); },
+         {0x2A, 0x70, 5},
+         {1, 2, 3, 4, 5}},
+        {[&] { return c.MemoryRead(0x34, AddressShape::kWord, 0x8061, 2, out); },
+         {0x34, 0x61, 0x80, 2},
+         {9, 8}},
+        {[&] { return c.MemoryRead(0x2C, AddressShape::kDataRegister, 0x84, 3, out); },
+         {0x2C, 0x84, 0x00, 3},
+         {7, 7, 7}},
+        {[&] { return c.MemoryWrite(0x2F, AddressShape::kWord, 0x0102, 3, data); },
+         {0x2F, 0x02, 0x01, 3, 0xA1, 0xA2, 0xA3},
+         {0x0D}},
+        {[&] { return c.MemoryWrite(0x2B, AddressShape::kByte, 0x30, 2, data); },
+         {0x2B, 0x30, 2, 0xA1, 0xA2},
+         {0x0D}},
+        {[&] { return c.PageCrc(0x7F, out); }, {0x31, 0x7F}, {0x12, 0x34}},
+        {[&] { return c.PageCrc32(3, out); }, {0x41, 3}, {1, 2, 3, 4}},
+        {[&] { return c.PageErase(0x12); }, {0x30, 0x12}, {0x0D}},
+        {[&] { return c.DeviceErase(100); }, {0x3C}, {0x0D}},
+        {[&] { return c.FirmwareVersionAfterPause(out); }, {0x06, 0, 0}, {31}},
+    };
+    ctx_.link->SetPause([](int) {});
+    for (const Case& k : cases) {
+        SCOPED_TRACE(::testing::PrintToString(k.packet));
+        fake_.written.clear();
+        fake_.Reply(k.reply);
+        std::fill(std::begin(out), std::end(out), 0);
+        EXPECT_EQ(k.call(), 0);
+        ASSERT_EQ(fake_.written.size(), 1u);
+        EXPECT_EQ(fake_.written[0], k.packet);
+        if (k.reply != Bytes{0x0D}) {
+            EXPECT_EQ(Bytes(out, out + k.reply.size()), k.reply);
+        }
+    }
+    // A packet that would not fit one report is refused before it is sent.
+    fake_.written.clear();
+    uint8_t big[64] = {};
+    EXPECT_EQ(c.MemoryWrite(0x2F, AddressShape::kWord, 0, 61, big), ORDWIN_E_INVALIDARG);
+    EXPECT_EQ(c.MemoryRead(0x34, AddressShape::kWord, 0, 0, big), ORDWIN_E_INVALIDARG);
+    EXPECT_TRUE(fake_.written.empty());
 }
 
 TEST_F(Link, JtagCommandShapes) {

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -120,7 +121,7 @@ TEST_F(SerialAdapter, ConnectReadDownloadAndRunToABreakpoint) {
 TEST_F(SerialAdapter, DataRepliesMustEndWithExactlyTheTrailingByte) {
     for (const char* fault : {"short", "extra"}) {
         SCOPED_TRACE(fault);
-        Start({{"fault", fault}});
+        Start({{"fault", fault}, {"speed", "max"}});
         // The replies are there at once; only the missing byte is waited for.
         ordwin::Context()->link->SetReceiveBudget(200);
         EXPECT_EQ(Connect(kPort, 1, 1, 0), ORDWIN_E_SHORT_RESPONSE);
@@ -151,7 +152,7 @@ TEST_F(SerialAdapter, OutdatedAdapterIsUpdatedAndThenConnects) {
     // update mode, then written with byte-by-byte read-back.
     for (const char* mode : {"3", "2"}) {
         SCOPED_TRACE(mode);
-        Start({{"fw", "22"}, {"mode", mode}});
+        Start({{"fw", "22"}, {"mode", mode}, {"speed", "max"}});
         RecordingHost host;
         host.answer = ORDWIN_ID_OK;
         ASSERT_EQ(Connect(kPort, 0, 1, 0), 0);
@@ -193,6 +194,27 @@ TEST_F(SerialAdapter, VanishedPortEndsTheOperationAndClosesTheLink) {
                 first == ORDWIN_E_NOT_CONNECTED)
         << std::hex << first;
     EXPECT_FALSE(ordwin::Context()->link->IsLinkOpen());
+}
+
+// With speed=real the line carries 10 bits a byte at the rate the host set:
+// a transfer takes at least its bytes' line time (a lower bound, whatever the
+// machine's load).
+TEST_F(SerialAdapter, TheLineIsPacedAtItsBaudRate) {
+    Start();
+    ASSERT_TRUE(server_->SetLineBaud(38400));
+    ASSERT_EQ(Connect(kPort, 1, 1, 4), 0);  // automatic: the line's 38400
+    const uint64_t baud = static_cast<uint64_t>(ordwin::Context()->link->OpenBaudRate());
+    ASSERT_EQ(baud, 38400u);
+    uint8_t ram[130] = {};
+    const uint64_t in0 = server_->BytesFromHost(), out0 = server_->BytesToHost();
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(GetRAMMemory(ram, 0x10, 130), 0);
+    const auto elapsed = std::chrono::steady_clock::now() - t0;
+    const uint64_t bytes = server_->BytesFromHost() - in0 + server_->BytesToHost() - out0;
+    EXPECT_GT(bytes, 140u);
+    // The last reply's trailing byte may still be on the line.
+    EXPECT_GE(elapsed, std::chrono::microseconds((bytes - 1) * 10 * 1000000 / baud));
+    EXPECT_EQ(Disconnect(kPort), 0);
 }
 
 TEST_F(SerialAdapter, RealSerialAdaptersGetNoFirmware) {

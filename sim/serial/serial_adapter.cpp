@@ -148,33 +148,28 @@ std::chrono::nanoseconds SerialAdapterServer::ByteTime() const {
 }
 
 void SerialAdapterServer::Answer(const uint8_t* bytes, size_t length) {
+    // At speed=real the reply is there once the line has carried all of it.
     const std::chrono::nanoseconds byte_time = ByteTime();
+    if (byte_time.count() > 0) {
+        line_out_ = std::max(line_out_, std::chrono::steady_clock::now()) +
+                    byte_time * static_cast<int64_t>(length);
+        std::this_thread::sleep_until(line_out_);
+    }
+    // Counted before sending, so a host that has read the bytes sees them counted.
+    to_host_ += length;
     size_t done = 0;
     while (done < length) {
-        // At speed=real each byte leaves when the line has carried the one before.
-        size_t take = length - done;
-        if (byte_time.count() > 0) {
-            line_out_ = std::max(line_out_, std::chrono::steady_clock::now()) + byte_time;
-            std::this_thread::sleep_until(line_out_);
-            take = 1;
+        const ssize_t n = write(master_, bytes + done, length - done);
+        if (n > 0) {
+            done += size_t(n);
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return;
+        } else {
+            struct pollfd p {
+                master_, POLLOUT, 0
+            };
+            poll(&p, 1, 10);
         }
-        // Counted before sending, so a host that has read the bytes sees them counted.
-        to_host_ += take;
-        size_t sent = 0;
-        while (sent < take) {
-            const ssize_t n = write(master_, bytes + done + sent, take - sent);
-            if (n > 0) {
-                sent += size_t(n);
-            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                return;
-            } else {
-                struct pollfd p {
-                    master_, POLLOUT, 0
-                };
-                poll(&p, 1, 10);
-            }
-        }
-        done += take;
     }
 }
 

@@ -126,14 +126,7 @@ int32_t ReadAdapterVersion(DebugContext& context, uint8_t* version) {
         *version = 0;
         return 0;
     }
-    AdapterLink& link = *context.link;
-    int32_t result = link.PurgeInput();
-    if (result < 0) return result;
-    const uint8_t packet[] = {zt::adapter::kFirmwareVersion, 0, 0};
-    result = link.SendPacket(sizeof packet, packet);
-    if (result < 0) return result;
-    link.Wait(100);
-    return link.ReceiveReply(version, 1);
+    return context.commands->FirmwareVersionAfterPause(version);
 }
 
 bool ExpectedFirmware(const DebugContext& context, int resetTarget, FirmwareExpectation* out) {

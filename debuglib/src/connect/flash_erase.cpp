@@ -41,10 +41,7 @@ int32_t ProbeAdapter(DebugContext& context) {
     if (small) return 0;
     // The version answers after a pause; only a readable one means the
     // adapter is ready for the target reset.
-    const uint8_t packet[] = {zt::adapter::kFirmwareVersion, 0, 0};
-    if (link.SendPacket(sizeof packet, packet) < 0) return 1;
-    link.Wait(100);
-    return link.ReceiveReply(&context.adapterFirmwareVersion, 1) < 0 ? 1 : 0;
+    return context.commands->FirmwareVersionAfterPause(&context.adapterFirmwareVersion) < 0 ? 1 : 0;
 }
 
 // Unlike a debug halt, a refused board state or a target that never reports

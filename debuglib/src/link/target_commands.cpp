@@ -58,6 +58,99 @@ int32_t TargetCommands::CommandTwoParams(uint8_t code, uint8_t p1, uint8_t p2) {
     return Exchange(packet, sizeof packet);
 }
 
+int32_t TargetCommands::C2DirectRead(uint8_t address, uint8_t* value) {
+    const uint8_t packet[] = {zt::adapter::kDirectRead, address, 1};
+    return Exchange(packet, sizeof packet, value, 1);
+}
+
+int32_t TargetCommands::C2DirectWrite(uint8_t address, uint8_t value) {
+    const uint8_t packet[] = {zt::adapter::kDirectWrite, address, 1, value};
+    return Exchange(packet, sizeof packet);
+}
+
+int32_t TargetCommands::C2RegisterRead(uint8_t reg, uint8_t* value) {
+    const uint8_t packet[] = {zt::adapter::kC2RegisterRead, reg, 1};
+    return Exchange(packet, sizeof packet, value, 1);
+}
+
+int32_t TargetCommands::C2RegisterWrite(uint8_t reg, uint8_t value) {
+    const uint8_t packet[] = {zt::adapter::kC2RegisterWrite, reg, 1, value};
+    return Exchange(packet, sizeof packet);
+}
+
+namespace {
+
+int MemoryHeader(uint8_t* packet, uint8_t op, AddressShape shape, uint32_t address, int n) {
+    packet[0] = op;
+    switch (shape) {
+        case AddressShape::kByte:
+            packet[1] = static_cast<uint8_t>(address);
+            packet[2] = static_cast<uint8_t>(n);
+            return 3;
+        case AddressShape::kWord:
+            packet[1] = static_cast<uint8_t>(address);
+            packet[2] = static_cast<uint8_t>(address >> 8);
+            packet[3] = static_cast<uint8_t>(n);
+            return 4;
+        case AddressShape::kDataRegister:
+            packet[1] = static_cast<uint8_t>(address);
+            packet[2] = 0;
+            packet[3] = static_cast<uint8_t>(n);
+            return 4;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int32_t TargetCommands::MemoryRead(uint8_t op, AddressShape shape, uint32_t address, int n,
+                                   uint8_t* out) {
+    if (n < 1 || n > zt::adapter::kReportSize) return ORDWIN_E_INVALIDARG;
+    uint8_t packet[4];
+    const int length = MemoryHeader(packet, op, shape, address, n);
+    return Exchange(packet, length, out, n);
+}
+
+int32_t TargetCommands::MemoryWrite(uint8_t op, AddressShape shape, uint32_t address, int n,
+                                    const uint8_t* data) {
+    if (n < 1 || n > zt::adapter::kReportSize - MemoryHeaderLength(shape))
+        return ORDWIN_E_INVALIDARG;
+    uint8_t packet[zt::adapter::kReportSize];
+    const int header = MemoryHeader(packet, op, shape, address, n);
+    std::copy(data, data + n, packet + header);
+    return Exchange(packet, header + n);
+}
+
+int32_t TargetCommands::PageCrc(uint8_t page, uint8_t* crc) {
+    const uint8_t packet[] = {zt::adapter::kPageCrc, page};
+    return Exchange(packet, sizeof packet, crc, 2);
+}
+
+int32_t TargetCommands::PageCrc32(uint8_t block, uint8_t* crc) {
+    const uint8_t packet[] = {zt::adapter::kPageCrc32, block};
+    return Exchange(packet, sizeof packet, crc, 4);
+}
+
+int32_t TargetCommands::PageErase(uint8_t page) {
+    const uint8_t packet[] = {zt::adapter::kPageErase, page};
+    return Exchange(packet, sizeof packet);
+}
+
+int32_t TargetCommands::DeviceErase(int limitMilliseconds) {
+    const uint8_t packet[] = {zt::adapter::kDeviceErase};
+    return PolledCommand(packet, sizeof packet, limitMilliseconds);
+}
+
+int32_t TargetCommands::FirmwareVersionAfterPause(uint8_t* version) {
+    int32_t result = link_.PurgeInput();
+    if (result < 0) return result;
+    const uint8_t packet[] = {zt::adapter::kFirmwareVersion, 0, 0};
+    result = link_.SendPacket(sizeof packet, packet);
+    if (result < 0) return result;
+    link_.Wait(kVersionPauseMs);
+    return link_.ReceiveReply(version, 1);
+}
+
 int32_t TargetCommands::FirmwareCommand(uint8_t op, uint8_t p1, uint8_t p2, uint8_t* reply,
                                         int replyLength) {
     const uint8_t packet[] = {op, p1, p2};

@@ -9,6 +9,13 @@ namespace ordwin {
 
 class AdapterLink;
 
+// How a memory command addresses the target.
+enum class AddressShape {
+    kByte,          // [op, address, n]
+    kWord,          // [op, address low, address high, n]
+    kDataRegister,  // [op, register, 0x00, n]; the address does not advance
+};
+
 class TargetCommands {
   public:
     using Clock = std::function<uint64_t()>;  // milliseconds
@@ -41,6 +48,27 @@ class TargetCommands {
     // Sends once, then reads the status again while it reports no or an
     // unrecognised byte, until the limit passes.
     int32_t PolledCommand(const uint8_t* packet, int length, int limitMilliseconds);
+
+    // C2 commands, each an exchange.
+    int32_t C2DirectRead(uint8_t address, uint8_t* value);  // [op, address, 1] -> 1 byte
+    int32_t C2DirectWrite(uint8_t address, uint8_t value);  // [op, address, 1, value]
+    int32_t C2RegisterRead(uint8_t reg, uint8_t* value);    // [op, reg, 1] -> 1 byte
+    int32_t C2RegisterWrite(uint8_t reg, uint8_t value);    // [op, reg, 1, value]
+    // One memory packet of n bytes (n fits a packet with its header).
+    int32_t MemoryRead(uint8_t op, AddressShape shape, uint32_t address, int n, uint8_t* out);
+    int32_t MemoryWrite(uint8_t op, AddressShape shape, uint32_t address, int n,
+                        const uint8_t* data);
+    static int MemoryHeaderLength(AddressShape shape) {
+        return shape == AddressShape::kByte ? 3 : 4;
+    }
+    int32_t PageCrc(uint8_t page, uint8_t* crc);     // 2 bytes, high first
+    int32_t PageCrc32(uint8_t block, uint8_t* crc);  // 4 bytes, high first
+    int32_t PageErase(uint8_t page);
+    int32_t DeviceErase(int limitMilliseconds);  // polled until the limit
+    // The adapter's firmware version, read after the pause the adapter needs
+    // to look it up.
+    int32_t FirmwareVersionAfterPause(uint8_t* version);
+    static constexpr int kVersionPauseMs = 100;
 
     // JTAG commands, each an exchange.
     int32_t JtagDirectRead(uint8_t address, uint8_t* value);

@@ -356,8 +356,7 @@ int32_t ReadCode(DebugContext& context, uint8_t* buffer, uint32_t start, uint32_
 }
 
 int32_t ReadPageCrc(DebugContext& context, uint8_t page, uint8_t* crc) {
-    const uint8_t packet[] = {zt::adapter::kPageCrc, page};
-    return context.commands->Exchange(packet, sizeof packet, crc, 2);
+    return context.commands->PageCrc(page, crc);
 }
 
 }  // namespace ordwin

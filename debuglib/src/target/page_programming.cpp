@@ -79,9 +79,8 @@ int32_t CompareBlock(DebugContext& context, uint32_t block, bool report, bool* r
         const uint32_t start = block * kCrc32Block;
         if (start + kCrc32Block > kCodeImageSize) return ORDWIN_E_INVALIDARG;
         const uint32_t expected = zt::Crc32Raw(context.codeImage.get() + start, kCrc32Block);
-        const uint8_t packet[] = {zt::adapter::kPageCrc32, static_cast<uint8_t>(block)};
         uint8_t reply[4] = {};
-        const int32_t result = context.commands->Exchange(packet, sizeof packet, reply, 4);
+        const int32_t result = context.commands->PageCrc32(static_cast<uint8_t>(block), reply);
         if (result < 0) {
             *readFailed = true;
             return result;
@@ -252,8 +251,7 @@ int32_t ProgramFlaggedPages(DebugContext& context, bool quiet) {
         while (j < pages.size() && pages[j] == pages[j - 1] + 1) ++j;
         if (erases) {
             for (size_t k = i; k < j; ++k) {
-                const uint8_t packet[] = {zt::adapter::kPageErase, static_cast<uint8_t>(pages[k])};
-                const int32_t erased = context.commands->Exchange(packet, sizeof packet);
+                const int32_t erased = context.commands->PageErase(static_cast<uint8_t>(pages[k]));
                 if (erased < 0 &&
                     ShowMessage(Format("A flash failure has occured erasing page at address "
                                        "%04XH\r\nPossible locked sector.\r\nDo you want to "
@@ -336,9 +334,7 @@ int32_t EraseUserCode(DebugContext& context) {
                     ORDWIN_MB_OKCANCEL_ICON) != ORDWIN_ID_OK) {
         return 0;
     }
-    const uint8_t packet[] = {zt::adapter::kDeviceErase};
-    const int32_t result =
-        context.commands->PolledCommand(packet, sizeof packet, context.traits.codeEraseMs);
+    const int32_t result = context.commands->DeviceErase(context.traits.codeEraseMs);
     if (result < 0) return result;
     ClearPageFlags(context);
     return 0;

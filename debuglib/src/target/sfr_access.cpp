@@ -12,31 +12,6 @@ namespace {
 
 constexpr uint8_t kPagedC2PageRegister = 0xA7;
 
-int HeaderLength(AddressShape shape) {
-    return shape == AddressShape::kByte ? 3 : 4;
-}
-
-int BuildHeader(uint8_t* packet, uint8_t op, AddressShape shape, uint32_t address, int n) {
-    packet[0] = op;
-    switch (shape) {
-        case AddressShape::kByte:
-            packet[1] = static_cast<uint8_t>(address);
-            packet[2] = static_cast<uint8_t>(n);
-            return 3;
-        case AddressShape::kWord:
-            packet[1] = static_cast<uint8_t>(address);
-            packet[2] = static_cast<uint8_t>(address >> 8);
-            packet[3] = static_cast<uint8_t>(n);
-            return 4;
-        case AddressShape::kDataRegister:
-            packet[1] = static_cast<uint8_t>(address);
-            packet[2] = 0;
-            packet[3] = static_cast<uint8_t>(n);
-            return 4;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int SfrPageRegister(const DebugContext& context) {
@@ -45,14 +20,12 @@ int SfrPageRegister(const DebugContext& context) {
 
 int32_t ReadDirect(DebugContext& context, uint8_t address, uint8_t* value) {
     if (IsJtag(context)) return context.commands->JtagDirectRead(address, value);
-    const uint8_t packet[] = {zt::adapter::kDirectRead, address, 1};
-    return context.commands->Exchange(packet, sizeof packet, value, 1);
+    return context.commands->C2DirectRead(address, value);
 }
 
 int32_t WriteDirect(DebugContext& context, uint8_t address, uint8_t value) {
     if (IsJtag(context)) return context.commands->JtagDirectWrite(address, value);
-    const uint8_t packet[] = {zt::adapter::kDirectWrite, address, 1, value};
-    return context.commands->Exchange(packet, sizeof packet);
+    return context.commands->C2DirectWrite(address, value);
 }
 
 namespace {
@@ -96,13 +69,11 @@ int32_t ReadSfrOnPage(DebugContext& context, int page, uint8_t address, uint8_t*
 }
 
 int32_t ReadC2Register(DebugContext& context, uint8_t reg, uint8_t* value) {
-    const uint8_t packet[] = {zt::adapter::kC2RegisterRead, reg, 1};
-    return context.commands->Exchange(packet, sizeof packet, value, 1);
+    return context.commands->C2RegisterRead(reg, value);
 }
 
 int32_t WriteC2Register(DebugContext& context, uint8_t reg, uint8_t value) {
-    const uint8_t packet[] = {zt::adapter::kC2RegisterWrite, reg, 1, value};
-    return context.commands->Exchange(packet, sizeof packet);
+    return context.commands->C2RegisterWrite(reg, value);
 }
 
 int32_t WriteC2RegisterOnPage(DebugContext& context, int page, uint8_t reg, uint8_t value) {
@@ -124,10 +95,8 @@ int32_t ReadPackets(DebugContext& context, uint8_t op, AddressShape shape, uint3
     int done = 0;
     while (done < count) {
         const int n = std::min(count - done, chunk);
-        uint8_t packet[4];
-        const int length = BuildHeader(
-            packet, op, shape, advance ? address + static_cast<uint32_t>(done) : address, n);
-        const int32_t result = context.commands->Exchange(packet, length, out + done, n);
+        const int32_t result = context.commands->MemoryRead(
+            op, shape, advance ? address + static_cast<uint32_t>(done) : address, n, out + done);
         if (result < 0) return result;
         done += n;
     }
@@ -137,16 +106,14 @@ int32_t ReadPackets(DebugContext& context, uint8_t op, AddressShape shape, uint3
 int32_t WritePackets(DebugContext& context, uint8_t op, AddressShape shape, uint32_t address,
                      int count, const uint8_t* data, int chunk) {
     if (count < 0 || count > 255) return ORDWIN_E_INVALIDARG;
-    chunk = std::clamp(chunk, 1, zt::adapter::kReportSize - HeaderLength(shape));
+    chunk =
+        std::clamp(chunk, 1, zt::adapter::kReportSize - TargetCommands::MemoryHeaderLength(shape));
     const bool advance = shape != AddressShape::kDataRegister;
-    uint8_t packet[zt::adapter::kReportSize];
     int done = 0;
     while (done < count) {
         const int n = std::min(count - done, chunk);
-        const int header = BuildHeader(
-            packet, op, shape, advance ? address + static_cast<uint32_t>(done) : address, n);
-        std::copy(data + done, data + done + n, packet + header);
-        const int32_t result = context.commands->Exchange(packet, header + n);
+        const int32_t result = context.commands->MemoryWrite(
+            op, shape, advance ? address + static_cast<uint32_t>(done) : address, n, data + done);
         if (result < 0) return result;
         done += n;
     }

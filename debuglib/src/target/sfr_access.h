@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "devicedb/device_traits.h"
+#include "link/target_commands.h"
 
 namespace ordwin {
 
@@ -26,13 +27,6 @@ int32_t WriteC2Register(DebugContext& context, uint8_t reg, uint8_t value);
 // A C2 register write on an SFR page, for the families whose breakpoint
 // registers sit behind the page register 0xA7.
 int32_t WriteC2RegisterOnPage(DebugContext& context, int page, uint8_t reg, uint8_t value);
-
-// How a memory command addresses the target.
-enum class AddressShape {
-    kByte,          // [op, address, n]
-    kWord,          // [op, address low, address high, n]
-    kDataRegister,  // [op, register, 0x00, n]; the address does not advance
-};
 
 // Reads count (at most 255) bytes in packets of the link's read chunk.
 int32_t ReadPackets(DebugContext& context, uint8_t op, AddressShape shape, uint32_t address,

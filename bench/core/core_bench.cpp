@@ -1,8 +1,16 @@
 // Instructions per second of the core on bench/core/mix.c, and of ucsim (s51)
-// on the same program: ucsim's own "Host usage" time is taken as the
-// iteration time, so its start-up and our process spawn are not counted.
+// on the same program, both in CPU time: ucsim's own "Host usage" is wall
+// time and grows with the machine's load. ucsim's CPU time is that of its
+// process (getrusage of the children), less that of a run of a program that
+// stops at once, so its start-up, loading and dumps are not counted.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <time.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -59,6 +67,27 @@ void BM_CoreMixedProgram(benchmark::State& state) {
 }
 BENCHMARK(BM_CoreMixedProgram)->Unit(benchmark::kMillisecond);
 
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double ChildrenCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+// The CPU seconds of one ucsim run of ihx; negative when it failed.
+double UcsimCpuSeconds(const std::string& s51, const std::string& ihx, std::string* error) {
+    Snapshot s;
+    const double before = ChildrenCpuSeconds();
+    if (!RunUcsim(s51, ihx, 0, &s, error)) return -1;
+    return ChildrenCpuSeconds() - before;
+}
+
 void BM_UcsimMixedProgram(benchmark::State& state) {
     const std::string s51 = ZSIM_S51_PATH;
     if (s51.empty()) {
@@ -76,17 +105,39 @@ void BM_UcsimMixedProgram(benchmark::State& state) {
         state.SkipWithError("the program did not reach its halt address");
         return;
     }
+    // A program that jumps straight to the halt address: ucsim's fixed cost.
+    const std::string empty = std::filesystem::temp_directory_path() / "zsim_bench_empty.ihx";
+    std::ofstream(empty) << ":03000000027FF08C\n:00000001FF\n";
+    // Our core's CPU time for the same program, for the ratio.
+    double core_cpu = 0;
+    {
+        FlatBus bus;
+        Mcs51 core(bus, code.data());
+        const double t0 = ThreadCpuSeconds();
+        for (int i = 0; i < 5; ++i) CountInstructions(core);
+        core_cpu = (ThreadCpuSeconds() - t0) / 5;
+    }
     uint64_t instructions = 0;
+    double ucsim_cpu = 0;
     for (auto _ : state) {
-        Snapshot s;
-        if (!RunUcsim(s51, ZSIM_BENCH_PROGRAM, 0, &s, &error) || s.host_seconds <= 0) {
+        const double full = UcsimCpuSeconds(s51, ZSIM_BENCH_PROGRAM, &error);
+        const double fixed = full < 0 ? -1 : UcsimCpuSeconds(s51, empty, &error);
+        if (full < 0 || fixed < 0) {
             state.SkipWithError(("ucsim run failed: " + error).c_str());
             return;
         }
-        state.SetIterationTime(s.host_seconds);
+        const double run = std::max(full - fixed, 1e-6);
+        state.SetIterationTime(run);
+        ucsim_cpu += run;
         instructions += per_run;
     }
+    std::filesystem::remove(empty);
     state.SetItemsProcessed(int64_t(instructions));
+    state.counters["core_cpu_ms"] = core_cpu * 1e3;
+    state.counters["ucsim_cpu_ms"] = ucsim_cpu / double(state.iterations()) * 1e3;
+    // How many times faster our core is than ucsim, CPU time against CPU time.
+    state.counters["core_speedup"] =
+        core_cpu > 0 ? ucsim_cpu / double(state.iterations()) / core_cpu : 0;
 }
 BENCHMARK(BM_UcsimMixedProgram)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 

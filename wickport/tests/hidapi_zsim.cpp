@@ -3,7 +3,10 @@
 // (LD_PRELOAD) in front of the real hidapi; never installed.
 //
 // ZSIM_HID lists the adapters in WICKPORT_VIRTUAL's syntax, plus
-//   reports=numbered|unnumbered  the report descriptor it gives (unnumbered)
+//   reports=numbered|unnumbered  the report descriptor it gives (unnumbered);
+//   reports=none                 no descriptor: unnumbered data reports and
+//                                numbered feature reports, the framing a
+//                                host assumes without one
 //   vid=N                        USB vendor id (0x1209); pid= is the adapter's
 // Unnumbered: 64-byte input and output reports, no feature reports.
 // Numbered: output 0x01 and input 0x02 of 64 bytes, features 0x40..0x44
@@ -34,7 +37,8 @@ constexpr uint8_t kOutputId = 0x01, kInputId = 0x02;
 struct Adapter {
     std::string serial;
     uint16_t vid = 0x1209;
-    bool numbered = false;
+    bool numbered = false;       // data reports
+    bool no_descriptor = false;  // reports=none
     std::string path;
     std::shared_ptr<zsim::VirtualAdapter> adapter;
 };
@@ -102,8 +106,9 @@ class Registry {
             for (const auto& [k, v] : d.options) {
                 uint64_t n = 0;
                 if (k == "reports") {
-                    ok = ok && (v == "numbered" || v == "unnumbered");
+                    ok = ok && (v == "numbered" || v == "unnumbered" || v == "none");
                     a->numbered = v == "numbered";
+                    a->no_descriptor = v == "none";
                 } else if (k == "vid") {
                     ok = ok && zsim::ParseNumberText(v, 0xFFFF, &n);
                     a->vid = uint16_t(n);
@@ -288,7 +293,8 @@ ZSIM_EXPORT int hid_set_nonblocking(hid_device* dev, int nonblock) {
 
 ZSIM_EXPORT int hid_send_feature_report(hid_device* dev, const unsigned char* data, size_t length) {
     if (!dev || !data || length == 0) return -1;
-    if (!dev->a->numbered) return dev->Fail("the device has no feature reports");
+    if (!dev->a->numbered && !dev->a->no_descriptor)
+        return dev->Fail("the device has no feature reports");
     const int size = FeatureSize(data[0]);
     if (size < 0) return dev->Fail("no feature report with that id");
     if (length != size_t(1 + size)) return dev->Fail("feature report of the wrong length");
@@ -301,7 +307,8 @@ ZSIM_EXPORT int hid_send_feature_report(hid_device* dev, const unsigned char* da
 
 ZSIM_EXPORT int hid_get_feature_report(hid_device* dev, unsigned char* data, size_t length) {
     if (!dev || !data || length == 0) return -1;
-    if (!dev->a->numbered) return dev->Fail("the device has no feature reports");
+    if (!dev->a->numbered && !dev->a->no_descriptor)
+        return dev->Fail("the device has no feature reports");
     const int size = FeatureSize(data[0]);
     if (size < 0) return dev->Fail("no feature report with that id");
     if (length < size_t(1 + size)) return dev->Fail("buffer too small for the feature report");
@@ -316,6 +323,7 @@ ZSIM_EXPORT int hid_get_feature_report(hid_device* dev, unsigned char* data, siz
 // hidapi 0.14's call; Wickport looks it up at run time.
 ZSIM_EXPORT int hid_get_report_descriptor(hid_device* dev, unsigned char* buf, size_t buf_size) {
     if (!dev || !buf) return -1;
+    if (dev->a->no_descriptor) return dev->Fail("no report descriptor");
     const std::vector<uint8_t> d = Descriptor(dev->a->numbered);
     if (buf_size < d.size()) return dev->Fail("buffer too small for the descriptor");
     std::memcpy(buf, d.data(), d.size());

@@ -162,6 +162,7 @@ TEST_P(RealPath, AShortReportExplainsItselfInTheMessage) {
                                      : "(input report of 16 bytes, 64 expected)"),
                   std::string::npos)
             << at << ": " << text;
+        EXPECT_TRUE(TraceHas("# failed: input report of ")) << at;
         // A later failure without a reason shows the bare text.
         EXPECT_EQ(std::string(GetErrorMsg(ORDWIN_E_NO_RESPONSE)),
                   "Target did not respond and may\nbe disconnected.");

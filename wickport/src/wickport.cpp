@@ -99,10 +99,12 @@ class Library {
 
     const std::string& OpenError() const { return open_error_; }
 
-    // Keeps the device's reason for a failed call (or clears it on success).
+    // Keeps the device's reason for a failed call, and shows it in the trace.
     int Outcome(int rc) {
         if (rc >= 0 || !open_) return rc;
-        last_error_ = open_->Error();
+        // A time-out is its own reason; the device's text may be an older one.
+        last_error_ = rc == WP_E_READ_TIMEOUT ? std::string() : open_->Error();
+        if (!last_error_.empty()) trace.Note("failed: " + last_error_);
         return rc;
     }
     const std::string& LastError() const { return last_error_; }

@@ -399,6 +399,11 @@ void CMainDlg::EditAddress(bool boot) {
     }
     CNVMAddressDlg dialog(this);
     if (runModal_(dialog) != QDialog::Accepted) return;
+    // Compose refuses such a text anyway; saying so here keeps the old address.
+    if (!IsNvmAddressText(dialog.address_)) {
+        ports_.messages.Ok(InvalidNvmAddressText(dialog.address_));
+        return;
+    }
     std::vector<NVMData>& entries = boot ? bootEntries_ : appEntries_;
     if (static_cast<std::size_t>(mark) >= entries.size()) return;
     list.SetItemText(mark, 1, ToQ(dialog.address_));

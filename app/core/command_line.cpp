@@ -28,6 +28,73 @@ bool IsBlank(char16_t c) {
 
 }  // namespace
 
+bool IsNvmAddressText(std::u16string_view text) {
+    auto all = [](std::u16string_view digits, bool hex) {
+        for (char16_t c : digits) {
+            const bool decimal = c >= u'0' && c <= u'9';
+            const bool letter = (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+            if (!decimal && !(hex && letter)) return false;
+        }
+        return !digits.empty();
+    };
+    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X'))
+        return text.size() <= 10 && all(text.substr(2), true);
+    return text.size() <= 10 && all(text, false);
+}
+
+std::u16string InvalidNvmAddressText(std::u16string_view text) {
+    return u"Invalid NVM address: " + std::u16string(text) +
+           u"\nAn NVM address is one number: 0x and hexadecimal digits, or decimal digits.";
+}
+
+const NVMData* FirstInvalidAddress(const std::vector<NVMData>& bootFiles,
+                                   const std::vector<NVMData>& appFiles) {
+    for (const std::vector<NVMData>* files : {&bootFiles, &appFiles})
+        for (const NVMData& f : *files)
+            if (!IsNvmAddressText(f.nvmAddress)) return &f;
+    return nullptr;
+}
+
+std::vector<std::u16string> ComposeArguments(const std::vector<NVMData>& bootFiles,
+                                             const std::vector<NVMData>& appFiles,
+                                             const std::u16string& burnFile,
+                                             const ComposeSwitches& s) {
+    std::vector<std::u16string> args;
+    auto files = [&args](const std::vector<NVMData>& list, const char16_t* hexSwitch,
+                         const char16_t* memSwitch) {
+        for (const NVMData& f : list) {
+            args.push_back((f.hexFlag == 1 ? hexSwitch : memSwitch) + f.fullPath);
+            args.push_back(f.nvmAddress);
+        }
+    };
+    files(bootFiles, u"--boot_hex=", u"--boot_mem=");
+    files(appFiles, u"--app_hex=", u"--app_mem=");
+    args.push_back(u"--nvm_burn_file=" + burnFile);
+    if (s.run) {
+        args.push_back(u"--state=run");
+    } else if (s.user) {
+        args.push_back(u"--state=user");
+    }
+    if (s.xoEarlyEnable) args.push_back(u"--bf_xo_early_enable");
+    if (s.exeUserBoot) args.push_back(u"--bf_exe_user_boot");
+    if (s.nvmDisable) args.push_back(u"--bf_nvm_dis");
+    if (s.mtpDisable) args.push_back(u"--bf_mtp_dis");
+    if (s.ramClear) args.push_back(u"--bf_ram_clr");
+    if (s.c2Disable) args.push_back(u"--bf_c2_dis");
+    if (s.strict) args.push_back(u"--mode_strict");
+    return args;
+}
+
+std::vector<std::u16string> DirectArguments(bool fromFile, const std::u16string& directFile,
+                                            const std::u16string& directText,
+                                            const std::u16string& nvmBurnFile, bool strict) {
+    std::vector<std::u16string> args;
+    args.push_back(fromFile ? u"--dir_burn_file=" + directFile : u"--dir_burn_str=" + directText);
+    args.push_back(u"--nvm_burn_file=" + nvmBurnFile);
+    if (strict) args.push_back(u"--mode_strict");
+    return args;
+}
+
 std::u16string BuildComposeCommandLine(const std::u16string& composerPath,
                                        const std::vector<NVMData>& bootFiles,
                                        const std::vector<NVMData>& appFiles,

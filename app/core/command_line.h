@@ -33,7 +33,31 @@ struct ComposeSwitches {
     bool c2Disable = false;
 };
 
-// Nothing is quoted or escaped: the pages refuse paths with spaces.
+// An NVM address text as the composer takes it: "0x" and 1 to 8 hexadecimal
+// digits, or 1 to 10 decimal digits, and nothing else, not even a blank. Any
+// other text could carry options of its own into the composer.
+bool IsNvmAddressText(std::u16string_view text);
+
+// "Invalid NVM address: <text>" and what an address may be.
+std::u16string InvalidNvmAddressText(std::u16string_view text);
+
+// The first listed file whose address is not an NVM address, or nullptr.
+const NVMData* FirstInvalidAddress(const std::vector<NVMData>& bootFiles,
+                                   const std::vector<NVMData>& appFiles);
+
+// The composer's arguments after its path, as separate strings that are never
+// split again: a text with blanks or quotes in it stays one argument. The
+// same arguments as the command lines below show.
+std::vector<std::u16string> ComposeArguments(const std::vector<NVMData>& bootFiles,
+                                             const std::vector<NVMData>& appFiles,
+                                             const std::u16string& burnFile,
+                                             const ComposeSwitches& switches);
+std::vector<std::u16string> DirectArguments(bool fromFile, const std::u16string& directFile,
+                                            const std::u16string& directText,
+                                            const std::u16string& nvmBurnFile, bool strict);
+
+// The command line as it is shown in the output log. Nothing is quoted or
+// escaped: the pages refuse paths with spaces.
 std::u16string BuildComposeCommandLine(const std::u16string& composerPath,
                                        const std::vector<NVMData>& bootFiles,
                                        const std::vector<NVMData>& appFiles,

@@ -97,8 +97,9 @@ void NvmEngine::ShowComposerError(int code) {
     Tell(WidenText(Format("Return code: %d: ", code)) + ComposerErrorText(code));
 }
 
-std::u16string NvmEngine::ComposeCommandLine() const {
-    const NvmOptions& o = options_;
+namespace {
+
+ComposeSwitches SwitchesOf(const NvmOptions& o) {
     ComposeSwitches s;
     s.strict = o.strict == 1;
     s.user = o.user == 1;
@@ -109,7 +110,26 @@ std::u16string NvmEngine::ComposeCommandLine() const {
     s.mtpDisable = o.mtpDisable == 1;
     s.ramClear = o.ramClear == 1;
     s.c2Disable = o.c2Disable == 1;
-    return BuildComposeCommandLine(composerPath_, o.bootFiles, o.appFiles, o.burnFile, s);
+    return s;
+}
+
+}  // namespace
+
+std::u16string NvmEngine::ComposeCommandLine() const {
+    const NvmOptions& o = options_;
+    return BuildComposeCommandLine(composerPath_, o.bootFiles, o.appFiles, o.burnFile,
+                                   SwitchesOf(o));
+}
+
+std::vector<std::u16string> NvmEngine::ComposeArgs() const {
+    const NvmOptions& o = options_;
+    return ComposeArguments(o.bootFiles, o.appFiles, o.burnFile, SwitchesOf(o));
+}
+
+std::vector<std::u16string> NvmEngine::DirectArgs() const {
+    const NvmOptions& o = options_;
+    return DirectArguments(o.directFromFile == 1, o.directBurnFile, o.directText,
+                           o.directNvmBurnFile, o.directStrict == 1);
 }
 
 std::u16string NvmEngine::DirectCommandLine() const {
@@ -155,6 +175,12 @@ int NvmEngine::RunCompose(bool direct) {
             return 0;
         }
     }
+    if (!direct) {
+        if (const NVMData* bad = FirstInvalidAddress(options_.bootFiles, options_.appFiles)) {
+            Tell(InvalidNvmAddressText(bad->nvmAddress));
+            return 0;
+        }
+    }
     const std::u16string commandLine = direct ? DirectCommandLine() : ComposeCommandLine();
     const WorkPlace place = ChooseWorkPlace(programDirectory_);
     outputPath_ = place.directory + kOutputName;
@@ -162,7 +188,8 @@ int NvmEngine::RunCompose(bool direct) {
     const std::string output = NarrowText(outputPath_, kPathBufferSize);
     host_.WriteOutputLine(u"Invoking Marlspin\n");
     host_.WriteOutputLine(commandLine);
-    RunResult r = RunHidden(commandLine, output);
+    RunResult r =
+        RunHidden(composerPath_, direct ? DirectArgs() : ComposeArgs(), commandLine, output);
     lastRun_ = r;
     int result = 1;
     if (r.ran && r.exitCode != 0) {
@@ -174,7 +201,9 @@ int NvmEngine::RunCompose(bool direct) {
     return result;
 }
 
-NvmEngine::RunResult NvmEngine::RunHidden(const std::u16string& commandLine,
+NvmEngine::RunResult NvmEngine::RunHidden(const std::u16string& program,
+                                          const std::vector<std::u16string>& args,
+                                          const std::u16string& commandLine,
                                           const std::string& outputFile) {
     RunResult r;
     // Not inherited by every child: only this one gets it, as its output.
@@ -187,31 +216,20 @@ NvmEngine::RunResult NvmEngine::RunHidden(const std::u16string& commandLine,
     }
     FdCloser closer(fd);
 
-    // The composer's own path is taken whole, so that an installation directory
-    // with a space in it still starts; the rest is split as the runtime would.
-    std::vector<std::u16string> args;
-    if (commandLine.compare(0, composerPath_.size() + 1, composerPath_ + u" ") == 0) {
-        args = SplitCommandLine(u"x" + commandLine.substr(composerPath_.size()));
-        args[0] = composerPath_;
-    } else {
-        args = SplitCommandLine(commandLine);
-    }
     QProcess process;
-    if (!args.empty()) {
-        process.setProgram(ToQString(args[0]));
-        QStringList rest;
-        for (std::size_t i = 1; i < args.size(); ++i) rest << ToQString(args[i]);
-        process.setArguments(rest);
-    }
+    process.setProgram(ToQString(program));
+    QStringList rest;
+    for (const std::u16string& arg : args) rest << ToQString(arg);
+    process.setArguments(rest);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setChildProcessModifier([fd] {
         ::dup2(fd, STDOUT_FILENO);
         ::dup2(fd, STDERR_FILENO);
     });
-    if (!args.empty()) process.start();
-    if (args.empty() || !process.waitForStarted(-1)) {
-        const int code = args.empty() ? ENOENT : StartErrorOf(args[0]);
+    if (!program.empty()) process.start();
+    if (program.empty() || !process.waitForStarted(-1)) {
+        const int code = program.empty() ? ENOENT : StartErrorOf(program);
         Tell(WidenText(Format("Warning - Could not create process (%d)!!\n\r\r", code)) +
              commandLine + u"\n\r\rConfirm command path.");
         return r;

@@ -109,9 +109,11 @@ class NvmEngine {
         bool ran = false;  // the process started and ended; exitCode is valid
         int exitCode = 0;
     };
-    // Runs a command line hidden, standard output and error into outputFile,
-    // running the window's events while it waits.
-    RunResult RunHidden(const std::u16string& commandLine, const std::string& outputFile);
+    // Runs the program hidden with these arguments (each handed over whole),
+    // standard output and error into outputFile, running the window's events
+    // while it waits. commandLine is what the operator is shown.
+    RunResult RunHidden(const std::u16string& program, const std::vector<std::u16string>& args,
+                        const std::u16string& commandLine, const std::string& outputFile);
     void ShowComposerError(int exitCode);
     // How the last Compose or DirectCompose's composer run ended.
     const RunResult& LastRun() const { return lastRun_; }
@@ -120,6 +122,9 @@ class NvmEngine {
     // The command lines Compose and DirectCompose would run with the current fields.
     std::u16string ComposeCommandLine() const;
     std::u16string DirectCommandLine() const;
+    // Their arguments after the composer's path, each one whole.
+    std::vector<std::u16string> ComposeArgs() const;
+    std::vector<std::u16string> DirectArgs() const;
 
     // Tests use short slices to see the events run while a child runs.
     void SetComposerSliceMs(int ms) { composerSliceMs_ = ms; }

@@ -57,6 +57,29 @@ TEST(ComposeCommandLine, SwitchesStateAndOrder) {
     EXPECT_EQ(HexFlagOf(u"main.ihx"), 1) << "SDCC's Intel-HEX name";
 }
 
+TEST(ComposeCommandLine, AddressTexts) {
+    for (const char16_t* good : {u"0", u"1024", u"0x0200", u"0X1f", u"0xFFFFFFFF", u"4294967295"})
+        EXPECT_TRUE(IsNvmAddressText(good)) << Narrow(good);
+    for (const char16_t* bad :
+         {u"", u"0x", u"0x0200 --bf_c2_dis", u" 0x0200", u"0x0200\t", u"-1", u"+2", u"0x1G", u"12a",
+          u"0x123456789", u"12345678901", u"0x02\"00", u"\"0x0200\""})
+        EXPECT_FALSE(IsNvmAddressText(bad)) << Narrow(bad);
+}
+
+// Whatever a text holds, it reaches the composer as one argument.
+TEST(ComposeCommandLine, ArgumentsNeverSplit) {
+    ComposeSwitches s;
+    s.strict = true;
+    std::vector<std::u16string> args = ComposeArguments(
+        {File(u"/d/my boot.hex", u"0x0200")}, {File(u"/d/a.mem", u"7")}, u"/d/o \"x.nbf", s);
+    EXPECT_EQ(args, (std::vector<std::u16string>{
+                        u"--boot_hex=/d/my boot.hex", u"0x0200", u"--app_mem=/d/a.mem", u"7",
+                        u"--nvm_burn_file=/d/o \"x.nbf", u"--mode_strict"}));
+    args = DirectArguments(false, u"", u"@1000 AA\" --bf_c2_dis \"", u"o.nbf", false);
+    EXPECT_EQ(args, (std::vector<std::u16string>{u"--dir_burn_str=@1000 AA\" --bf_c2_dis \"",
+                                                 u"--nvm_burn_file=o.nbf"}));
+}
+
 TEST(ComposeCommandLine, DirectLines) {
     EXPECT_EQ(Narrow(BuildDirectCommandLine(u"m", true, u"/d/in.mem", u"", u"/d/o.nbf", true)),
               "m  --dir_burn_file=/d/in.mem --nvm_burn_file=/d/o.nbf --mode_strict ");
@@ -197,6 +220,22 @@ TEST_F(ComposeEngine, StandardErrorAndOutputBothLandInTheLog) {
     cwd.pop_back();
     EXPECT_EQ(host.appended,
               cwd + "\nto-error\n2:--dir_burn_str=@1F00 01  02:--nvm_burn_file=o.nbf\n");
+}
+
+// An address as a shared settings file may carry it: refused before the composer runs.
+TEST_F(ComposeEngine, AddressCarryingOptionsNeverReachesTheComposer) {
+    dir.ScriptComposer("touch ran; echo composed");
+    BurnFile(WidenText(dir / "o.nbf"));
+    boot = {File(u"/d/boot.hex", u"0x0200")};
+    app = {File(u"/d/app.mem", u"0x0400 --bf_c2_dis --bf_nvm_dis")};
+    EXPECT_EQ(engine.Compose(), 0);
+    EXPECT_EQ(test::Texts(ports.messages),
+              "Invalid NVM address: 0x0400 --bf_c2_dis --bf_nvm_dis\nAn NVM address is one number: "
+              "0x and hexadecimal digits, or decimal digits.|");
+    EXPECT_FALSE(std::filesystem::exists(dir / "ran"));
+    app.clear();
+    EXPECT_EQ(engine.Compose(), 1) << test::Texts(ports.messages);
+    EXPECT_TRUE(std::filesystem::exists(dir / "ran"));
 }
 
 TEST_F(ComposeEngine, InstallationDirectoryWithASpace) {

@@ -124,20 +124,27 @@ TEST_F(MainPage, NvmAddressDialogAndItsRefusals) {
     EXPECT_EQ(Cell(page.BootList(), 0, 1), "0");
 
     std::string shownText;
+    QString typed = QStringLiteral("0x1F00 --bf_c2_dis");
     page.SetModalRunner([&](QDialog& d) {
         auto& dlg = static_cast<CNVMAddressDlg&>(d);
         shownText = dlg.Edit().text().toStdString();
         EXPECT_EQ(dlg.windowTitle(), QStringLiteral("NVM Address"));
         // The text is selected on open: typing replaces it.
-        QTest::keyClicks(&dlg.Edit(), QStringLiteral("not checked"));
+        QTest::keyClicks(&dlg.Edit(), typed);
         dlg.accept();
         return static_cast<int>(QDialog::Accepted);
     });
     Select(page.BootList(), 1);
     page.OnBootNvmAddress();
     EXPECT_EQ(shownText, "0x0000");
-    EXPECT_EQ(Cell(page.BootList(), 1, 1), "not checked");
-    EXPECT_EQ(page.BootEntries()[1].nvmAddress, u"not checked");
+    EXPECT_EQ(ports.messages.LastText(),
+              "Invalid NVM address: 0x1F00 --bf_c2_dis\nAn NVM address is one number: 0x and "
+              "hexadecimal digits, or decimal digits.");
+    EXPECT_EQ(Cell(page.BootList(), 1, 1), "0") << "the old address stays";
+    typed = QStringLiteral("0x1F00");
+    page.OnBootNvmAddress();
+    EXPECT_EQ(Cell(page.BootList(), 1, 1), "0x1F00");
+    EXPECT_EQ(page.BootEntries()[1].nvmAddress, u"0x1F00");
     page.SetModalRunner([](QDialog&) { return static_cast<int>(QDialog::Rejected); });
     Select(page.AppList(), 0);
     page.OnAppNvmAddress();

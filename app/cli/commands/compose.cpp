@@ -164,6 +164,10 @@ int RunCompose(const Globals& g, const ComposeArgs& a) {
     if (burnFile.find(u' ') != std::u16string::npos)
         return Fail(g, "compose", kExitUsage,
                     "Spaces are not allowed in the file name or file path.");
+    // From the command line or a shared settings file alike: an address is
+    // one number, never options for the composer.
+    if (const NVMData* bad = FirstInvalidAddress(boot, app))
+        return Fail(g, "compose", kExitUsage, Tidy(InvalidNvmAddressText(bad->nvmAddress)));
 
     NvmOptions& o = engine.Options();
     o.strict = sw.strict;

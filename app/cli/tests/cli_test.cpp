@@ -427,7 +427,11 @@ TEST_F(Cli, ExitCodesOfRefusedCommands) {
         {{"burn", Path("missing.nbf"), "-a", "VZE001"}, two, 6},
         {{"burn", Path("empty.nbf"), "-a", "VZE001"}, two, 6},
         {{"compose", "--boot", Path("missing.hex"), "-o", Path("x.nbf")}, "", 6},
-        {{"compose", "--boot", Path("boot.hex") + "@zz", "-o", Path("x.nbf")}, "", 3},
+        {{"compose", "--boot", Path("boot.hex") + "@zz", "-o", Path("x.nbf")}, "", 1},
+        {{"compose", "--boot", Path("boot.hex") + "@0x0200 --bf_c2_dis --bf_nvm_dis", "-o",
+          Path("x.nbf")},
+         "",
+         1},
         {{"mtp", "read"}, two, 2},
     };
     for (const Case& c : cases) {
@@ -436,6 +440,7 @@ TEST_F(Cli, ExitCodesOfRefusedCommands) {
                                   << "\n"
                                   << r.err;
     }
+    EXPECT_FALSE(std::filesystem::exists(Path("x.nbf"))) << "the composer never ran";
 }
 
 }  // namespace

@@ -186,6 +186,15 @@ TEST(OmfReader, DetectsBothKindsAndNothingElse) {
     EXPECT_EQ(ordwin::DetectOmf(""), OmfKind::kNotOmf);
     EXPECT_EQ(ordwin::DetectOmf(std::string("\x0E\xFF\xFF\x02", 4)), OmfKind::kNotOmf)
         << "a record longer than the file ends the scan";
+    // The type is read before the length: a raw binary starting with LJMP 0x1000
+    // is taken as OMF of the first kind, and its reader finds no content.
+    const std::string raw("\x02\x10\x00\x75\x81\x07", 6);
+    EXPECT_EQ(ordwin::DetectOmf(raw), OmfKind::kFirst);
+    std::vector<ordwin::OmfSegment> segments;
+    ordwin::ParseOmf(raw, OmfKind::kFirst, &segments);
+    EXPECT_TRUE(segments.empty());
+    EXPECT_EQ(ordwin::DetectOmf(std::string("\x0E\x00\x00\xC8\xFF", 5)), OmfKind::kSecond);
+    EXPECT_EQ(ordwin::DetectOmf(std::string("\x40", 1)), OmfKind::kFirst);
 }
 
 TEST(OmfReader, FirstKindSegmentsAndBankLayout) {

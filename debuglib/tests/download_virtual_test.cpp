@@ -354,6 +354,16 @@ TEST_F(Download, OmfWithoutContentIsRefused) {
     EXPECT_TRUE(host.Saw("OMF file appears to be corrupt!"));
 }
 
+// A raw binary starting with LJMP 0x1000 reads as a first record of type 0x02
+// running past the end: OMF with no content, not an unknown format.
+TEST_F(Download, RawBinaryStartingWithARecordTypeIsCorruptOmf) {
+    RecordingHost raw;
+    EXPECT_EQ(Load(Write("raw.bin", std::string("\x02\x10\x00\xE4\xF5\x80", 6)), 0),
+              ORDWIN_E_READ_FAILED);
+    EXPECT_TRUE(raw.Saw("OMF file appears to be corrupt!"));
+    EXPECT_FALSE(raw.Saw("File entered is not a known format.\r\nDownload aborted."));
+}
+
 TEST_F(Download, OnlyRegularFilesAreRead) {
     EXPECT_EQ(Load(::testing::TempDir()), ORDWIN_E_INVALID_PATH);
     const std::string fifo = ::testing::TempDir() + "ordwin_fifo";

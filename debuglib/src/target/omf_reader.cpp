@@ -116,10 +116,18 @@ int32_t ParseSecond(std::string_view file, std::vector<OmfSegment>* segments) {
 }  // namespace
 
 OmfKind DetectOmf(std::string_view file) {
-    RecordWalker walker(file);
-    while (const auto record = walker.Next()) {
-        if (record->type == 0x02 || record->type == 0x40) return OmfKind::kFirst;
-        if (record->type == 0xC4 || record->type == 0xC8) return OmfKind::kSecond;
+    // Each record's type is looked at before its length: a file whose first
+    // telling record is cut short is still OMF, and its reader says it is corrupt.
+    size_t pos = 0;
+    while (pos < file.size()) {
+        const uint8_t type = static_cast<uint8_t>(file[pos]);
+        if (type == 0x02 || type == 0x40) return OmfKind::kFirst;
+        if (type == 0xC4 || type == 0xC8) return OmfKind::kSecond;
+        if (file.size() - pos < 3) break;
+        const size_t length = static_cast<uint8_t>(file[pos + 1]) |
+                              static_cast<size_t>(static_cast<uint8_t>(file[pos + 2])) << 8;
+        if (file.size() - pos - 3 < length) break;
+        pos += 3 + length;
     }
     return OmfKind::kNotOmf;
 }

@@ -7,6 +7,10 @@
 namespace cindral {
 
 namespace {
+constexpr int32_t kLinkOpenFailed = static_cast<int32_t>(0x81030003);
+}  // namespace
+
+namespace {
 constexpr int kProtocolC2 = 1;
 
 std::string CopyOrdwinString(const char* s, std::size_t limit) {
@@ -33,6 +37,11 @@ bool AdapterConnection::Connect(const std::string& serialNumber,
     if (rc < 0) {
         if (libraryTold && libraryTold()) return false;
         std::string why = CopyOrdwinString(ordwin_.GetErrorMsg(rc), 4096);
+        // The link's code speaks of a COM port; a USB adapter that will not
+        // open is nearly always held by another program.
+        if (rc == kLinkOpenFailed)
+            why = Format("the USB adapter %s is in use by another program or cannot be opened.",
+                         serialNumber.c_str());
         messages_.Ok(WidenText(Format("Connect Failure: %s", why.c_str())));
         return false;
     }

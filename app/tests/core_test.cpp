@@ -422,6 +422,13 @@ TEST(Connection, FailureShowsTheLibraryText) {
     EXPECT_FALSE(c.Connect("VZ0001"));
     EXPECT_EQ(m.LastText(), "Connect Failure: USB device could not be opened.");
     EXPECT_EQ(o.Count("GetHardwareID"), 0);
+
+    o.connectResult = static_cast<int32_t>(0x81030003);
+    o.errorText = "Unable to set up and open COM Port.";
+    EXPECT_FALSE(c.Connect("VZ0001"));
+    EXPECT_EQ(m.LastText(),
+              "Connect Failure: the USB adapter VZ0001 is in use by another program or cannot be "
+              "opened.");
 }
 
 TEST(Connection, OtherTargetsAreRefusedAndDisconnected) {

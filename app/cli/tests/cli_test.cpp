@@ -31,14 +31,15 @@ struct Child {
     int out = -1, err = -1;
 };
 
+// virtualAdapters "-": no WICKPORT_VIRTUAL at all; `extra` adds to the environment.
 Child Start(const std::vector<std::string>& args, const std::string& virtualAdapters,
-            const std::string& trace = "") {
-    std::vector<std::string> env;
+            const std::string& trace = "", const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> env = extra;
     for (char** e = environ; *e; ++e) {
         const std::string v = *e;
-        if (v.rfind("WICKPORT_", 0) != 0) env.push_back(v);
+        if (v.rfind("WICKPORT_", 0) != 0 && v.rfind("ASAN_OPTIONS=", 0) != 0) env.push_back(v);
     }
-    env.push_back("WICKPORT_VIRTUAL=" + virtualAdapters);
+    if (virtualAdapters != "-") env.push_back("WICKPORT_VIRTUAL=" + virtualAdapters);
     if (!trace.empty()) env.push_back("WICKPORT_TRACE=" + trace);
     std::vector<char*> argv{const_cast<char*>(CINDRAL_CLI)}, envp;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -408,6 +409,33 @@ TEST_F(Cli, DeclinedEraseIsNoSuccess) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0]["result"], "declined");
     EXPECT_EQ(lines[1]["result"], "ok");
+}
+
+// Each adapter says whether it is virtual; the environment does not decide it.
+TEST_F(Cli, ListTellsRealAdaptersFromVirtualOnes) {
+    Result real = Finish(
+        Start({"--json", "list"}, "-", "",
+              {std::string("LD_PRELOAD=") + HIDAPI_ZSIM, "ASAN_OPTIONS=verify_asan_link_order=0",
+               "WICKPORT_USB_IDS=1209:8a51", "ZSIM_HID=VZH001:speed=max"}));
+    ASSERT_EQ(real.exit, 0) << real.err;
+    ASSERT_EQ(real.Objects().size(), 1u) << real.out;
+    EXPECT_EQ(real.Objects()[0]["serial"], "VZH001");
+    EXPECT_FALSE(real.Objects()[0]["virtual"].get<bool>());
+    Result virt = RunCli({"--json", "list"}, Adapter("VZH002"));
+    ASSERT_EQ(virt.Objects().size(), 1u) << virt.out;
+    EXPECT_TRUE(virt.Objects()[0]["virtual"].get<bool>());
+    EXPECT_EQ(virt.Objects()[0]["product_id"], "0x8A51");
+}
+
+// A file name that is not UTF-8 is burned from the bytes read, not reopened.
+TEST_F(Cli, BurnFileNameThatIsNotUtf8) {
+    const std::string chip = Adapter("VZU001");
+    const std::string good = Path("u.nbf"), odd = Path("b\xE9\xFF.nbf");
+    ASSERT_EQ(RunCli({"direct-burn", "--text", "@1000 AA", "-o", good, "--dry-run"}, chip).exit, 0);
+    std::filesystem::copy_file(good, odd);
+    Result r = RunCli({"burn", odd, "-a", "VZU001"}, chip);
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(Nvm("VZU001")[0x1000], '\xAA');
 }
 
 TEST_F(Cli, ExitCodesOfRefusedCommands) {

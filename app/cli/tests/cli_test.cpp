@@ -411,6 +411,39 @@ TEST_F(Cli, DeclinedEraseIsNoSuccess) {
     EXPECT_EQ(lines[1]["result"], "ok");
 }
 
+// A burn file that wrote the user-region reference CRC succeeds only when the
+// chip's user CRC matches it afterwards; a direct burn only reports the CRC.
+TEST_F(Cli, UserCrcThatMissesTheWrittenReferenceFailsTheBurn) {
+    const std::string chip = Adapter("VZK001");
+    const std::string direct = Path("d.nbf"), nbf = Path("k.nbf"), log = Path("k.log");
+    Result d = RunCli({"--json", "direct-burn", "--text", "@1000 AA", "-o", direct}, chip);
+    ASSERT_EQ(d.exit, 0) << d.err;
+    EXPECT_FALSE(d.Objects().back()["crc"]["user_match"].get<bool>());
+    EXPECT_FALSE(d.Objects().back().contains("crc_check"));
+
+    // The composer's reference leaves out the byte burned before.
+    WriteAll(Path("boot.hex"), test::kBootHex);
+    ASSERT_EQ(RunCli({"compose", "--boot", Path("boot.hex") + "@0x0200", "-o", nbf}, chip).exit, 0);
+    Result b = RunCli({"--json", "--log", log, "burn", nbf, "-a", "VZK001"}, chip);
+    EXPECT_EQ(b.exit, 4) << b.err;
+    ASSERT_EQ(b.Objects().size(), 1u) << b.out;
+    const Json rec = b.Objects()[0];
+    EXPECT_EQ(rec["result"], "failed");
+    EXPECT_FALSE(rec["crc_check"]["ok"].get<bool>());
+    EXPECT_NE(rec["message"].get<std::string>().find("User CRC check failed"), std::string::npos)
+        << rec["message"];
+    const Json line = Json::parse(ReadAll(log));
+    EXPECT_EQ(line["result"], "failed");
+    EXPECT_NE(line["message"].get<std::string>().find("differs from the reference"),
+              std::string::npos);
+
+    // On a fresh chip the same file burns and its CRC holds.
+    const std::string fresh = Adapter("VZK002");
+    Result ok = RunCli({"--json", "burn", nbf, "-a", "VZK002"}, fresh);
+    EXPECT_EQ(ok.exit, 0) << ok.err;
+    EXPECT_TRUE(ok.Objects().at(0)["crc_check"]["ok"].get<bool>());
+}
+
 // Each adapter says whether it is virtual; the environment does not decide it.
 TEST_F(Cli, ListTellsRealAdaptersFromVirtualOnes) {
     Result real = Finish(

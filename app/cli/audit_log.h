@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "zt/platform/append_file.h"
+
 namespace cindral::cli {
 
 using Json = nlohmann::ordered_json;
@@ -15,14 +17,13 @@ using Json = nlohmann::ordered_json;
 class AuditLog {
   public:
     AuditLog() = default;
-    ~AuditLog();
     AuditLog(const AuditLog&) = delete;
     AuditLog& operator=(const AuditLog&) = delete;
 
     // Opens (creating) the file for appending and makes sure a line fits on
     // its file system; the error text, or empty on success.
     std::string Open(const std::string& path);
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return file_.IsOpen(); }
     const std::string& Path() const { return path_; }
     // Appends the record as one whole line with one write under an exclusive
     // lock, and syncs it to disk. A fragment an earlier failure left at the end
@@ -31,7 +32,7 @@ class AuditLog {
     std::string Append(const Json& record);
 
   private:
-    int fd_ = -1;
+    zt::platform::AppendFile file_;
     std::string path_;
 };
 

@@ -156,6 +156,28 @@ TEST_F(AppendLog, ParallelWritersNeverInterleave) {
     EXPECT_NE(AppendRecord(Path("none") + kPathSeparator + "log", "x\n"), "");
 }
 
+// Opened before anything happens; every line lands whole on a line of its own.
+TEST_F(AppendLog, OpenFirstThenWholeLinesAfterAFragment) {
+    AppendFile file;
+    EXPECT_NE(file.AppendLine("x\n"), "") << "not open";
+    EXPECT_NE(file.Open(Path("none") + kPathSeparator + "log", 0), "");
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_NE(file.Open(dir_, 0), "") << "a directory takes no lines";
+    EXPECT_NE(file.Open(Path("log"), ~0ull), "") << "no file system has that much room";
+
+    const std::string log = Path("log");
+    {
+        std::ofstream(log, std::ios::binary) << "{\"cut";  // an earlier failure's fragment
+    }
+    ASSERT_EQ(file.Open(log, 4096), "");
+    EXPECT_EQ(file.AppendLine("{\"a\":1}\n"), "");
+    EXPECT_EQ(file.AppendLine("{\"b\":2}\n"), "");
+    EXPECT_EQ(AppendRecord(log, "{\"c\":3}\n"), "") << "other writers meanwhile";
+    EXPECT_EQ(file.AppendLine("{\"d\":4}\n"), "");
+    file.Close();
+    EXPECT_EQ(Slurp(log), "{\"cut\n{\"a\":1}\n{\"b\":2}\n{\"c\":3}\n{\"d\":4}\n");
+}
+
 using Processes = TempDir;
 
 TEST_F(Processes, OutputAndErrorGoToTheFileAndTheExitCodeComesBack) {

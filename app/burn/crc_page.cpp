@@ -2,6 +2,8 @@
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include "core/crc_report.h"
@@ -25,6 +27,17 @@ CRunCRCDlg::CRunCRCDlg(IOrdwin& ordwin, IMessagePort& messages, QWidget* parent)
     SetControlId(*output_, ids::crc::kOutputEdit);
     output_->setReadOnly(true);
     output_->setLineWrapMode(QTextEdit::NoWrap);
+    // Room for a whole report (its blank first line, nineteen lines and the
+    // cursor's line) in the report's own font, so the NVM TRIM line is never hidden.
+    {
+        QFont font(QStringLiteral("Courier New"));
+        font.setFixedPitch(true);
+        font.setStyleHint(QFont::Monospace);
+        const QFontMetrics metrics(font);
+        const int frame = 2 * (output_->frameWidth() + static_cast<int>(output_->document()->documentMargin()));
+        output_->setMinimumHeight(kReportLines * metrics.lineSpacing() + frame +
+                                  output_->horizontalScrollBar()->sizeHint().height());
+    }
     groupLayout->addWidget(output_);
     layout->addLayout(buttons);
     layout->addWidget(group, 1);
@@ -46,7 +59,23 @@ void CRunCRCDlg::OnRun() {
         messages_.Ok(u"Not connected to the device.\n");
         return;
     }
-    for (const ReportLine& line : RunCrcReport(ordwin_)) PrintLine(line.text, line.lineEnd);
+    const int start = output_->document()->characterCount() - 1;
+    const CrcReading reading = ReadCrcs(ordwin_);
+    for (const ReportLine& line : FormatCrcReport(reading)) PrintLine(line.text, line.lineEnd);
+    // The report is read from its first line, not from where the caret ended.
+    QTextCursor first(output_->document());
+    first.setPosition(std::max(0, start));
+    output_->setTextCursor(first);
+    output_->verticalScrollBar()->setValue(
+        output_->verticalScrollBar()->value() + output_->cursorRect(first).top() -
+        static_cast<int>(output_->document()->documentMargin()));
+    if (onRunEnded) {
+        const std::u16string outcome =
+            reading.ok ? std::u16string(u"trim CRC ") + (reading.TrimMatches() ? u"OK" : u"DIFF") +
+                             u", user CRC " + (reading.UserMatches() ? u"OK" : u"DIFF")
+                       : u"Error occurred performing CRC operations.";
+        onRunEnded(outcome, reading.ok);
+    }
 }
 
 void CRunCRCDlg::OnClear() {

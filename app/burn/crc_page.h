@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QPushButton>
+#include <functional>
+#include <string>
 #include <QTextEdit>
 
 #include "core/ordwin_api.h"
@@ -14,6 +16,8 @@ class CRunCRCDlg : public CPageDlg {
     Q_OBJECT
   public:
     static constexpr int kTemplate = ids::crc::kTemplate;
+    // Lines of one report as the box shows it, the caret's empty last line included.
+    static constexpr int kReportLines = 21;
 
     CRunCRCDlg(IOrdwin& ordwin, IMessagePort& messages, QWidget* parent = nullptr);
 
@@ -24,6 +28,10 @@ class CRunCRCDlg : public CPageDlg {
     void OnClear();
 
     QTextEdit& OutputBox() { return *output_; }
+
+    // Told how each run ended ("trim CRC OK, user CRC DIFF", or the error line),
+    // and whether every call succeeded.
+    std::function<void(const std::u16string& outcome, bool ok)> onRunEnded;
 
   private:
     void PrintLine(const std::string& text, bool lineEnd);

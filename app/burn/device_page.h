@@ -28,6 +28,9 @@ class CDeviceInformation : public CPageDlg {
 
     void SetConnected(int flag) { bConnected_ = flag; }
     int Connected() const { return bConnected_; }
+    // The adapter the window connected, for the log lines that end an operation.
+    void SetAdapterSerial(std::u16string serial) { adapterSerial_ = std::move(serial); }
+    const std::u16string& AdapterSerial() const { return adapterSerial_; }
     uint8_t ProtectionByte() const { return protectionByte_; }
     const std::u16string& NvmUserStartText() const { return nvmUserStart_; }
     int RowCount() const { return rowCount_; }
@@ -51,6 +54,7 @@ class CDeviceInformation : public CPageDlg {
     int bConnected_ = 0;
     uint8_t protectionByte_ = 0;
     std::u16string nvmUserStart_;
+    std::u16string adapterSerial_;
 };
 
 }  // namespace cindral

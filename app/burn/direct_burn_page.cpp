@@ -38,8 +38,9 @@ std::u16string ReplaceLineBreaks(std::u16string text) {
 CDirectBurnDlg::CDirectBurnDlg(IOrdwin& ordwin, Ports ports, CDeviceInformation& device,
                                std::u16string programDirectory, QWidget* parent)
     : CPageDlg(kTemplate, parent),
+      recorder_(ports.messages),
       host_(device),
-      engine_(ordwin, ports, host_,
+      engine_(ordwin, Ports{recorder_, ports.files, ports.sleep, ports.pump}, host_,
               programDirectory.empty() ? ProgramDirectory() : std::move(programDirectory)),
       ports_(ports),
       burnButton_(QStringLiteral("Burn")) {
@@ -190,6 +191,7 @@ void CDirectBurnDlg::OnOpenNvmBurnFile() {
         ChooseExistingFile(ports_.files, ports_.messages, kBurnFileFilter);
     if (!chosen) return;
     nvmBurnFile_ = *chosen;
+    composeFailure_.Clear();
     UpdateData(false);
 }
 
@@ -199,7 +201,19 @@ void CDirectBurnDlg::OnNewNvmBurnFile() {
     std::optional<std::u16string> chosen = ChooseNewBurnFile(ports_.files, ports_.messages);
     if (!chosen) return;
     nvmBurnFile_ = *chosen;
+    composeFailure_.Clear();
     UpdateData(false);
+}
+
+bool CDirectBurnDlg::SettlePaths() {
+    // The composer runs in the program directory and the burn in this one; a
+    // bare name would name two files.
+    const std::u16string absolute = AbsoluteBurnFilePath(nvmBurnFile_);
+    if (absolute == nvmBurnFile_) return true;
+    if (RefuseSpaces(absolute, ports_.messages)) return false;
+    nvmBurnFile_ = absolute;
+    nvmFileEdit_->setText(ToQ(nvmBurnFile_));
+    return true;
 }
 
 void CDirectBurnDlg::FillEngine() {
@@ -221,11 +235,16 @@ void CDirectBurnDlg::OnCompose() {
         return Warn(u"Text is required for Composing.");
     if (fromFile_->isChecked() && directBurnFile_.empty())
         return Warn(u"A Direct Burn File is required.");
+    if (!SettlePaths()) return;
     // The edit box keeps its line breaks; the composer gets one line.
     directText_ = ReplaceLineBreaks(directText_);
     FillEngine();
-    if (engine_.DirectCompose() == 1)
-        ports_.messages.Ok(u"Direct Compose run completed successfully.");
+    if (engine_.DirectCompose() == 1) {
+        composeFailure_.Clear();
+        ports_.messages.Ok(u"Direct Compose run completed successfully.", MsgIcon::Information);
+    } else if (engine_.LastRun().attempted) {
+        composeFailure_.ComposeFailed();
+    }
 }
 
 void CDirectBurnDlg::OnBurn() {
@@ -236,9 +255,10 @@ void CDirectBurnDlg::OnBurn() {
         return Warn(u"Text is required to execute the Burn.");
     if (fromFile_->isChecked() && directBurnFile_.empty())
         return Warn(u"A Direct Burn File is required.");
+    if (!SettlePaths()) return;
     directText_ = ReplaceLineBreaks(directText_);
     FillEngine();
-    engine_.DirectBurn();
+    CheckedBurn{engine_, recorder_, host_, composeFailure_, progress_, burnClock_}.Run(true);
 }
 
 }  // namespace cindral

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "compose/engine_host.h"
+#include "core/burn_guard.h"
 #include "core/nvm_engine.h"
+#include "core/operation_record.h"
 #include "core/settings_archive.h"
 #include "shell/my_button.h"
 #include "shell/page_base.h"
@@ -49,6 +51,9 @@ class CDirectBurnDlg : public CPageDlg {
     const std::u16string& NvmBurnFilePath() const { return nvmBurnFile_; }
     const std::u16string& DirectBurnText() const { return directText_; }
     NvmEngine& Engine() { return engine_; }
+    const ComposeFailureMark& ComposeFailure() const { return composeFailure_; }
+    void SetBurnProgress(IBurnProgress* progress) { progress_ = progress; }
+    void SetBurnClock(BurnTally::Clock clock) { burnClock_ = std::move(clock); }
 
     QRadioButton& FileRadio() { return *fromFile_; }
     QRadioButton& DirectRadio() { return *fromText_; }
@@ -65,13 +70,19 @@ class CDirectBurnDlg : public CPageDlg {
     void UpdateData(bool save);
     void FillEngine();
     void Warn(const char16_t* text);
+    // A relative NVM burn file name made absolute and shown; false when refused.
+    bool SettlePaths();
 
     std::u16string directBurnFile_;
     std::u16string nvmBurnFile_;
     std::u16string directText_;
     int bConnected_ = 0;
+    RecordingMessagePort recorder_;
     DevicePageHost host_;
     NvmEngine engine_;
+    ComposeFailureMark composeFailure_;
+    IBurnProgress* progress_ = nullptr;
+    BurnTally::Clock burnClock_ = [] { return std::chrono::steady_clock::now(); };
 
     Ports ports_;
     CMyButton burnButton_;

@@ -2,6 +2,8 @@
 // and saves them as a hex file, and writes them with the patched writer program.
 #pragma once
 
+#include <functional>
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
@@ -17,6 +19,9 @@ namespace cindral {
 class CBurnEPROMDlg : public CPageDlg {
     Q_OBJECT
   public:
+    // Told how each MTP write that ran ended (the text of its box), for the log.
+    std::function<void(const std::u16string& outcome)> onWriteEnded;
+
     static constexpr int kTemplate = ids::mtp::kTemplate;
 
     CBurnEPROMDlg(IOrdwin& ordwin, Ports ports, QWidget* parent = nullptr);

@@ -68,6 +68,7 @@ MsgResult ConsoleMessages::ShowMessage(const std::u16string& text, const std::u1
             break;
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel:
+        case MsgButtons::YesNoDefaultNo:
             answer = yes_ ? MsgResult::Yes : MsgResult::No;
             said = yes_ ? "Yes" : "No";
             break;

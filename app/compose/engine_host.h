@@ -13,6 +13,7 @@ class DevicePageHost final : public IEngineHost {
     int DeviceConnected() override { return device_.Connected(); }
     void WriteOutputLine(const std::u16string& text) override { device_.WriteOutputLine(text); }
     void AppendOutputFile(const std::string& path) override { device_.AppendOutputFile(path); }
+    std::u16string AdapterSerial() override { return device_.AdapterSerial(); }
 
   private:
     CDeviceInformation& device_;

@@ -51,8 +51,9 @@ CMainDlg::CMainDlg(IOrdwin& ordwin, Ports ports, CDeviceInformation& device,
                    std::u16string programDirectory, QWidget* parent)
     : CPageDlg(kTemplate, parent),
       burnButton_(QStringLiteral("Burn")),
+      recorder_(ports.messages),
       host_(device),
-      engine_(ordwin, ports, host_,
+      engine_(ordwin, Ports{recorder_, ports.files, ports.sleep, ports.pump}, host_,
               programDirectory.empty() ? ProgramDirectory() : std::move(programDirectory)),
       ports_(ports),
       runModal_([](QDialog& d) { return d.exec(); }),
@@ -442,6 +443,7 @@ void CMainDlg::OnNewBurnFile() {
     std::optional<std::u16string> chosen = ChooseNewBurnFile(ports_.files, ports_.messages);
     if (!chosen) return;
     burnFilePath_ = *chosen;
+    composeFailure_.Clear();
     UpdateData(false);
 }
 
@@ -452,6 +454,7 @@ void CMainDlg::OnOpenBurnFile() {
         ChooseExistingFile(ports_.files, ports_.messages, kBurnFileFilter, u"nbf");
     if (!chosen) return;
     burnFilePath_ = *chosen;
+    composeFailure_.Clear();
     ReloadMap(burnFilePath_);
     UpdateData(false);
 }
@@ -463,11 +466,27 @@ void CMainDlg::OnBurnFileChanged() {
     UpdateData(false);
 }
 
-void CMainDlg::ReloadMap(const std::u16string& path) {
+void CMainDlg::ClearMap() {
     mapList_.DeleteAllItems();
     mapEntries_.clear();
     mapCount_ = 0;
+}
+
+void CMainDlg::ReloadMap(const std::u16string& path) {
+    ClearMap();
     ReadComposeMap(path);
+}
+
+bool CMainDlg::SettleBurnFilePath() {
+    // The composer runs in the program directory and the burn in this one; a
+    // bare name would name two files.
+    const std::u16string absolute = AbsoluteBurnFilePath(burnFilePath_);
+    if (absolute != burnFilePath_) {
+        if (RefuseSpaces(absolute)) return false;
+        burnFilePath_ = absolute;
+        UpdateData(false);
+    }
+    return true;
 }
 
 void CMainDlg::ReadComposeMap(const std::u16string& path) {
@@ -529,26 +548,34 @@ void CMainDlg::OnCompose() {
         UpdateData(false);
         ReloadMap(burnFilePath_);
     }
+    if (!SettleBurnFilePath()) return;
     FillEngine();
     bConflict_ = 0;
     bError_ = 0;
     if (engine_.Compose() == 0) {
+        // The map no longer describes what the operator asked for, and the burn
+        // file on disk may be the previous one.
+        if (engine_.LastRun().attempted) {
+            ClearMap();
+            composeFailure_.ComposeFailed();
+        }
         UpdateData(false);
         return;
     }
+    composeFailure_.Clear();
     if (!burnFilePath_.empty()) ReloadMap(burnFilePath_);
     if (bConflict_ && bError_) {
         ports_.messages.ShowMessage(
             u"Compose run complete.\nAddress Conflicts and Errors detected!", u"Warning!",
-            MsgButtons::Ok, MsgIcon::None);
+            MsgButtons::Ok, MsgIcon::Exclamation);
     } else if (bConflict_) {
         ports_.messages.ShowMessage(u"Compose run complete.\nAddress Conflict detected!",
-                                    u"Warning!", MsgButtons::Ok, MsgIcon::None);
+                                    u"Warning!", MsgButtons::Ok, MsgIcon::Exclamation);
     } else if (bError_) {
         ports_.messages.ShowMessage(u"Compose run complete.\nAddress Error detected!", u"Warning!",
-                                    MsgButtons::Ok, MsgIcon::None);
+                                    MsgButtons::Ok, MsgIcon::Exclamation);
     } else {
-        ports_.messages.Ok(u"Compose run completed successfully.");
+        ports_.messages.Ok(u"Compose run completed successfully.", MsgIcon::Information);
     }
     UpdateData(false);
 }
@@ -561,8 +588,9 @@ void CMainDlg::OnBurn() {
                                     MsgIcon::None);
         return;
     }
+    if (!SettleBurnFilePath()) return;
     FillEngine();
-    engine_.Burn();
+    CheckedBurn{engine_, recorder_, host_, composeFailure_, progress_, burnClock_}.Run(false);
 }
 
 }  // namespace cindral

@@ -17,9 +17,11 @@
 #include <vector>
 
 #include "compose/engine_host.h"
+#include "core/burn_guard.h"
 #include "core/command_line.h"
 #include "core/compose_map.h"
 #include "core/nvm_engine.h"
+#include "core/operation_record.h"
 #include "core/settings_archive.h"
 #include "shell/control_ids.h"
 #include "shell/list_ctrl_styled.h"
@@ -85,6 +87,12 @@ class CMainDlg : public CPageDlg {
     int ErrorFlag() const { return bError_; }
     const std::u16string& BurnFilePath() const { return burnFilePath_; }
     NvmEngine& Engine() { return engine_; }
+    // Set after a compose failed, until a compose succeeds or a burn file is opened.
+    const ComposeFailureMark& ComposeFailure() const { return composeFailure_; }
+    // Where a running burn shows its progress; none by default.
+    void SetBurnProgress(IBurnProgress* progress) { progress_ = progress; }
+    // The burn's clock, for its elapsed time; tests give their own.
+    void SetBurnClock(BurnTally::Clock clock) { burnClock_ = std::move(clock); }
 
     CListCtrlStyled& BootList() { return bootList_; }
     CListCtrlStyled& AppList() { return appList_; }
@@ -110,6 +118,9 @@ class CMainDlg : public CPageDlg {
     void UpdateData(bool save);
     bool RefuseSpaces(const std::u16string& path);
     void SetBox(int id, bool checked, bool enabled);
+    // Makes a relative burn file name absolute and shows it; false when refused.
+    bool SettleBurnFilePath();
+    void ClearMap();
     static int SelectionMark(CListCtrlStyled& list);
 
     // Members in the order the page declares them.
@@ -132,8 +143,13 @@ class CMainDlg : public CPageDlg {
     int bError_ = 0;
     std::u16string burnFilePath_;
     QCheckBox* overwrite_ = nullptr;
+    // The engine's boxes pass through here, so the log can say how a burn ended.
+    RecordingMessagePort recorder_;
     DevicePageHost host_;
     NvmEngine engine_;
+    ComposeFailureMark composeFailure_;
+    IBurnProgress* progress_ = nullptr;
+    BurnTally::Clock burnClock_ = [] { return std::chrono::steady_clock::now(); };
 
     Ports ports_;
     QCheckBox* boxes_[8] = {};  // 1023 .. 1030

@@ -95,6 +95,12 @@ bool AdapterLossFilter::CheckLost() {
     return true;
 }
 
+void AdapterLossFilter::Notify(const std::u16string& text, MsgIcon icon) {
+    if (CheckLost()) return;
+    ++passed_;
+    inner_.Notify(text, icon);
+}
+
 MsgResult AdapterLossFilter::ShowMessage(const std::u16string& text, const std::u16string& caption,
                                          MsgButtons buttons, MsgIcon icon) {
     if (!CheckLost()) {
@@ -108,6 +114,7 @@ MsgResult AdapterLossFilter::ShowMessage(const std::u16string& text, const std::
             return MsgResult::Cancel;
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel:
+        case MsgButtons::YesNoDefaultNo:
             break;
     }
     return MsgResult::No;

@@ -57,6 +57,7 @@ class AdapterLossFilter final : public IMessagePort {
 
     MsgResult ShowMessage(const std::u16string& text, const std::u16string& caption,
                           MsgButtons buttons, MsgIcon icon) override;
+    void Notify(const std::u16string& text, MsgIcon icon) override;
 
     // Only a connection can be lost; off while not connected.
     void Watch(bool on) { watching_ = on; }

@@ -37,7 +37,7 @@ std::optional<mtp::Bytes> MtpEngine::Read() {
 }
 
 MtpEngine::Outcome MtpEngine::Fail(const std::u16string& text) {
-    messages_.Ok(text);
+    messages_.Ok(text, MsgIcon::Error);
     return {Status::kFailed, 0, text};
 }
 
@@ -79,14 +79,15 @@ MtpEngine::Outcome MtpEngine::Write(const std::string& patchedWriter) {
     if (pc < layout::kIdleBegin || pc >= layout::kIdleEnd) {
         const std::u16string text =
             u"MTP write timed out. The MTP content is unknown; read it back.";
-        messages_.Ok(text);
+        messages_.Ok(text, MsgIcon::Error);
         return {Status::kTimedOut, 0, text};
     }
     uint8_t result[2] = {};
     if (ordwin_.GetRAMMemory(result, kResultAddress, 2) < 0)
         return Fail(u"Error reading result from RAM!\n");
     const std::u16string text = mtp::ResultMessage(result[0]);
-    messages_.Ok(text);
+    messages_.Ok(text, result[0] == zt::mtp_writer::kResultSuccess ? MsgIcon::Information
+                                                                   : MsgIcon::Error);
     return {Status::kFinished, result[0], text};
 }
 

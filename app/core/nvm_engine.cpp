@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -72,6 +73,16 @@ class FdCloser {
     int fd_;
 };
 
+// The composer's captured output, for its error lines; a runaway log is cut.
+std::string ReadComposerOutput(const std::string& path) {
+    constexpr std::size_t kLargest = 64 * 1024;
+    std::ifstream in(path, std::ios::binary);
+    std::string text(kLargest, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max<std::streamsize>(0, in.gcount())));
+    return text;
+}
+
 }  // namespace
 
 bool IsRegularFile(const std::u16string& path) {
@@ -94,7 +105,37 @@ std::u16string NvmEngine::ComposerErrorText(int code) {
 }
 
 void NvmEngine::ShowComposerError(int code) {
-    Tell(WidenText(Format("Return code: %d: ", code)) + ComposerErrorText(code));
+    ShowComposerError(code, u"");
+}
+
+void NvmEngine::ShowComposerError(int code, const std::u16string& detail) {
+    std::u16string text = WidenText(Format("Return code: %d: ", code)) + ComposerErrorText(code);
+    if (!detail.empty()) text += u"\n\n" + detail;
+    Tell(text);
+}
+
+std::u16string ComposerErrorLines(std::string_view output) {
+    constexpr std::size_t kMostLines = 4;
+    constexpr std::size_t kLongestLine = 300;
+    std::u16string lines;
+    std::size_t taken = 0;
+    std::size_t at = 0;
+    while (at < output.size() && taken < kMostLines) {
+        std::size_t end = output.find('\n', at);
+        if (end == std::string_view::npos) end = output.size();
+        std::string_view line = output.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+        std::string lower(line);
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (lower.find("error") == std::string::npos && lower.find("exception") == std::string::npos)
+            continue;
+        if (!lines.empty()) lines += u"\n";
+        lines += WidenText(line.substr(0, kLongestLine));
+        ++taken;
+    }
+    return lines;
 }
 
 namespace {
@@ -190,10 +231,11 @@ int NvmEngine::RunCompose(bool direct) {
     host_.WriteOutputLine(commandLine);
     RunResult r =
         RunHidden(composerPath_, direct ? DirectArgs() : ComposeArgs(), commandLine, output);
+    r.attempted = true;
     lastRun_ = r;
     int result = 1;
     if (r.ran && r.exitCode != 0) {
-        ShowComposerError(r.exitCode);
+        ShowComposerError(r.exitCode, ComposerErrorLines(ReadComposerOutput(output)));
         result = 0;
     }
     if (!r.success) result = 0;
@@ -395,7 +437,8 @@ int NvmEngine::BurnChecked(const std::string& data, bool direct) {
     }
     if (keepGoing == 1 && check.userCrcReference && !UserCrcHolds(*check.userCrcReference))
         return 0;
-    if (keepGoing == 1 && !direct && check.userCrcReference) Tell(u"Burn Succeeded");
+    if (keepGoing == 1 && !direct && check.userCrcReference)
+        Tell(u"Burn Succeeded", MsgIcon::Information);
     return direct ? 1 : keepGoing;
 }
 
@@ -509,7 +552,7 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
     if (monitor_) monitor_->ImageJudged(index, block);
     const bool success = block[0] == zt::burner::kResultSuccess;
     if (!success || direct || (index == count && !deferSuccess))
-        Tell(BurnResultMessage(block, direct));
+        Tell(BurnResultMessage(block, direct), success ? MsgIcon::Information : MsgIcon::Error);
     if (!success && !direct) return ImageOutcome::kStopFlag;
     return ImageOutcome::kNext;
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,8 @@ class IEngineHost {
     virtual int DeviceConnected() = 0;
     virtual void WriteOutputLine(const std::u16string& text) = 0;
     virtual void AppendOutputFile(const std::string& path) = 0;
+    // The connected adapter's serial number, for the log.
+    virtual std::u16string AdapterSerial() { return {}; }
 };
 
 // What a headless caller hears of a burn, and how it stops one. Cindral sets none.
@@ -108,6 +111,9 @@ class NvmEngine {
         bool success = false;
         bool ran = false;  // the process started and ended; exitCode is valid
         int exitCode = 0;
+        // The composer was asked for (past the compose's own refusals); a
+        // compose that then fails leaves the burn file in doubt.
+        bool attempted = false;
     };
     // Runs the program hidden with these arguments (each handed over whole),
     // standard output and error into outputFile, running the window's events
@@ -115,6 +121,8 @@ class NvmEngine {
     RunResult RunHidden(const std::u16string& program, const std::vector<std::u16string>& args,
                         const std::u16string& commandLine, const std::string& outputFile);
     void ShowComposerError(int exitCode);
+    // With the composer's own error lines under the code's text.
+    void ShowComposerError(int exitCode, const std::u16string& detail);
     // How the last Compose or DirectCompose's composer run ended.
     const RunResult& LastRun() const { return lastRun_; }
     static std::u16string ComposerErrorText(int exitCode);
@@ -147,7 +155,9 @@ class NvmEngine {
     bool StopRequested() { return monitor_ != nullptr && monitor_->StopRequested(); }
     ImageOutcome Interrupted();
     void Log(const char16_t* text) { host_.WriteOutputLine(text); }
-    void Tell(const std::u16string& text) { ports_.messages.Ok(text); }
+    void Tell(const std::u16string& text, MsgIcon icon = MsgIcon::Error) {
+        ports_.messages.Ok(text, icon);
+    }
 
     IOrdwin& ordwin_;
     Ports ports_;
@@ -166,6 +176,10 @@ class NvmEngine {
 // Only regular files are read as burn files: a device or a pipe named by the
 // operator would never end or never open.
 bool IsRegularFile(const std::u16string& path);
+
+// The lines of the composer's output that say what went wrong ("marlspin: error: ..."),
+// at most a few, joined by line breaks.
+std::u16string ComposerErrorLines(std::string_view output);
 
 // The message of a burner's result block.
 std::u16string BurnResultMessage(const uint8_t block[4], bool direct);

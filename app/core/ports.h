@@ -7,7 +7,9 @@
 
 namespace cindral {
 
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No as the default button, for questions
+// whose careless answer cannot be undone.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgIcon { None, Information, Exclamation, Error, Question };
 enum class MsgResult { Ok, Cancel, Yes, No };
 
@@ -21,6 +23,9 @@ class IMessagePort {
     MsgResult Ok(const std::u16string& text, MsgIcon icon = MsgIcon::None) {
         return ShowMessage(text, u"", MsgButtons::Ok, icon);
     }
+    // A note that must not hold up what is running (a burn keeps polling its
+    // chip meanwhile). Ports that cannot show one without waiting show a box.
+    virtual void Notify(const std::u16string& text, MsgIcon icon) { Ok(text, icon); }
 };
 
 struct FileDialogRequest {

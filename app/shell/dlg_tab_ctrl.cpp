@@ -1,5 +1,7 @@
 #include "shell/dlg_tab_ctrl.h"
 
+#include <QScrollArea>
+
 namespace cindral {
 
 CDlgTabCtrl::CDlgTabCtrl(QWidget* parent) : QTabWidget(parent) {
@@ -9,11 +11,15 @@ CDlgTabCtrl::CDlgTabCtrl(QWidget* parent) : QTabWidget(parent) {
 CDlgTabCtrl::~CDlgTabCtrl() {
     // Hand the pages back without destroying them.
     adding_ = true;
-    for (QWidget* page : pages_) {
+    for (std::size_t n = 0; n < pages_.size(); ++n) {
+        QWidget* page = pages_[n];
         if (page == nullptr) continue;
-        int i = indexOf(page);
+        QScrollArea* frame = frames_[n];
+        int i = indexOf(frame);
         if (i >= 0) removeTab(i);
+        frame->takeWidget();
         page->setParent(nullptr);
+        delete frame;
     }
     pages_.clear();
 }
@@ -23,11 +29,19 @@ void CDlgTabCtrl::AddPage(int index, const QString& caption, int templateId, QWi
     if (static_cast<std::size_t>(index) >= pages_.size()) {
         pages_.resize(static_cast<std::size_t>(index) + 1, nullptr);
         templates_.resize(static_cast<std::size_t>(index) + 1, 0);
+        frames_.resize(static_cast<std::size_t>(index) + 1, nullptr);
     }
     pages_[static_cast<std::size_t>(index)] = page;
     templates_[static_cast<std::size_t>(index)] = templateId;
+    // A page larger than the room the window has (a small screen, a large scale)
+    // scrolls instead of pushing the window's buttons off the screen.
+    auto* frame = new QScrollArea;
+    frame->setWidgetResizable(true);
+    frame->setFrameShape(QFrame::NoFrame);
+    frame->setWidget(page);
+    frames_[static_cast<std::size_t>(index)] = frame;
     adding_ = true;
-    insertTab(index, page, caption);
+    insertTab(index, frame, caption);
     adding_ = false;
     current_ = currentIndex();
     ShowCurrentPage();

@@ -5,6 +5,8 @@
 #include <QTabWidget>
 #include <vector>
 
+class QScrollArea;
+
 namespace cindral {
 
 class CDlgTabCtrl : public QTabWidget {
@@ -27,6 +29,7 @@ class CDlgTabCtrl : public QTabWidget {
     void OnCurrentChanged(int index);
 
     std::vector<QWidget*> pages_;
+    std::vector<QScrollArea*> frames_;  // each page scrolls inside its own frame
     std::vector<int> templates_;
     int current_ = -1;
     bool adding_ = false;

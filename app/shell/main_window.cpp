@@ -99,7 +99,9 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
     layout->addWidget(&tabs_, 1);
 
     auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
+    burnProgress_ = new CBurnProgress;
+    bottom->addWidget(burnProgress_, 1);
+    bottom->addStretch(0);
     exitButton_ = new QPushButton(QStringLiteral("Exit"));
     SetControlId(*exitButton_, ctl::kExitButton);
     exitButton_->setDefault(true);
@@ -127,6 +129,24 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
     connect(&tabs_, &CDlgTabCtrl::selectionChanging, this,
             [this](int oldIndex, int) { OnTabChanging(oldIndex); });
     ConnectPages();
+    mainPage_.SetBurnProgress(burnProgress_);
+    directBurnPage_.SetBurnProgress(burnProgress_);
+    // Every check and write of a chip ends with a line in the log.
+    crcPage_.onRunEnded = [this](const std::u16string& outcome, bool ok) {
+        devicePage_.WriteOutputLine(
+            OperationEndLine(u"CRC check", devicePage_.AdapterSerial(), u"", u"", outcome));
+        // A failed call may be a gone adapter; the CRC page shows no box that would tell.
+        if (!ok && bConnected_ == 1) CheckAdapterLater();
+    };
+    mtpPage_.onWriteEnded = [this](const std::u16string& outcome) {
+        devicePage_.WriteOutputLine(
+            OperationEndLine(u"MTP Write", devicePage_.AdapterSerial(), u"", u"", outcome));
+    };
+    connect(&adapterCombo_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        // The operator chose an adapter: the lost one is no longer held for them.
+        if (index >= 0 && adapterCombo_.itemData(index).toString() != missingSerial_)
+            missingSerial_.clear();
+    });
 
     // While a compose, burn or MTP write runs nothing else may start, and the
     // window shows that it is busy.
@@ -135,6 +155,7 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
         resetButton_->setEnabled(!busy && bConnected_ == 1);
         exitButton_->setEnabled(!busy);
         adapterCombo_.setEnabled(!busy);
+        for (QAction* action : fileMenu_->actions()) action->setEnabled(!busy);
         mtpPage_.setEnabled(!busy);
         crcPage_.setEnabled(!busy);
         if (busy) {
@@ -159,6 +180,7 @@ void CZeltra_NVM_BurnerDlg::BuildMenu() {
     menuBar_ = new QMenuBar(this);
     SetControlId(*menuBar_, ctl::kMenu);
     QMenu* file = menuBar_->addMenu(QStringLiteral("File"));
+    fileMenu_ = file;
     auto add = [](QMenu* menu, const QString& text, int id) {
         QAction* a = menu->addAction(text);
         SetControlId(*a, id);
@@ -233,6 +255,12 @@ void CZeltra_NVM_BurnerDlg::LoadSettings(const std::u16string& path) {
     directBurnPage_.LoadDirectBurnSettings(*in);
 }
 
+namespace {
+QString MissingText(const QString& serial) {
+    return serial + QStringLiteral(" (missing)");
+}
+}  // namespace
+
 void CZeltra_NVM_BurnerDlg::RefreshAdapterList() {
     QString remembered;
     bool hadSelection = adapterCombo_.currentIndex() >= 0;
@@ -241,11 +269,31 @@ void CZeltra_NVM_BurnerDlg::RefreshAdapterList() {
     QStringList serials;
     for (const std::string& sn : connection_.ListAdapters()) serials << ToQ(sn);
     adapterCount_ = static_cast<int>(serials.size());
+    // The lost adapter is back: it is the one to connect again.
+    if (!missingSerial_.isEmpty() && serials.contains(missingSerial_)) {
+        remembered = missingSerial_;
+        hadSelection = true;
+        missingSerial_.clear();
+    }
+    if (!missingSerial_.isEmpty()) {
+        serials << MissingText(missingSerial_);
+        remembered = MissingText(missingSerial_);
+        hadSelection = true;
+    }
     serials.sort();
     adapterCombo_.addItems(serials);
+    for (int i = 0; i < adapterCombo_.count(); ++i)
+        adapterCombo_.setItemData(i, adapterCombo_.itemText(i) == MissingText(missingSerial_)
+                                         ? missingSerial_
+                                         : adapterCombo_.itemText(i));
     int index = hadSelection ? serials.indexOf(remembered) : -1;
     if (index < 0 && !serials.isEmpty()) index = 0;
     adapterCombo_.setCurrentIndex(index);
+}
+
+void CZeltra_NVM_BurnerDlg::KeepLostAdapterSelected() {
+    missingSerial_ = ToQ(std::string(serial_));
+    RefreshAdapterList();
 }
 
 bool CZeltra_NVM_BurnerDlg::ReadSelectedAdapter() {
@@ -255,6 +303,13 @@ bool CZeltra_NVM_BurnerDlg::ReadSelectedAdapter() {
         ports_.messages.Ok(
             u"Please select an Adapter from the list! If the list is empty then no USB Debug "
             u"Adapter is detected.");
+        return false;
+    }
+    if (!missingSerial_.isEmpty() && adapterCombo_.itemText(index) == MissingText(missingSerial_)) {
+        ports_.messages.Ok(u"The adapter " + FromQ(missingSerial_) +
+                               u" is missing. Plug it in again, or choose another adapter "
+                               u"from the list.",
+                           MsgIcon::Exclamation);
         return false;
     }
     std::string narrow = NarrowText(FromQ(adapterCombo_.itemText(index)), sizeof serial_);
@@ -313,7 +368,7 @@ bool CZeltra_NVM_BurnerDlg::HandleAdapterLoss() {
     lossFilter_.Watch(false);
     emit connectionChanged(false);
     ShowConnectionState();
-    RefreshAdapterList();
+    KeepLostAdapterSelected();
     const LostDuring what = lostDuring_;
     lostDuring_ = LostDuring::kNothing;
     lossFilter_.Reset();
@@ -336,25 +391,46 @@ void CZeltra_NVM_BurnerDlg::ConnectPages() {
             [this](bool on) { crcPage_.SetConnected(on ? 1 : 0); });
     connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &devicePage_, [this](bool on) {
         devicePage_.SetConnected(on ? 1 : 0);
+        devicePage_.SetAdapterSerial(on ? WidenText(serial_) : std::u16string());
         if (!on) devicePage_.ClearDevice();
     });
     connect(this, &CZeltra_NVM_BurnerDlg::connectionChanged, &mtpPage_,
             [this](bool on) { mtpPage_.SetConnectionState(on ? 1 : 0); });
 }
 
+void CZeltra_NVM_BurnerDlg::RunConnectStep(const std::function<void()>& step) {
+    if (connectStepRunning_) return;
+    connectStepRunning_ = true;
+    connectButton_->setEnabled(false);
+    resetButton_->setEnabled(false);
+    step();
+    // Clicks queued while the step ran reach the handlers now and are dropped there.
+    QApplication::processEvents();
+    connectStepRunning_ = false;
+    const bool busy = OperationGate::Shared().Busy();
+    connectButton_->setEnabled(!busy);
+    resetButton_->setEnabled(!busy && bConnected_ == 1);
+}
+
 void CZeltra_NVM_BurnerDlg::OnConnect() {
     if (OperationGate::Shared().Busy()) return;
-    ToggleConnection();
-    ShowConnectionState();
-    if (bConnected_ == 1) {
-        devicePage_.ReadDevice();
-        mainPage_.SetBootStatus(devicePage_.ProtectionByte());
-        mainPage_.SetFirstBootAddress(devicePage_.NvmUserStartText());
-    }
+    RunConnectStep([this] {
+        ToggleConnection();
+        ShowConnectionState();
+        if (bConnected_ == 1) {
+            devicePage_.ReadDevice();
+            mainPage_.SetBootStatus(devicePage_.ProtectionByte());
+            mainPage_.SetFirstBootAddress(devicePage_.NvmUserStartText());
+        }
+    });
 }
 
 void CZeltra_NVM_BurnerDlg::OnSystemReset() {
     if (OperationGate::Shared().Busy()) return;
+    RunConnectStep([this] { SystemReset(); });
+}
+
+void CZeltra_NVM_BurnerDlg::SystemReset() {
     if (bConnected_ == 1) {
         toldLost_ = false;
         ToggleConnection();
@@ -376,7 +452,7 @@ void CZeltra_NVM_BurnerDlg::OnSystemReset() {
         lostDuring_ = LostDuring::kNothing;
         if (lost) {
             ShowConnectionState();
-            RefreshAdapterList();
+            KeepLostAdapterSelected();
             toldLost_ = true;
             lossFilter_.Inner().Ok(AdapterLostText(LostDuring::kNothing), MsgIcon::Exclamation);
             return;
@@ -433,6 +509,18 @@ void CZeltra_NVM_BurnerDlg::keyPressEvent(QKeyEvent* event) {
 void CZeltra_NVM_BurnerDlg::closeEvent(QCloseEvent* event) {
     if (OperationGate::Shared().Busy()) {
         event->ignore();
+        // Told without waiting for an answer: the running burn keeps polling its chip.
+        switch (OperationGate::Shared().Running()) {
+            case OperationGate::Work::kBurn:
+                lossFilter_.Notify(u"A burn is in progress.", MsgIcon::Exclamation);
+                break;
+            case OperationGate::Work::kMtpWrite:
+                lossFilter_.Notify(u"An MTP write is in progress.", MsgIcon::Exclamation);
+                break;
+            case OperationGate::Work::kOther:
+                lossFilter_.Notify(u"An operation is in progress.", MsgIcon::Exclamation);
+                break;
+        }
         return;
     }
     if (!leaving_) {

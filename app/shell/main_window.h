@@ -17,6 +17,7 @@
 #include "core/connection.h"
 #include "core/ordwin_api.h"
 #include "core/ports.h"
+#include "shell/burn_progress.h"
 #include "shell/dlg_tab_ctrl.h"
 
 namespace cindral {
@@ -73,6 +74,10 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     QPushButton& ConnectButton() { return *connectButton_; }
     QPushButton& ResetButton() { return *resetButton_; }
     QMenuBar& MenuBar() { return *menuBar_; }
+    CBurnProgress& BurnProgress() { return *burnProgress_; }
+    // The adapter that was lost while connected and is not back yet; it stays
+    // selected (shown as missing) so that Connect never reaches another chip.
+    const QString& MissingSerial() const { return missingSerial_; }
     // Where the library's message boxes go too, so that a lost adapter is told once.
     IMessagePort& Messages() { return lossFilter_; }
 
@@ -100,6 +105,11 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     void CheckAdapterLater();
     bool HandleAdapterLoss();
     void ShowConnectionState();
+    void KeepLostAdapterSelected();
+    void SystemReset();
+    // Runs a connect or disconnect once per click: clicks that arrive while it
+    // runs (a double click) are taken and dropped before the buttons take input again.
+    void RunConnectStep(const std::function<void()>& step);
 
     IOrdwin& ordwin_;
     AdapterLossFilter lossFilter_;
@@ -124,6 +134,10 @@ class CZeltra_NVM_BurnerDlg : public QDialog {
     QPushButton* resetButton_ = nullptr;
     QPushButton* exitButton_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    CBurnProgress* burnProgress_ = nullptr;
+    QString missingSerial_;
+    bool connectStepRunning_ = false;
     bool leaving_ = false;
     int gateListener_ = 0;
     std::function<int(QDialog&)> runModal_;

@@ -26,6 +26,36 @@ void GiveTextRoom(QMessageBox& box) {
 }
 }  // namespace
 
+namespace {
+QMessageBox::Icon ToQtIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::None:
+            break;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Error:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+}  // namespace
+
+void QtMessagePort::Notify(const std::u16string& text, MsgIcon icon) {
+    auto* box = new QMessageBox(parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(QString::fromLatin1(kAppTitle));
+    box->setText(ToQ(text));
+    box->setIcon(ToQtIcon(icon));
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setModal(false);
+    GiveTextRoom(*box);
+    box->show();
+}
+
 MsgResult QtMessagePort::ShowMessage(const std::u16string& text, const std::u16string& caption,
                                      MsgButtons buttons, MsgIcon icon) {
     QMessageBox box(parent_);
@@ -35,22 +65,7 @@ MsgResult QtMessagePort::ShowMessage(const std::u16string& text, const std::u16s
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     box.setText(t);
     GiveTextRoom(box);
-    switch (icon) {
-        case MsgIcon::None:
-            break;
-        case MsgIcon::Information:
-            box.setIcon(QMessageBox::Information);
-            break;
-        case MsgIcon::Exclamation:
-            box.setIcon(QMessageBox::Warning);
-            break;
-        case MsgIcon::Error:
-            box.setIcon(QMessageBox::Critical);
-            break;
-        case MsgIcon::Question:
-            box.setIcon(QMessageBox::Question);
-            break;
-    }
+    box.setIcon(ToQtIcon(icon));
     switch (buttons) {
         case MsgButtons::Ok:
             box.setStandardButtons(QMessageBox::Ok);
@@ -63,6 +78,11 @@ MsgResult QtMessagePort::ShowMessage(const std::u16string& text, const std::u16s
             break;
         case MsgButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+        case MsgButtons::YesNoDefaultNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
             break;
     }
     switch (box.exec()) {

@@ -20,6 +20,8 @@ class QtMessagePort final : public IMessagePort {
     void SetParent(QWidget* parent) { parent_ = parent; }
     MsgResult ShowMessage(const std::u16string& text, const std::u16string& caption,
                           MsgButtons buttons, MsgIcon icon) override;
+    // A modeless box: the caller goes on at once.
+    void Notify(const std::u16string& text, MsgIcon icon) override;
 
   private:
     QPointer<QWidget> parent_;

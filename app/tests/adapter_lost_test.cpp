@@ -179,11 +179,22 @@ TEST_F(AdapterLost, MidOperationTellsOnceAndDisconnects) {
         EXPECT_FALSE(window->ResetButton().isEnabled());
         EXPECT_EQ(window->DevicePage().Connected(), 0);
         EXPECT_EQ(window->DevicePage().List().GetItemText(1, 1), QString()) << "pages reset";
-        EXPECT_EQ(window->AdapterCombo().count(), 0) << "the gone adapter is not listed";
+        // The gone adapter stays chosen, shown as missing; Connect reaches no other chip.
+        EXPECT_EQ(window->AdapterCombo().count(), 1);
+        EXPECT_EQ(window->AdapterCombo().currentText().toStdString(), lost + " (missing)");
+        EXPECT_EQ(window->MissingSerial().toStdString(), lost);
         EXPECT_EQ(BurnerFiles(), QStringList());
+        ports.messages.shown.clear();
+        window->ConnectButton().click();
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"The adapter " + lost +
+                                                    " is missing. Plug it in again, or choose "
+                                                    "another adapter from the list."});
+        EXPECT_EQ(window->Connected(), 0);
 
         ports.messages.shown.clear();
         Replug(lost);
+        EXPECT_EQ(window->AdapterCombo().currentText().toStdString(), lost);
+        EXPECT_TRUE(window->MissingSerial().isEmpty());
         window->ConnectButton().click();
         EXPECT_EQ(window->Connected(), 1) << ports.messages.LastText();
         EXPECT_EQ(window->DevicePage().List().GetItemText(1, 1), QStringLiteral("0x0200"));

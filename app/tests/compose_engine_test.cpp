@@ -194,7 +194,11 @@ TEST_F(ComposeEngine, ExitCodeBoxComesBeforeTheOutput) {
     BurnFile(WidenText(dir / "o.nbf"));
     EXPECT_EQ(engine.Compose(), 0);
     ASSERT_EQ(ports.messages.shown.size(), 1u);
-    EXPECT_EQ(ports.messages.LastText(), "Return code: 5: Boot HEX Input Error");
+    // The composer's own reason follows the code's name.
+    EXPECT_EQ(ports.messages.LastText(),
+              "Return code: 5: Boot HEX Input Error\n\nmarlspin: error: /nonexistent/boot.hex: "
+              "cannot open it: No such file or directory");
+    EXPECT_EQ(ports.messages.shown.back().icon, MsgIcon::Error);
     ASSERT_EQ(host.boxesBeforeAppend, std::vector<std::size_t>{1});
     EXPECT_NE(host.appended.find("boot.hex"), std::string::npos) << host.appended;
 

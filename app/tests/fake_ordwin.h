@@ -173,7 +173,10 @@ class ScriptedMessages : public IMessagePort {
     MsgResult ShowMessage(const std::u16string& text, const std::u16string& caption,
                           MsgButtons buttons, MsgIcon icon) override {
         shown.push_back({text, caption, buttons, icon});
-        if (answers.empty()) return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
+        if (answers.empty()) {
+            if (buttons == MsgButtons::YesNoDefaultNo) return MsgResult::No;
+            return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
+        }
         MsgResult r = answers.front();
         answers.erase(answers.begin());
         return r;

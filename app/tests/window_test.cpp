@@ -454,7 +454,9 @@ TEST_F(WindowTest, CrcPageRunAndClear) {
     EXPECT_EQ(lines[9], QStringLiteral("PT DATA: "));
     EXPECT_EQ(lines[19], QStringLiteral("0048:   00 00 00 00 01 02 03 04"));
     EXPECT_TRUE(crc.OutputBox().isReadOnly());
-    EXPECT_EQ(crc.OutputBox().textCursor().charFormat().fontFamilies().toStringList().value(0),
+    QTextCursor last(crc.OutputBox().document());
+    last.movePosition(QTextCursor::End);
+    EXPECT_EQ(last.charFormat().fontFamilies().toStringList().value(0),
               QStringLiteral("Courier New"));
     run->click();
     EXPECT_EQ(crc.OutputBox().toPlainText().count(QStringLiteral("PT DATA")), 2)

@@ -35,7 +35,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.add_flag("--json", g.json, "one JSON object per line on stdout");
     app.add_option("--log", g.log, "append one JSON line per chip and operation to FILE");
-    app.add_flag("--yes", g.yes, "answer the library's questions (firmware update) with yes");
+    app.add_flag("--yes", g.yes,
+                 "answer the library's questions (firmware update) with yes, and burn a burn file "
+                 "whose map reports conflicts or errors");
     app.add_flag("-q,--quiet", g.quiet, "nothing on stderr but the reason of a failure");
     app.add_flag("--simulate", g.simulate,
                  "use cindral --simulate's virtual adapters unless WICKPORT_VIRTUAL is set");

@@ -8,6 +8,7 @@
 
 #include "cli/gang.h"
 #include "core/burn_file.h"
+#include "core/burn_guard.h"
 #include "core/nvm_engine.h"
 #include "core/text.h"
 #include "zt/firmware_layout.h"
@@ -170,6 +171,11 @@ int BurnFileOn(const Globals& g, const BurnArgs& a, bool direct) {
     if (!data) return Fail(g, command, kExitInput, why);
     if (std::optional<std::string> refused = RefuseBurnFile(*data, direct))
         return Fail(g, command, kExitInput, *refused);
+    // A one-time chip is not burned from a file its own composer warned about.
+    if (!g.yes && MapReportsTrouble(*data))
+        return Fail(
+            g, command, kExitInput,
+            "the burn file's map reports conflicts or errors; give --yes to burn it anyway");
     job.data = std::move(*data);
     job.sha256 = Sha256Hex(job.data);
     if (!OpenAuditLog(g, why)) return Fail(g, command, kExitInput, why);

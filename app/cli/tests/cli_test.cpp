@@ -168,6 +168,31 @@ TEST_F(Cli, ComposeBurnAndInfoOnOneChip) {
     EXPECT_EQ(i["chip"]["hardware_id"], "0x24");
 }
 
+// A burn file whose own map reports a conflict burns nothing without --yes.
+TEST_F(Cli, MapWithAConflictNeedsYes) {
+    const std::string chip = Adapter("VZC002");
+    ASSERT_EQ(RunCli({"info"}, chip).exit, 0);
+    const std::string before = Nvm("VZC002");
+    WriteAll(Path("boot.hex"), test::kBootHex);
+    const std::string nbf = Path("warned.nbf");
+    ASSERT_EQ(RunCli({"compose", "--boot", Path("boot.hex") + "@0x0200", "-o", nbf}, chip).exit, 0);
+    std::string text = ReadAll(nbf);
+    const std::size_t row = text.find("boot.hex", text.find("[Compose Map]"));
+    ASSERT_NE(row, std::string::npos);
+    text.insert(text.find("\r\n", row), " Conflict");
+    WriteAll(nbf, text);
+
+    Result refused = RunCli({"burn", nbf}, chip);
+    EXPECT_EQ(refused.exit, 6);
+    EXPECT_NE(refused.err.find("map reports conflicts or errors"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(Nvm("VZC002"), before) << "nothing burned";
+
+    Result forced = RunCli({"--yes", "burn", nbf}, chip);
+    EXPECT_EQ(forced.exit, 0) << forced.err;
+    EXPECT_NE(Nvm("VZC002"), before);
+}
+
 TEST_F(Cli, GangBurnSurvivesAnUnpluggedAdapter) {
     const std::string adapters =
         Adapter("VZG001") + ";" + Adapter("VZG002", ",fault=unplug@40") + ";" + Adapter("VZG003");

@@ -34,7 +34,8 @@ CRunCRCDlg::CRunCRCDlg(IOrdwin& ordwin, IMessagePort& messages, QWidget* parent)
         font.setFixedPitch(true);
         font.setStyleHint(QFont::Monospace);
         const QFontMetrics metrics(font);
-        const int frame = 2 * (output_->frameWidth() + static_cast<int>(output_->document()->documentMargin()));
+        const int frame =
+            2 * (output_->frameWidth() + static_cast<int>(output_->document()->documentMargin()));
         output_->setMinimumHeight(kReportLines * metrics.lineSpacing() + frame +
                                   output_->horizontalScrollBar()->sizeHint().height());
     }
@@ -66,9 +67,9 @@ void CRunCRCDlg::OnRun() {
     QTextCursor first(output_->document());
     first.setPosition(std::max(0, start));
     output_->setTextCursor(first);
-    output_->verticalScrollBar()->setValue(
-        output_->verticalScrollBar()->value() + output_->cursorRect(first).top() -
-        static_cast<int>(output_->document()->documentMargin()));
+    output_->verticalScrollBar()->setValue(output_->verticalScrollBar()->value() +
+                                           output_->cursorRect(first).top() -
+                                           static_cast<int>(output_->document()->documentMargin()));
     if (onRunEnded) {
         const std::u16string outcome =
             reading.ok ? std::u16string(u"trim CRC ") + (reading.TrimMatches() ? u"OK" : u"DIFF") +

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <QPushButton>
+#include <QTextEdit>
 #include <functional>
 #include <string>
-#include <QTextEdit>
 
 #include "core/ordwin_api.h"
 #include "core/ports.h"

@@ -235,7 +235,8 @@ void CBurnEPROMDlg::OnWrite() {
     }
     const MtpEngine::Outcome outcome = engine_.Write(writer_);
     if (outcome.status == MtpEngine::Status::kFinished) ResetFormats();
-    if (outcome.status != MtpEngine::Status::kRefused && onWriteEnded) onWriteEnded(outcome.message);
+    if (outcome.status != MtpEngine::Status::kRefused && onWriteEnded)
+        onWriteEnded(outcome.message);
 }
 
 void CBurnEPROMDlg::WarnNotConnected() {

@@ -2,11 +2,10 @@
 // and saves them as a hex file, and writes them with the patched writer program.
 #pragma once
 
-#include <functional>
-
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
+#include <functional>
 #include <string>
 
 #include "core/mtp_content.h"

@@ -50,16 +50,15 @@ std::u16string AbsoluteBurnFilePath(const std::u16string& path) {
 }
 
 bool ConfirmStaleBurn(IMessagePort& messages, const std::u16string& burnFile) {
-    return messages.ShowMessage(u"The last compose failed. Burn the previous burn file " + burnFile +
-                                    u" anyway?",
-                                u"", MsgButtons::YesNoDefaultNo,
-                                MsgIcon::Exclamation) == MsgResult::Yes;
+    return messages.ShowMessage(
+               u"The last compose failed. Burn the previous burn file " + burnFile + u" anyway?",
+               u"", MsgButtons::YesNoDefaultNo, MsgIcon::Exclamation) == MsgResult::Yes;
 }
 
 bool ConfirmTroubledBurn(IMessagePort& messages) {
-    return messages.ShowMessage(
-               u"The burn file's map reports conflicts or errors. Burn it anyway?", u"",
-               MsgButtons::YesNoDefaultNo, MsgIcon::Exclamation) == MsgResult::Yes;
+    return messages.ShowMessage(u"The burn file's map reports conflicts or errors. Burn it anyway?",
+                                u"", MsgButtons::YesNoDefaultNo,
+                                MsgIcon::Exclamation) == MsgResult::Yes;
 }
 
 }  // namespace cindral

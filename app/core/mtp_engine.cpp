@@ -86,8 +86,8 @@ MtpEngine::Outcome MtpEngine::Write(const std::string& patchedWriter) {
     if (ordwin_.GetRAMMemory(result, kResultAddress, 2) < 0)
         return Fail(u"Error reading result from RAM!\n");
     const std::u16string text = mtp::ResultMessage(result[0]);
-    messages_.Ok(text, result[0] == zt::mtp_writer::kResultSuccess ? MsgIcon::Information
-                                                                   : MsgIcon::Error);
+    messages_.Ok(
+        text, result[0] == zt::mtp_writer::kResultSuccess ? MsgIcon::Information : MsgIcon::Error);
     return {Status::kFinished, result[0], text};
 }
 

@@ -129,7 +129,8 @@ std::u16string ComposerErrorLines(std::string_view output) {
         std::string lower(line);
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (lower.find("error") == std::string::npos && lower.find("exception") == std::string::npos)
+        if (lower.find("error") == std::string::npos &&
+            lower.find("exception") == std::string::npos)
             continue;
         if (!lines.empty()) lines += u"\n";
         lines += WidenText(line.substr(0, kLongestLine));

@@ -49,7 +49,8 @@ void BurnTally::ImageJudged(long long, const uint8_t block[4]) {
 
 bool BurnTally::StopRequested() {
     if (progress_)
-        progress_->Elapsed(std::chrono::duration_cast<std::chrono::milliseconds>(clock_() - start_));
+        progress_->Elapsed(
+            std::chrono::duration_cast<std::chrono::milliseconds>(clock_() - start_));
     return false;
 }
 

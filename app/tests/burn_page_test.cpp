@@ -2,10 +2,12 @@
 // line-break replacement and Compose and Burn through its engine.
 #include <QApplication>
 #include <QTest>
+#include <filesystem>
 
 #include "burn/device_page.h"
 #include "burn/direct_burn_page.h"
 #include "burn_test_support.h"
+#include "shell/burn_progress.h"
 #include "shell/main_window.h"
 
 namespace cindral {
@@ -233,6 +235,84 @@ TEST(DirectBurnBusy, TheWindowOffersNothingElseWhileABurnRuns) {
     EXPECT_TRUE(window.ConnectButton().isEnabled());
     EXPECT_TRUE(window.CrcPage().isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The Direct Burn page's Burn: the same questions as the Main page's, the bare
+// NVM burn file name made absolute, and the record in the log.
+TEST(DirectBurnChecks, QuestionsBeforeBurningAndTheRecordAfter) {
+    QTemporaryDir work;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    const std::string job = work.path().toStdString() + "/direct.nbf";
+    struct Case {
+        const char* name;
+        const char* mapStatus;
+        bool failAfter;  // a compose fails after the good one
+        std::vector<MsgResult> answers;
+        std::vector<std::string> asked;
+        int downloads;
+    };
+    const std::string stale =
+        "The last compose failed. Burn the previous burn file " + job + " anyway?";
+    const std::string troubled = "The burn file's map reports conflicts or errors. Burn it anyway?";
+    const Case cases[] = {
+        {"clean", "OK", false, {}, {}, 1},
+        {"failed compose, No", "OK", true, {}, {stale}, 0},
+        {"failed compose, Yes", "OK", true, {MsgResult::Yes}, {stale}, 1},
+        {"conflict, No", "Conflict", false, {MsgResult::No}, {troubled}, 0},
+        {"conflict, Yes", "Conflict", false, {MsgResult::Yes}, {troubled}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ScriptedBurner ordwin;
+        TestPorts ports;
+        ProgramDir dir;
+        CDeviceInformation device(ordwin, ports.messages);
+        device.SetConnected(1);
+        device.SetAdapterSerial(u"VZT002");
+        CDirectBurnDlg page(ordwin, ports.ports(), device, dir.Wide());
+        CBurnProgress progress;
+        page.SetBurnProgress(&progress);
+        std::string during;
+        ordwin.onPoll = [&] { during = progress.StepText().toStdString(); };
+
+        test::WriteAll(dir / "made.nbf", test::OneImageBurnFile(c.mapStatus));
+        dir.ScriptComposer(test::ComposerCopying(dir / "made.nbf"));
+        page.DirectRadio().setChecked(true);
+        page.OverwriteBox().setChecked(true);
+        page.TextEdit().setPlainText(QStringLiteral("@1F00 01"));
+        page.NvmBurnFileEdit().setText(QStringLiteral("direct.nbf"));
+        page.OnCompose();
+        ASSERT_EQ(ports.messages.LastText(), "Direct Compose run completed successfully.");
+        EXPECT_EQ(ports.messages.shown.back().icon, MsgIcon::Information);
+        EXPECT_EQ(page.NvmBurnFileEdit().text().toStdString(), job);
+        EXPECT_TRUE(std::filesystem::exists(job));
+        EXPECT_FALSE(std::filesystem::exists(dir / "direct.nbf"));
+        if (c.failAfter) {
+            dir.ScriptComposer(test::kComposerFailing);
+            page.OnCompose();
+            EXPECT_NE(ports.messages.LastText().find("cannot open it"), std::string::npos);
+        }
+        ports.messages.shown.clear();
+        ports.messages.answers = c.answers;
+        page.OnBurn();
+        std::vector<std::string> asked;
+        for (const auto& s : ports.messages.shown)
+            if (s.buttons == MsgButtons::YesNoDefaultNo) asked.push_back(Narrow(s.text));
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(ordwin.downloads, c.downloads);
+        const QString log = device.OutputBox().toPlainText();
+        if (c.downloads == 0) {
+            EXPECT_FALSE(log.contains(QStringLiteral("ended:")));
+            continue;
+        }
+        EXPECT_EQ(during, "Burning image 1 of 1");
+        EXPECT_TRUE(
+            log.contains(QString::fromStdString("Direct Burn ended: adapter VZT002, burn file " +
+                                                job + ": Burn Succeeded; images burned: 1\n")))
+            << log.toStdString();
+    }
+    QDir::setCurrent(before);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -149,6 +150,39 @@ inline std::string AsTemporaryFile(std::string records) {
         if (c != '\n') out += c;
     return out;
 }
+// A chip whose burners all end with `status` in their result block; every poll
+// may run a hook (to look at the window while the burn runs).
+class ScriptedBurner : public FakeOrdwin {
+  public:
+    uint8_t status = 0x5C;
+    std::function<void()> onPoll;
+    int downloads = 0;
+    int Download(char*, int, int, int, int, int, int) override { return ++downloads, 0; }
+    int SetRAMMemory(uint8_t*, unsigned, unsigned) override { return 0; }
+    int GetTargetStatus(int* s) override {
+        if (onPoll) onPoll();
+        *s = 1;
+        ram[0x64] = status;
+        return 0;
+    }
+};
+
+// A burn file of one (empty) burner image whose map has one row with `mapStatus`.
+inline std::string OneImageBurnFile(const std::string& mapStatus) {
+    return "[Compose Map]\r\nboot.hex 0x0200 0x0220 0x0021 33 " + mapStatus +
+           "\r\n;\r\n[Burn]\r\nCount=1\r\n;\r\nI\r\n" + BurnerImage(0x0400, {0x01}) + ";\r\n";
+}
+
+// A composer that copies `made` (a file) to the burn file it is asked for.
+inline std::string ComposerCopying(const std::string& made) {
+    return "for a in \"$@\"; do case \"$a\" in --nvm_burn_file=*) f=\"${a#--nvm_burn_file=}\";; "
+           "esac; done\ncp '" +
+           made + "' \"$f\"\necho composed";
+}
+
+// A composer that fails as the real one does on a missing input file.
+inline const char* kComposerFailing =
+    "echo 'marlspin: error: /w/missing.hex: cannot open it'\nexit 7";
 
 inline std::string Texts(const ScriptedMessages& m) {
     std::string out;

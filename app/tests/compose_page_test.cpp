@@ -2,12 +2,17 @@
 // burn file choice, the map list and Compose with the real composer.
 #include <sys/stat.h>
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
+#include <filesystem>
 
 #include "burn/device_page.h"
 #include "burn_test_support.h"
 #include "compose/main_page.h"
 #include "compose/nvm_address_dlg.h"
+#include "shell/burn_progress.h"
 
 namespace cindral {
 namespace {
@@ -343,6 +348,218 @@ TEST_F(MainPage, SettingsRoundTripAndShortFiles) {
 TEST_F(MainPage, EnterDoesNothing) {
     QTest::keyClick(&page, Qt::Key_Return);
     EXPECT_TRUE(ports.messages.shown.empty());
+}
+
+// What stands between a Burn press and a one-time chip: a compose that failed
+// since the burn file was written, a map that reports conflicts, a bare file
+// name; and what the operator sees of the burn and reads in the log afterwards.
+class MainPageBurn : public ::testing::Test {
+  public:
+    MainPageBurn()
+        : device(ordwin, ports.messages), page(ordwin, ports.ports(), device, dir.Wide()) {
+        device.SetConnected(1);
+        device.SetAdapterSerial(u"VZT001");
+        saved_ = QDir::currentPath();
+        QDir::setCurrent(work_.path());
+        job = work_.path().toStdString() + "/job.nbf";
+        page.SetBurnProgress(&progress);
+        // Each look at the clock is a second and a half later than the last.
+        page.SetBurnClock([this] {
+            now_ += std::chrono::milliseconds(1500);
+            return now_;
+        });
+        ordwin.onPoll = [this] {
+            seenDuringBurn =
+                Format("%s|%s|%d", progress.StepText().toStdString().c_str(),
+                       progress.ElapsedText().toStdString().c_str(),
+                       progress.isVisibleTo(progress.parentWidget()) || !progress.isHidden());
+        };
+    }
+    ~MainPageBurn() override { QDir::setCurrent(saved_); }
+
+    // Composes `mapStatus`'s burn file under the bare name "job".
+    void ComposeGood(const std::string& mapStatus) {
+        test::WriteAll(dir / "made.nbf", test::OneImageBurnFile(mapStatus));
+        dir.ScriptComposer(test::ComposerCopying(dir / "made.nbf"));
+        ById<QCheckBox>(page, ids::main_page::kOverwriteBox)->setChecked(true);
+        page.BurnFileEdit().setText(QStringLiteral("job"));
+        page.OnCompose();
+    }
+    void ComposeFailing() {
+        dir.ScriptComposer(test::kComposerFailing);
+        page.OnCompose();
+    }
+    std::vector<std::string> Questions() const {
+        std::vector<std::string> out;
+        for (const auto& s : ports.messages.shown)
+            if (s.buttons == MsgButtons::YesNoDefaultNo) out.push_back(Narrow(s.text));
+        return out;
+    }
+    QStringList LogLines() { return device.OutputBox().toPlainText().split('\n'); }
+
+    test::ScriptedBurner ordwin;
+    TestPorts ports;
+    ProgramDir dir;
+    CDeviceInformation device;
+    CMainDlg page;
+    CBurnProgress progress;
+    std::string job;
+    std::string seenDuringBurn;
+
+  private:
+    QTemporaryDir work_;
+    QString saved_;
+    std::chrono::steady_clock::time_point now_{};
+};
+
+TEST_F(MainPageBurn, QuestionsBeforeBurningAndTheRecordAfter) {
+    const std::string stale =
+        "The last compose failed. Burn the previous burn file " + std::string() + "%s anyway?";
+    const std::string troubled = "The burn file's map reports conflicts or errors. Burn it anyway?";
+    struct Case {
+        const char* name;
+        const char* mapStatus;
+        std::function<void(MainPageBurn&)> between;  // after the good compose
+        std::vector<MsgResult> answers;
+        bool askedStale, askedTroubled;
+        int downloads;
+    };
+    const auto failAgain = [](MainPageBurn& t) { t.ComposeFailing(); };
+    const Case cases[] = {
+        {"clean file burns without a question", "OK", nullptr, {}, false, false, 1},
+        {"failed compose: No by default", "OK", failAgain, {}, true, false, 0},
+        {"failed compose: Yes burns the previous file",
+         "OK",
+         failAgain,
+         {MsgResult::Yes},
+         true,
+         false,
+         1},
+        {"failed compose, then the file opened again",
+         "OK",
+         [](MainPageBurn& t) {
+             t.ComposeFailing();
+             t.ports.files.answers = {WidenText(t.job)};
+             t.page.OnOpenBurnFile();
+         },
+         {},
+         false,
+         false,
+         1},
+        {"failed compose, then a good one",
+         "OK",
+         [](MainPageBurn& t) {
+             t.ComposeFailing();
+             t.ComposeGood("OK");
+         },
+         {},
+         false,
+         false,
+         1},
+        {"file written after the failed compose",
+         "OK",
+         [](MainPageBurn& t) {
+             t.ComposeFailing();
+             std::filesystem::last_write_time(
+                 t.job, t.page.ComposeFailure().FailedAt() + std::chrono::seconds(1));
+         },
+         {},
+         false,
+         false,
+         1},
+        {"conflict in the map: No by default", "Conflict", nullptr, {}, false, true, 0},
+        {"error in the map: Yes burns",
+         "Error: outside",
+         nullptr,
+         {MsgResult::Yes},
+         false,
+         true,
+         1},
+        {"both: each question asked",
+         "Conflict",
+         failAgain,
+         {MsgResult::Yes, MsgResult::Yes},
+         true,
+         true,
+         1},
+        {"both: No to the first asks nothing more",
+         "Conflict",
+         failAgain,
+         {MsgResult::No},
+         true,
+         false,
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ordwin.downloads = 0;
+        ports.messages.shown.clear();
+        ComposeGood(c.mapStatus);
+        // The bare name was made absolute once: the composer wrote it here, the box shows it.
+        ASSERT_EQ(page.BurnFileEdit().text().toStdString(), job);
+        ASSERT_TRUE(std::filesystem::exists(job));
+        EXPECT_FALSE(std::filesystem::exists(dir / "job.nbf"));
+        EXPECT_EQ(page.MapCount(), 1);
+        if (c.between) c.between(*this);
+        const int logLines = static_cast<int>(LogLines().size());
+        ports.messages.shown.clear();
+        ports.messages.answers = c.answers;
+        page.OnBurn();
+
+        std::vector<std::string> asked;
+        if (c.askedStale) asked.push_back(Format(stale.c_str(), job.c_str()));
+        if (c.askedTroubled) asked.push_back(troubled);
+        EXPECT_EQ(Questions(), asked);
+        EXPECT_EQ(ordwin.downloads, c.downloads);
+        const QStringList log = LogLines();
+        if (c.downloads == 0) {
+            EXPECT_EQ(log.size(), logLines) << "no burn, no record";
+            continue;
+        }
+        EXPECT_EQ(ports.messages.LastText(), "Burn Succeeded");
+        EXPECT_EQ(ports.messages.shown.back().icon, MsgIcon::Information);
+        ASSERT_GE(log.size(), 2);
+        EXPECT_EQ(
+            log[log.size() - 2].mid(9).toStdString(),
+            "Burn ended: adapter VZT001, burn file " + job + ": Burn Succeeded; images burned: 1");
+        EXPECT_EQ(seenDuringBurn.substr(0, 22), "Burning image 1 of 1|0");
+        EXPECT_NE(seenDuringBurn.substr(21, 5), "0:00|") << seenDuringBurn;
+        EXPECT_TRUE(progress.isHidden()) << "gone once the burn ended";
+    }
+}
+
+TEST_F(MainPageBurn, FailedComposeEmptiesTheMapAndSaysWhy) {
+    ComposeGood("OK");
+    ASSERT_EQ(page.MapCount(), 1);
+    ComposeFailing();
+    EXPECT_EQ(page.MapCount(), 0);
+    EXPECT_EQ(page.MapList().GetItemCount(), 0);
+    EXPECT_EQ(ports.messages.LastText(),
+              "Return code: 7: App HEX Input Error\n\nmarlspin: error: /w/missing.hex: cannot "
+              "open it");
+    EXPECT_EQ(ports.messages.shown.back().icon, MsgIcon::Error);
+
+    // A failed burn is recorded with the box's text, its lines joined.
+    ordwin.status = 0xFA;
+    ordwin.ram[0x65] = 0x02;
+    ordwin.ram[0x66] = 0x03;
+    ports.messages.answers = {MsgResult::Yes};
+    page.OnBurn();
+    EXPECT_EQ(ports.messages.LastText(),
+              "Bit Conflict\nError Code: 0x02\nBit Failure Address: 0x0300");
+    EXPECT_EQ(ports.messages.shown.back().icon, MsgIcon::Error);
+    const QStringList log = LogLines();
+    EXPECT_EQ(log[log.size() - 2].mid(9).toStdString(),
+              "Burn ended: adapter VZT001, burn file " + job +
+                  ": Bit Conflict; Error Code: 0x02; Bit Failure Address: 0x0300; images "
+                  "burned: 0");
+
+    // Refusals are not burns: nothing asked, nothing logged.
+    device.SetConnected(0);
+    ports.messages.shown.clear();
+    page.OnBurn();
+    EXPECT_EQ(test::Texts(ports.messages), "Please connect to device prior to burn execution.|");
+    EXPECT_EQ(LogLines().size(), log.size());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "burn/crc_page.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QScrollBar>
@@ -67,9 +68,8 @@ void CRunCRCDlg::OnRun() {
     QTextCursor first(output_->document());
     first.setPosition(std::max(0, start));
     output_->setTextCursor(first);
-    output_->verticalScrollBar()->setValue(output_->verticalScrollBar()->value() +
-                                           output_->cursorRect(first).top() -
-                                           static_cast<int>(output_->document()->documentMargin()));
+    const QRectF line = output_->document()->documentLayout()->blockBoundingRect(first.block());
+    output_->verticalScrollBar()->setValue(static_cast<int>(line.top()));
     if (onRunEnded) {
         const std::u16string outcome =
             reading.ok ? std::u16string(u"trim CRC ") + (reading.TrimMatches() ? u"OK" : u"DIFF") +

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace cindral {
 
@@ -61,6 +62,14 @@ class CListCtrlStyled::Delegate : public QStyledItemDelegate {
         painter->restore();
     }
 
+    // A row holds the font's whole height (descenders and underscores), its
+    // margins and the grid line, at every scale and whatever the style asks for.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), CListCtrlStyled::RowHeightFor(option.font)));
+        return size;
+    }
+
   private:
     CListCtrlStyled* list_;
 };
@@ -77,6 +86,14 @@ CListCtrlStyled::CListCtrlStyled(QWidget* parent) : QTreeWidget(parent) {
 }
 
 CListCtrlStyled::~CListCtrlStyled() = default;
+
+int CListCtrlStyled::RowHeightFor(const QFont& font) {
+    const QFontMetrics metrics(font);
+    // The underline sits below the baseline; bold styles may grow the font.
+    const int text = std::max(metrics.height(),
+                              metrics.ascent() + metrics.underlinePos() + metrics.lineWidth() + 1);
+    return text + 2 * std::max(2, metrics.height() / 6) + 1;
+}
 
 void CListCtrlStyled::SetExtendedStyle(uint32_t styles) {
     extendedStyle_ = styles;

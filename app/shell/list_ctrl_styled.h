@@ -48,6 +48,9 @@ class CListCtrlStyled : public QTreeWidget {
     QColor TextColourOf(int row, int column) const;
     QFont FontOf(int row, int column) const;
 
+    // The least row height that shows a line of `font` whole, grid line included.
+    static int RowHeightFor(const QFont& font);
+
     static QColor ToQColor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
     iLS_item* RecordOf(int row) const;

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
@@ -173,7 +174,14 @@ void CZeltra_NVM_BurnerDlg::InitDialog() {
     std::memset(serial_, 0, sizeof serial_);
     FitButtonsToCaptions(*this);
     FitButtonToCaptions(*connectButton_, {QStringLiteral("Connect"), QStringLiteral("Disconnect")});
-    resize(760, 620);
+    // Never larger than the screen's free room, title bar included: at a large
+    // scale the pages scroll instead.
+    QSize size(760, 620);
+    if (QScreen* shown = screen()) {
+        const QSize room = shown->availableGeometry().size() - QSize(16, 48);
+        size = size.boundedTo(room).expandedTo(minimumSizeHint());
+    }
+    resize(size);
 }
 
 void CZeltra_NVM_BurnerDlg::BuildMenu() {

@@ -218,18 +218,31 @@ TEST(DirectBurnBusy, TheWindowOffersNothingElseWhileABurnRuns) {
     page.DirectRadio().setChecked(true);
     page.TextEdit().setPlainText(QStringLiteral("@1F00 01"));
     page.NvmBurnFileEdit().setText(QStringLiteral("o.nbf"));
+    window.show();
     std::string during;
+    std::string fileMenu;
+    bool closed = true;
     ordwin.onPoll = [&] {
         during =
             Format("%d%d%d%d%d%d", window.ConnectButton().isEnabled(), window.MtpPage().isEnabled(),
                    window.CrcPage().isEnabled(), window.MainPage().isEnabled(), page.isEnabled(),
                    QApplication::overrideCursor() != nullptr);
+        for (QAction* a : window.MenuBar().actions()[0]->menu()->actions())
+            if (!a->isSeparator()) fileMenu += a->isEnabled() ? '1' : '0';
         window.OnConnect();
         window.MainPage().OnBurn();
+        // The close box is answered, and the burn goes on.
+        closed = window.close();
     };
     page.BurnButton().click();
     QDir::setCurrent(before);
     EXPECT_EQ(during, "000001");
+    EXPECT_EQ(fileMenu, "0000") << "Open, Save, Save As and Exit";
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(test::Texts(ports.messages), "A burn is in progress.|Burn Succeeded|");
+    for (QAction* a : window.MenuBar().actions()[0]->menu()->actions())
+        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     EXPECT_EQ(ordwin.Count("ConnectUSB"), 0);
     EXPECT_EQ(ordwin.downloads, 1);
     EXPECT_TRUE(window.ConnectButton().isEnabled());

@@ -4,14 +4,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QtMath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
+#include "core/connection.h"
 #include "core/text.h"
 #include "fake_ordwin.h"
 #include "shell/about_dlg.h"
@@ -485,6 +493,239 @@ TEST_F(WindowTest, OutputLogAppendsAtTheEndEvenWithASelection) {
     EXPECT_EQ(lines[2].size(), 9 + 14);
     EXPECT_EQ(dev.OutputBox().objectName(), QStringLiteral("1035"));
     EXPECT_FALSE(dev.OutputBox().isReadOnly());
+}
+
+// A library double that can act while a connect runs (a second click arriving).
+class SlowConnect : public FakeOrdwin {
+  public:
+    std::function<void()> during;
+    int ConnectUSB(const char* sn, int protocol, int option, int disableDialogs) override {
+        if (during) during();
+        return FakeOrdwin::ConnectUSB(sn, protocol, option, disableDialogs);
+    }
+};
+
+// What the operator can still get wrong around the adapter: the second click of
+// a double click, and a lost adapter whose place another one would take.
+TEST(WindowSafety, OneActivationPerClickWhileConnecting) {
+    SlowConnect ordwin;
+    ordwin.adapters = {"VZ0001"};
+    TestPorts ports;
+    CZeltra_NVM_BurnerDlg window(ordwin, ports.ports());
+    window.show();
+    QPushButton& connect = window.ConnectButton();
+    struct Case {
+        const char* name;
+        std::function<void(QPushButton&)> secondClick;
+    } cases[] = {
+        {"delivered at once", [](QPushButton& b) { QTest::mouseClick(&b, Qt::LeftButton); }},
+        {"queued behind the connect",
+         [](QPushButton& b) {
+             const QPointF at = QRectF(b.rect()).center();
+             for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                 QCoreApplication::postEvent(
+                     &b, new QMouseEvent(
+                             type, at, b.mapToGlobal(at), Qt::LeftButton,
+                             type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                             Qt::NoModifier));
+         }},
+        {"the reset button, queued", [&window](QPushButton&) { window.ResetButton().click(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ordwin.calls.clear();
+        ordwin.during = [&] { c.secondClick(connect); };
+        QTest::mouseClick(&connect, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ordwin.Count("ConnectUSB"), 1);
+        EXPECT_EQ(ordwin.Count("DisconnectUSB"), 0);
+        EXPECT_EQ(window.Connected(), 1);
+        EXPECT_TRUE(connect.isEnabled());
+        EXPECT_TRUE(window.ResetButton().isEnabled());
+        ordwin.during = nullptr;
+        connect.click();
+        ASSERT_EQ(window.Connected(), 0);
+    }
+}
+
+TEST(WindowSafety, ALostAdapterStaysSelectedUntilItIsBackOrAnotherIsChosen) {
+    FakeOrdwin ordwin;
+    ordwin.adapters = {"VZ0001", "VZ0002"};
+    TestPorts ports;
+    CZeltra_NVM_BurnerDlg window(ordwin, ports.ports());
+    AdapterComboBox& combo = window.AdapterCombo();
+    auto loseWhileConnected = [&] {
+        window.ConnectButton().click();
+        ASSERT_EQ(window.Connected(), 1);
+        ASSERT_EQ(ordwin.lastSerial, "VZ0001");
+        // The adapter goes; the CRC check's failing call is how the window learns it.
+        ordwin.adapters = {"VZ0002"};
+        ordwin.failPageCrcCall = ordwin.pageCrcCalls + 1;
+        ById<QPushButton>(window.CrcPage(), ids::crc::kRunButton)->click();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(window.Connected(), 0);
+        EXPECT_EQ(ports.messages.LastText(),
+                  NarrowText(AdapterLostText(LostDuring::kNothing), 4096));
+        EXPECT_EQ(Items(combo), (QStringList{"VZ0001 (missing)", "VZ0002"}));
+        EXPECT_EQ(combo.currentText(), QStringLiteral("VZ0001 (missing)"));
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> then;
+        std::string serialAfterConnect;  // empty: Connect refused
+    } cases[] = {
+        {"a refresh keeps it", [&] { emit combo.droppedDown(); }, ""},
+        {"it comes back",
+         [&] {
+             ordwin.adapters = {"VZ0002", "VZ0001"};
+             emit combo.droppedDown();
+         },
+         "VZ0001"},
+        {"another is chosen",
+         [&] {
+             combo.setCurrentIndex(1);
+             emit combo.activated(1);
+             emit combo.closedUp();
+             QCoreApplication::processEvents();
+         },
+         "VZ0002"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ordwin.adapters = {"VZ0001", "VZ0002"};
+        emit combo.droppedDown();
+        combo.setCurrentIndex(0);
+        loseWhileConnected();
+        c.then();
+        ordwin.calls.clear();
+        ports.messages.shown.clear();
+        window.ConnectButton().click();
+        if (c.serialAfterConnect.empty()) {
+            EXPECT_EQ(ordwin.Count("ConnectUSB"), 0);
+            EXPECT_EQ(ports.messages.LastText(),
+                      "The adapter VZ0001 is missing. Plug it in again, or choose another "
+                      "adapter from the list.");
+            EXPECT_EQ(ports.messages.shown.back().icon, MsgIcon::Exclamation);
+            EXPECT_EQ(window.MissingSerial(), QStringLiteral("VZ0001"));
+            // Let it come back so that the next case starts clean.
+            ordwin.adapters = {"VZ0001", "VZ0002"};
+            emit combo.droppedDown();
+            continue;
+        }
+        EXPECT_EQ(ordwin.lastSerial, c.serialAfterConnect);
+        EXPECT_EQ(window.Connected(), 1);
+        EXPECT_TRUE(window.MissingSerial().isEmpty());
+        EXPECT_FALSE(Items(combo).join(',').contains(QStringLiteral("missing")));
+        window.ConnectButton().click();
+    }
+}
+
+// Every check and write of a chip leaves one line in the log; the CRC report is
+// shown from its first line in a box that holds it whole.
+TEST(WindowSafety, CrcCheckAndMtpWriteEndWithALogLine) {
+    FakeOrdwin ordwin;
+    ordwin.adapters = {"VZ0001"};
+    TestPorts ports;
+    CZeltra_NVM_BurnerDlg window(ordwin, ports.ports());
+    window.resize(760, 620);
+    window.show();
+    window.ConnectButton().click();
+    window.TabFrame().setCurrentIndex(CZeltra_NVM_BurnerDlg::kTabCrc);
+    ordwin.SetRegionCrc(0xF9, 0x01020304);
+    for (int i = 0; i < 4; ++i) ordwin.ram[0x70 + 76 + i] = static_cast<uint8_t>(i + 1);
+    auto* run = ById<QPushButton>(window.CrcPage(), ids::crc::kRunButton);
+    QTextEdit& report = window.CrcPage().OutputBox();
+    for (int pass = 0; pass < 2; ++pass) {
+        run->click();
+        QCoreApplication::processEvents();
+        // The run's first line ("NVM TRIM CRC32") and its last line are both in view.
+        const QTextDocument& doc = *report.document();
+        const int first =
+            doc.find(QStringLiteral("NVM TRIM"), pass == 0 ? 0 : doc.characterCount() / 2)
+                .blockNumber();
+        ASSERT_GT(first, 0);
+        for (int block : {first, first + 18}) {
+            const QRect line = report.cursorRect(QTextCursor(doc.findBlockByNumber(block)));
+            EXPECT_GE(line.top(), 0) << pass << " " << block;
+            EXPECT_LE(line.bottom(), report.viewport()->height()) << pass << " " << block;
+        }
+    }
+    ordwin.failPageCrcCall = ordwin.pageCrcCalls + 3;
+    run->click();
+    QCoreApplication::processEvents();
+    QStringList log = window.DevicePage().OutputBox().toPlainText().split('\n');
+    ASSERT_GE(log.size(), 4);
+    EXPECT_EQ(log[log.size() - 3].mid(9),
+              QStringLiteral("CRC check ended: adapter VZ0001: trim CRC OK, user CRC OK"));
+    EXPECT_EQ(log[log.size() - 2].mid(9),
+              QStringLiteral("CRC check ended: adapter VZ0001: Error occurred performing CRC "
+                             "operations."));
+}
+
+// The window on a 1024x768 screen at the scale the test runs with (its own test
+// entry runs it at 1.5): the buttons inside the window, every page's lowest
+// control reachable by scrolling, and list rows tall enough for their text.
+TEST(ScaledWindow, FitsA1024x768ScreenAndRowsHoldTheirText) {
+    FakeOrdwin ordwin;
+    TestPorts ports;
+    CZeltra_NVM_BurnerDlg window(ordwin, ports.ports());
+    window.show();
+    const qreal scale = window.devicePixelRatioF();
+    // The screen in the window's own units, less a frame and a title bar.
+    const QSize room = QSize(qFloor(1024 / scale), qFloor(768 / scale)) - QSize(16, 48);
+    EXPECT_LE(window.minimumSizeHint().width(), room.width()) << scale;
+    EXPECT_LE(window.minimumSizeHint().height(), room.height()) << scale;
+    window.resize(room);
+    QCoreApplication::processEvents();
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             &window.ConnectButton(), &window.ResetButton(), &window.AdapterCombo(),
+             window.findChild<QPushButton*>(ControlName(ids::main_window::kExitButton))}) {
+        ASSERT_NE(w, nullptr);
+        const QRect at(w->mapTo(&window, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(window.rect().contains(at)) << w->objectName().toStdString();
+    }
+    struct Lowest {
+        int tab;
+        QWidget* widget;
+    } lowest[] = {
+        {CZeltra_NVM_BurnerDlg::kTabMain, &window.MainPage().MapList()},
+        {CZeltra_NVM_BurnerDlg::kTabDirectBurn, &window.DirectBurnPage().BurnButton()},
+        {CZeltra_NVM_BurnerDlg::kTabMtp,
+         window.MtpPage().findChild<QPushButton*>(ControlName(ids::mtp::kWriteButton))},
+        {CZeltra_NVM_BurnerDlg::kTabDevice, &window.DevicePage().OutputBox()},
+        {CZeltra_NVM_BurnerDlg::kTabCrc, &window.CrcPage().OutputBox()},
+    };
+    for (const Lowest& l : lowest) {
+        SCOPED_TRACE(l.tab);
+        ASSERT_NE(l.widget, nullptr);
+        window.TabFrame().setCurrentIndex(l.tab);
+        QCoreApplication::processEvents();
+        auto* frame = qobject_cast<QScrollArea*>(window.TabFrame().widget(l.tab));
+        ASSERT_NE(frame, nullptr);
+        frame->ensureWidgetVisible(l.widget, 0, 0);
+        QCoreApplication::processEvents();
+        const QRect at(l.widget->mapTo(frame->viewport(), QPoint(0, 0)),
+                       QSize(l.widget->width(), std::min(l.widget->height(), 40)));
+        EXPECT_TRUE(frame->viewport()->rect().intersects(at));
+        EXPECT_TRUE(frame->viewport()->rect().contains(at.bottomLeft()) ||
+                    at.height() >= frame->viewport()->height())
+            << "reachable";
+    }
+
+    // A row holds the font's whole line: the underline of "wBoot_NvmUserBeg" lies
+    // above the row's grid line.
+    CListCtrlStyled* lists[] = {&window.MainPage().BootList(), &window.MainPage().MapList(),
+                                &window.DevicePage().List()};
+    for (CListCtrlStyled* list : lists) {
+        if (list->GetItemCount() == 0) list->InsertItem(0, QStringLiteral("wBoot_NvmUserBeg"));
+        const QFontMetrics metrics(list->font());
+        const int row = list->visualItemRect(list->topLevelItem(0)).height();
+        const int textTop = (row - metrics.height()) / 2;
+        EXPECT_LT(textTop + metrics.ascent() + metrics.underlinePos() + metrics.lineWidth(),
+                  row - 1)
+            << list->objectName().toStdString() << " row " << row;
+        EXPECT_GE(row, metrics.height() + 3) << list->objectName().toStdString();
+    }
 }
 
 }  // namespace

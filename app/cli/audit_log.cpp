@@ -31,12 +31,6 @@ std::string AuditLog::Append(const Json& record) {
     return file_.AppendLine(record.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
 }
 
-std::string AppendAuditLine(const std::string& path, const Json& record) {
-    AuditLog log;
-    const std::string error = log.Open(path);
-    return error.empty() ? log.Append(record) : error;
-}
-
 std::string UtcTimestamp() {
     struct timeval tv {};
     gettimeofday(&tv, nullptr);

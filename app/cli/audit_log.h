@@ -36,9 +36,6 @@ class AuditLog {
     std::string path_;
 };
 
-// Opens the log at `path` and appends one line.
-std::string AppendAuditLine(const std::string& path, const Json& record);
-
 // "2026-12-08T11:30:05.123Z".
 std::string UtcTimestamp();
 std::string HostName();

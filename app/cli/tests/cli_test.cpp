@@ -498,6 +498,9 @@ TEST_F(Cli, BurnFileNameThatIsNotUtf8) {
 
 TEST_F(Cli, ExitCodesOfRefusedCommands) {
     WriteAll(Path("empty.nbf"), "[Compose Map]\r\n;\r\n");
+    WriteAll(Path("empty.hex"), "");
+    WriteAll(Path("past.hex"), ":02000F00AABB8A\r\n:00000001FF\r\n");
+    WriteAll(Path("stale.hex"), ":01000F00AC45\r\n:00000001FF\r\n");
     WriteAll(Path("boot.hex"), test::kBootHex);
     const std::string two = Adapter("VZE001") + ";" + Adapter("VZE002");
     struct Case {
@@ -519,6 +522,10 @@ TEST_F(Cli, ExitCodesOfRefusedCommands) {
          "",
          1},
         {{"mtp", "read"}, two, 2},
+        // MTP hex files that would write what nobody asked for.
+        {{"mtp", "write", "--hex", Path("empty.hex"), "-a", "VZE001"}, two, 6},
+        {{"mtp", "write", "--hex", Path("past.hex"), "-a", "VZE001"}, two, 6},
+        {{"mtp", "write", "--hex", Path("stale.hex"), "-a", "VZE001"}, two, 6},
     };
     for (const Case& c : cases) {
         Result r = RunCli(c.args, c.adapters);

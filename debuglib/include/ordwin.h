@@ -18,7 +18,8 @@ extern "C" {
 
 #if defined(_WIN32)
 #if defined(ORDWIN_BUILDING)
-#define ORDWIN_API __declspec(dllexport)
+/* The architecture's .def exports exactly its list, and nothing else. */
+#define ORDWIN_API
 #else
 #define ORDWIN_API __declspec(dllimport)
 #endif

@@ -82,7 +82,7 @@ inline constexpr const char* kVirtualLibrary = "wickport-virtual";
 // The library's one export: a new backend, or null when it was built for
 // another kBackendInterface.
 inline constexpr const char* kVirtualFactory = "WickportVirtualBackend";
-using VirtualFactory = Backend* (*)(int interface);
+using VirtualFactory = Backend* (*)(int backend_interface);
 // Changes whenever Backend, Device or AdapterInfo change shape, so that a
 // stale library is refused instead of called.
 inline constexpr int kBackendInterface = 3;

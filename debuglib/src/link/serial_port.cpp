@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,8 +70,10 @@ SerialPort::OpenError SerialPort::Open(const std::string& path) {
         return OpenError::kOther;
     }
     fd_ = fd;
-    haveSaved_ = tcgetattr(fd_, &saved_) == 0;
-    savedBaud_ = haveSaved_ ? zt::serial::BaudOf(cfgetospeed(&saved_)) : 0;
+    auto saved = std::make_shared<struct termios>();
+    haveSaved_ = tcgetattr(fd_, saved.get()) == 0;
+    savedBaud_ = haveSaved_ ? zt::serial::BaudOf(cfgetospeed(saved.get())) : 0;
+    system_ = std::move(saved);
     return OpenError::kNone;
 }
 
@@ -101,7 +104,7 @@ bool SerialPort::Apply(int baud, bool lineControl) {
 
 bool SerialPort::RestoreSaved() {
     if (fd_ < 0 || !haveSaved_) return false;
-    return tcsetattr(fd_, TCSANOW, &saved_) == 0;
+    return tcsetattr(fd_, TCSANOW, static_cast<const struct termios*>(system_.get())) == 0;
 }
 
 int SerialPort::InputWaiting() const {

@@ -2,9 +2,8 @@
 // count, purge, timed writes and reads, and the DTR line.
 #pragma once
 
-#include <termios.h>
-
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace ordwin {
@@ -49,10 +48,13 @@ class SerialPort {
     bool IsAnnouncedVirtual() const;
 
   private:
+    // The descriptor on Linux; on Windows 0 while open, the handle in system_.
     int fd_ = -1;
     bool haveSaved_ = false;
     int savedBaud_ = 0;
-    struct termios saved_ {};
+    // The system's own state of the port: the line settings (and on Windows
+    // the handle, time-outs and events) to restore and use.
+    std::shared_ptr<void> system_;
 };
 
 }  // namespace ordwin

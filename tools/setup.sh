@@ -60,7 +60,8 @@ windows_build_and_test() {
     command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache
                                              -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     build "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/$arch-w64-mingw32.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_WERROR=ON "${launcher[@]}"
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_WERROR=ON "${launcher[@]}" \
+        -DZT_HOST_ZELTRA_SIM="$PWD/$host_dir/bin/zeltra-sim"
     # shellcheck disable=SC2086
     ctest --test-dir "$dir" --output-on-failure -j2 ${CTEST_ARGS:-}
 }
@@ -155,6 +156,10 @@ case "$mode" in
     export WINEDEBUG=${WINEDEBUG:--all}
     # The prefix is made once, before tests start Wine side by side.
     wineboot --init >/dev/null 2>&1 || true
+    # The serial test's far end: a Linux zeltra-sim behind a pseudo-terminal.
+    host_dir=${LINUX_BUILD_DIR:-build}
+    cmake -S . -B "$host_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$host_dir" --target zeltra-sim
     windows_build_and_test x86_64 "${BUILD_DIR:-build-win64}"
     windows_build_and_test i686 "${BUILD_DIR32:-build-win32}"
     ;;

@@ -24,6 +24,8 @@ struct Globals {
     bool simulate = false;
     // Polling interval of the burner, in milliseconds.
     int pollMs = 10;
+    // A gang worker whose parent draws the progress board.
+    bool progressReport = false;
 };
 
 struct ComposeArgs {

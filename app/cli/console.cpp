@@ -1,5 +1,6 @@
 #include "console.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,6 +42,64 @@ std::string Tidy(const std::u16string& text) {
     return out;
 }
 
+namespace {
+
+void WriteErr(const std::string& text) {
+    ssize_t ignored = ::write(STDERR_FILENO, text.data(), text.size());
+    (void)ignored;
+}
+
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The library's texts span lines; a progress line is one.
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        const char d = (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
+        if (d == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += d;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+// Return to the start of the line and clear it.
+constexpr const char* kClearLine = "\r\x1b[K";
+
+}  // namespace
+
+std::string ProgressText(const ProgressState& state, long long seconds) {
+    std::string text;
+    auto add = [&text](const std::string& part) {
+        if (part.empty()) return;
+        if (!text.empty()) text += "  ";
+        text += part;
+    };
+    if (state.images > 0) add(Format("image %lld of %lld", state.image, state.images));
+    add(state.caption);
+    if (state.percent >= 0) add(Format("%3d%%", state.percent));
+    add(Format("%lld:%02lld", seconds / 60, seconds % 60));
+    return text;
+}
+
+std::string FitTerminal(const std::string& line) {
+    winsize size{};
+    const std::size_t columns =
+        ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    // A line that wraps could not be drawn over again.
+    return line.size() < columns ? line : line.substr(0, columns - 1);
+}
+
+ProgressMode ChooseProgressMode(bool quiet, bool report, bool terminal) {
+    if (quiet) return ProgressMode::kNone;
+    if (report) return ProgressMode::kReport;
+    return terminal ? ProgressMode::kInPlace : ProgressMode::kLines;
+}
+
 void ConsoleStyle::Line(const std::string& text) const {
     if (quiet) return;
     // One write per line, so that the lines of parallel workers stay whole.
@@ -48,8 +107,55 @@ void ConsoleStyle::Line(const std::string& text) const {
     std::istringstream in(text);
     for (std::string part; std::getline(in, part);) line += prefix + part + "\n";
     if (line.empty()) line = prefix + "\n";
-    ssize_t ignored = ::write(STDERR_FILENO, line.data(), line.size());
-    (void)ignored;
+    // The message goes above the progress line, which is drawn again below it.
+    if (drawn_) line = kClearLine + line;
+    WriteErr(line);
+    if (drawn_) {
+        drawn_ = false;
+        Draw();
+    }
+}
+
+void ConsoleStyle::Progress(const ProgressState& next) const {
+    ProgressState now = next;
+    now.caption = OneLine(now.caption);
+    const ProgressState before = state_;
+    state_ = now;
+    if (startMs_ < 0) startMs_ = NowMs();
+    switch (mode) {
+        case ProgressMode::kNone:
+            return;
+        case ProgressMode::kLines: {
+            // A line for each image, for each step and every tenth of a step.
+            const bool newImage = now.image != before.image || now.images != before.images;
+            const bool newStep = now.caption != before.caption && !now.caption.empty();
+            const bool tenth = now.percent >= 0 && now.percent / 10 != before.percent / 10;
+            if (newImage || newStep || tenth) Line(ProgressText(now, (NowMs() - startMs_) / 1000));
+            return;
+        }
+        case ProgressMode::kInPlace:
+            Draw();
+            return;
+        case ProgressMode::kReport:
+            WriteErr(Format("%c%lld %lld %d %s\n", kProgressReport, now.image, now.images,
+                            now.percent, now.caption.c_str()));
+            return;
+    }
+}
+
+void ConsoleStyle::Draw() const {
+    std::string name = prefix;
+    if (name.size() >= 2 && name.compare(name.size() - 2, 2, ": ") == 0)
+        name.resize(name.size() - 2);
+    const std::string text = ProgressText(state_, (NowMs() - startMs_) / 1000);
+    WriteErr(kClearLine + FitTerminal(name.empty() ? text : name + "  " + text));
+    drawn_ = true;
+}
+
+void ConsoleStyle::EndProgress() const {
+    if (!drawn_) return;
+    WriteErr("\n");
+    drawn_ = false;
 }
 
 MsgResult ConsoleMessages::ShowMessage(const std::u16string& text, const std::u16string&,
@@ -98,29 +204,40 @@ long long RealSleep::NowMs() {
 
 void* ConsoleProgress::Create(const std::u16string& caption, const std::u16string& status,
                               int lower, int upper) {
-    caption_ = Tidy(caption);
     lower_ = lower;
     upper_ = upper > lower ? upper : lower + 1;
-    shownPercent_ = -1;
-    if (style_.progress) style_.Line(caption_ + ": " + Tidy(status));
+    ProgressState now = style_.CurrentProgress();
+    // The status says what is going on; the caption only names the dialog.
+    const std::string detail = Tidy(status);
+    now.caption = detail.empty() ? Tidy(caption) : detail;
+    now.percent = -1;
+    style_.Progress(now);
     return this;
 }
 
 void ConsoleProgress::SetPosition(void*, int position, const std::u16string*) {
-    const int percent = static_cast<int>((static_cast<long long>(position) - lower_) * 100 /
-                                         (static_cast<long long>(upper_) - lower_));
-    // Every tenth is enough on a terminal.
-    if (!style_.progress || percent / 10 == shownPercent_ / 10) return;
-    shownPercent_ = percent;
-    style_.Line(caption_ + Format(": %d%%", percent));
+    long long percent = (static_cast<long long>(position) - lower_) * 100 /
+                        (static_cast<long long>(upper_) - lower_);
+    percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    ProgressState now = style_.CurrentProgress();
+    if (now.percent == static_cast<int>(percent)) return;
+    now.percent = static_cast<int>(percent);
+    style_.Progress(now);
 }
 
 void ConsoleProgress::SetStatus(void*, const std::u16string& status) {
-    if (style_.progress) style_.Line(caption_ + ": " + Tidy(status));
+    const std::string detail = Tidy(status);
+    if (detail.empty()) return;
+    ProgressState now = style_.CurrentProgress();
+    now.caption = detail;
+    style_.Progress(now);
 }
 
 void ConsoleProgress::Destroy(void*) {
-    shownPercent_ = -1;
+    ProgressState now = style_.CurrentProgress();
+    now.caption.clear();
+    now.percent = -1;
+    style_.Progress(now);
 }
 
 void ConsoleHost::WriteOutputLine(const std::u16string& text) {

@@ -17,15 +17,60 @@ void InstallInterruptHandlers();
 bool InterruptRequested();
 int InterruptSignal();
 
+// How progress is shown on stderr.
+enum class ProgressMode {
+    kNone,     // -q
+    kLines,    // stderr is no terminal: a plain line per image and every tenth
+    kInPlace,  // a terminal: one line, redrawn
+    kReport,   // a gang worker: machine lines for the parent's board
+};
+
+// A gang worker's progress line on its stderr starts with this byte; the rest
+// is "IMAGE IMAGES PERCENT CAPTION".
+inline constexpr char kProgressReport = '\x1e';
+
+// Where an adapter's work is: what its progress line shows.
+struct ProgressState {
+    long long image = 0, images = 0;  // 0 before the first image
+    int percent = -1;                 // -1: none yet
+    std::string caption;              // the library's step ("Downloading...")
+};
+
+// "image 1 of 2  Downloading  45%  0:07"; seconds is the time since the start.
+std::string ProgressText(const ProgressState& state, long long seconds);
+
+// Cut to the width of the terminal on stderr (80 columns when unknown).
+std::string FitTerminal(const std::string& line);
+
 // What the console may print on stderr.
 struct ConsoleStyle {
+    ConsoleStyle() = default;
+    ConsoleStyle(const ConsoleStyle&) = delete;
+    ConsoleStyle& operator=(const ConsoleStyle&) = delete;
+    // A progress line still drawn is ended, so that what follows starts clean.
+    ~ConsoleStyle() { EndProgress(); }
+
     bool quiet = false;
-    bool progress = false;  // stderr is a terminal and not quiet
-    std::string prefix;     // "SERIAL: " while an adapter is at work
+    bool progress = false;  // progress is shown at all (not quiet)
+    ProgressMode mode = ProgressMode::kNone;
+    std::string prefix;  // "SERIAL: " while an adapter is at work
     void Line(const std::string& text) const;
+    // The adapter's progress moved; shown as the mode says.
+    void Progress(const ProgressState& now) const;
+    void EndProgress() const;
+    const ProgressState& CurrentProgress() const { return state_; }
     // Every message and log line, in order; the last one says how it ended.
     mutable std::vector<std::string> transcript;
+
+  private:
+    void Draw() const;
+    mutable ProgressState state_;
+    mutable long long startMs_ = -1;
+    mutable bool drawn_ = false;
 };
+
+// The mode for this process: quiet, a gang worker (report), a terminal or not.
+ProgressMode ChooseProgressMode(bool quiet, bool report, bool terminal);
 
 class ConsoleMessages final : public IMessagePort {
   public:
@@ -75,8 +120,7 @@ class ConsoleProgress final : public IProgressPort {
 
   private:
     const ConsoleStyle& style_;
-    std::string caption_;
-    int lower_ = 0, upper_ = 100, shownPercent_ = -1;
+    int lower_ = 0, upper_ = 100;
 };
 
 // The engine's output log and composer output, kept for the report.

@@ -226,7 +226,7 @@ int NvmEngine::RunCompose(bool direct) {
     const std::u16string commandLine = direct ? DirectCommandLine() : ComposeCommandLine();
     const WorkPlace place = ChooseWorkPlace(programDirectory_);
     outputPath_ = place.directory + kOutputName;
-    if (place.fallback) host_.WriteOutputLine(WorkPlaceNotice(programDirectory_, place));
+    if (place.notice) host_.WriteOutputLine(WorkPlaceNotice(programDirectory_, place));
     const std::string output = NarrowText(outputPath_, kPathBufferSize);
     host_.WriteOutputLine(u"Invoking Marlspin\n");
     host_.WriteOutputLine(commandLine);
@@ -484,7 +484,7 @@ NvmEngine::ImageOutcome NvmEngine::BurnOneImage(const BurnImage& image, long lon
     // Beside a writable program the images go into the current directory as
     // they always did; an installed program keeps them in its cache directory.
     const WorkPlace place = ChooseWorkPlace(programDirectory_);
-    if (place.fallback && index == 1)
+    if (place.notice && index == 1)
         host_.WriteOutputLine(WorkPlaceNotice(programDirectory_, place));
     const std::string name = (place.fallback ? NarrowText(place.directory, kPathBufferSize) : "") +
                              Format("Burn%lld.hex", index);

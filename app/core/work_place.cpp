@@ -1,6 +1,7 @@
 #include "work_place.h"
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -21,9 +22,23 @@ std::filesystem::path CacheBase() {
 
 }  // namespace
 
+bool IsSystemDirectory(const std::u16string& directory) {
+    const std::filesystem::path given = ToPath(directory);
+    if (!given.is_absolute()) return false;
+    std::error_code ec;
+    const std::filesystem::path dir = std::filesystem::weakly_canonical(given, ec);
+    if (ec) return false;
+    const auto top = std::next(dir.begin());
+    if (top == dir.end()) return false;
+    const std::string first = top->string();
+    return first == "usr" || first == "bin" || first == "sbin" || first.rfind("lib", 0) == 0 ||
+           first == "opt" || first == "snap";
+}
+
 WorkPlace ChooseWorkPlace(const std::u16string& programDirectory) {
-    WorkPlace place{programDirectory, false};
-    if (WritableDirectory(ToPath(programDirectory))) return place;
+    WorkPlace place{programDirectory, false, false};
+    const bool system = IsSystemDirectory(programDirectory);
+    if (!system && WritableDirectory(ToPath(programDirectory))) return place;
     const std::filesystem::path base = CacheBase();
     if (base.empty()) return place;
     const std::filesystem::path dir = base / "cindral";
@@ -33,7 +48,7 @@ WorkPlace ChooseWorkPlace(const std::u16string& programDirectory) {
     std::u16string text = FromPath(dir);
     const char16_t separator = static_cast<char16_t>(zt::platform::kPathSeparator);
     if (text.empty() || text.back() != separator) text += separator;
-    return {text, true};
+    return {text, true, !system};
 }
 
 std::u16string WorkPlaceNotice(const std::u16string& programDirectory, const WorkPlace& place) {

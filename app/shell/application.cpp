@@ -1,6 +1,8 @@
 #include "shell/application.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QRegularExpression>
 
 #include "core/ordwin_binding.h"
 #include "shell/main_window.h"
@@ -10,17 +12,30 @@ namespace cindral {
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
     CommandLine cl;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (a == QLatin1String("--simulate")) {
-            cl.simulate = true;
-        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            cl.help = true;
-        } else {
-            cl.error = QStringLiteral("Unknown argument: ") + a;
-            break;
-        }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Cindral: compose Zeltra NVM burn files, burn them, read and write the "
+                       "chip's MTP and check its CRCs through USB debug adapters."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Print this help and exit."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Print the program's name and version."));
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Use two virtual adapters (VZ0001, VZ0002) whose chips persist under "
+                       "the user's data directory, unless WICKPORT_VIRTUAL is set."));
+    parser.addOptions({help, version, simulate});
+    if (!parser.parse(arguments)) {
+        cl.error = parser.errorText();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        cl.error = QStringLiteral("Unknown argument: ") + parser.positionalArguments().first();
     }
+    cl.help = parser.isSet(help);
+    cl.version = parser.isSet(version);
+    cl.simulate = parser.isSet(simulate);
+    // The text names the program as users start it, not as the test runner is named.
+    cl.helpText = parser.helpText().replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
+                                            QStringLiteral("Usage: cindral"));
     return cl;
 }
 

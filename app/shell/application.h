@@ -12,7 +12,9 @@ namespace cindral {
 struct CommandLine {
     bool simulate = false;
     bool help = false;
-    QString error;  // non-empty when the command line was refused
+    bool version = false;
+    QString helpText;  // what --help prints
+    QString error;     // non-empty when the command line was refused
 };
 
 CommandLine ParseCommandLine(const QStringList& arguments);

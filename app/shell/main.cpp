@@ -1,3 +1,5 @@
+#include <zt/version.h>
+
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +25,18 @@ void StartMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version answer without a display.
+    QStringList given;
+    for (int i = 0; i < argc; ++i) given << QString::fromLocal8Bit(argv[i]);
+    const cindral::CommandLine early = cindral::ParseCommandLine(given);
+    if (early.help) {
+        std::fputs(early.helpText.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (early.version) {
+        std::printf("cindral %s\n", ZT_VERSION);
+        return 0;
+    }
     g_qtDefault = qInstallMessageHandler(StartMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(g_qtDefault);
@@ -30,16 +44,9 @@ int main(int argc, char** argv) {
     // Qt has taken its own options out of the list by now.
     cindral::CommandLine cl = cindral::ParseCommandLine(QApplication::arguments());
     if (!cl.error.isEmpty()) {
-        std::fprintf(stderr, "cindral: %s\nusage: cindral [--simulate]\n",
+        std::fprintf(stderr, "cindral: %s\nRun 'cindral --help' for the options.\n",
                      cl.error.toLocal8Bit().constData());
         return 2;
-    }
-    if (cl.help) {
-        std::printf(
-            "usage: cindral [--simulate]\n"
-            "  --simulate  use two virtual adapters (VZ0001, VZ0002) whose chips persist\n"
-            "              under the user's data directory, unless WICKPORT_VIRTUAL is set\n");
-        return 0;
     }
     // The library reads the variable when it first enumerates, which the main
     // window does when it is built below.

@@ -129,6 +129,14 @@ TEST(WorkPlaceTest, ProgramDirectoryWhileWritableThenTheUsersCache) {
     p = choose(xdg.c_str(), nullptr, u"/nowhere/");
     EXPECT_EQ(p.directory, WidenText(xdg + "/cindral/"));
     EXPECT_TRUE(p.fallback);
+    EXPECT_TRUE(p.notice) << "a refused directory of the user's is worth a line";
+    // Installed: the cache, silently, even where root could write beside the program.
+    for (const char16_t* installed : {u"/usr/bin/", u"/usr/local/bin/", u"/opt/zt/bin/"}) {
+        p = choose(xdg.c_str(), nullptr, installed);
+        EXPECT_EQ(p.directory, WidenText(xdg + "/cindral/")) << Latin1(installed);
+        EXPECT_TRUE(p.fallback);
+        EXPECT_FALSE(p.notice);
+    }
     EXPECT_TRUE(std::filesystem::is_directory(xdg + "/cindral")) << "created when missing";
     // A relative XDG_CACHE_HOME is ignored; HOME's .cache stands in.
     p = choose("rel", dir.path.c_str(), u"/nowhere/");
@@ -139,6 +147,21 @@ TEST(WorkPlaceTest, ProgramDirectoryWhileWritableThenTheUsersCache) {
     EXPECT_FALSE(p.fallback);
     unsetenv("XDG_CACHE_HOME");
     if (savedHome) setenv("HOME", home.c_str(), 1);
+}
+
+TEST(WorkPlaceTest, SystemDirectoriesAreThosePackagesInstallInto) {
+    const struct {
+        const char16_t* dir;
+        bool system;
+    } cases[] = {
+        {u"/usr/bin/", true},    {u"/usr/local/bin/", true},
+        {u"/bin/", true},        {u"/sbin/", true},
+        {u"/lib64/x/", true},    {u"/opt/zt/bin/", true},
+        {u"/home/u/zt/", false}, {u"/tmp/build/bin/", false},
+        {u"/", false},           {u"/usrx/bin/", false},
+        {u"bin/", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsSystemDirectory(c.dir), c.system) << Latin1(c.dir);
 }
 
 TEST(BurnFileDialogs, NewFileIsCreatedEmptyOnlyWhenChosenCreatableAndSpaceFree) {

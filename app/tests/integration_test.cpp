@@ -272,11 +272,28 @@ TEST(Simulation, TwoPersistentAdaptersUnderTheGivenDirectory) {
     EXPECT_EQ(
         SimulatedAdapters(QStringLiteral("/data/cindral/virtual")),
         "VZ0001:state=/data/cindral/virtual/VZ0001;VZ0002:state=/data/cindral/virtual/VZ0002");
-    CommandLine ok = ParseCommandLine({"cindral", "--simulate"});
-    EXPECT_TRUE(ok.simulate);
-    EXPECT_TRUE(ok.error.isEmpty());
-    CommandLine bad = ParseCommandLine({"cindral", "--bogus"});
-    EXPECT_FALSE(bad.error.isEmpty());
+    const struct {
+        QStringList args;
+        bool simulate, help, version, refused;
+    } lines[] = {
+        {{"cindral", "--simulate"}, true, false, false, false},
+        {{"cindral", "--version"}, false, false, true, false},
+        {{"cindral", "-h"}, false, true, false, false},
+        {{"cindral", "--help", "--simulate"}, true, true, false, false},
+        {{"cindral", "--bogus"}, false, false, false, true},
+        {{"cindral", "job.nbf"}, false, false, false, true},
+    };
+    for (const auto& l : lines) {
+        const CommandLine cl = ParseCommandLine(l.args);
+        const QString what = l.args.join(' ');
+        EXPECT_EQ(cl.simulate, l.simulate) << what.toStdString();
+        EXPECT_EQ(cl.help, l.help) << what.toStdString();
+        EXPECT_EQ(cl.version, l.version) << what.toStdString();
+        EXPECT_EQ(!cl.error.isEmpty(), l.refused) << what.toStdString();
+    }
+    const QString help = ParseCommandLine({"/build/bin/cindral_tests", "-h"}).helpText;
+    EXPECT_TRUE(help.startsWith("Usage: cindral [options]")) << help.toStdString();
+    EXPECT_TRUE(help.contains("--simulate"));
     // An explicit adapter list wins over the simulated one.
     const char* before = std::getenv("WICKPORT_VIRTUAL");
     std::string saved = before ? before : "";

@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include <zt/version.h>
+
 #include <CLI/CLI.hpp>
 #include <optional>
 #include <string_view>
@@ -139,7 +141,7 @@ Parsed ParseCommandLine(const std::vector<std::string>& args, std::ostream& out,
         "images Cindral downloads and runs.",
         "marlspin"};
     app.footer(Footer());
-    app.set_version_flag("--version", "marlspin 4.10.0");
+    app.set_version_flag("--version", "marlspin " ZT_VERSION);
     std::vector<std::string> unused;  // the file options are consumed above
     for (const FileOption& opt : kFileOptions) {
         const bool boot = opt.boot;

@@ -1,5 +1,7 @@
 #include "zeltra_sim.h"
 
+#include <zt/version.h>
+
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <csignal>
@@ -61,6 +63,7 @@ int ZeltraSimMain(int argc, const char* const* argv, std::ostream& out, std::ost
     CLI::App app{"zeltra-sim: run an 8051 program on a virtual Zeltra"};
     app.require_subcommand(1);
     app.footer("Run 'zeltra-sim run --help' or 'zeltra-sim serial --help' for their options.");
+    app.set_version_flag("--version", "zeltra-sim " ZT_VERSION);
     CLI::App* run = app.add_subcommand(
         "run",
         "Load FILE.hex into the code RAM of a freshly reset chip and run it from 0x0000.\n"

@@ -1,10 +1,13 @@
-// Loads the virtual backend from the library beside this one.
+// Loads the virtual backend from its module beside this library.
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "backend.h"
 #include "wickport.h"
 #include "zt/platform/module.h"
+#include "zt/platform/places.h"
 
 namespace wickport {
 namespace {
@@ -19,12 +22,21 @@ class NoAdapters final : public Backend {
     }
 };
 
+// The directory this library was loaded from, so the build tree and an
+// install both find their own copy; installed, the module lives in a folder of
+// its own under it (it is no library anyone links), in a build tree beside it.
+std::string VirtualLibraryPath() {
+    const std::string own =
+        zt::platform::ModuleDirectory(reinterpret_cast<const void*>(&MakeVirtualBackend));
+    const std::string name = zt::platform::ModuleFileName(kVirtualLibrary);
+    const std::string installed = own + "wickport" + zt::platform::kPathSeparator + name;
+    std::error_code ec;
+    if (!own.empty() && std::filesystem::exists(installed, ec)) return installed;
+    return own + name;
+}
+
 Backend* Load(std::string* problem) {
-    // The directory this library was loaded from, so the build tree and an
-    // install both find their own copy; empty leaves the search to the loader.
-    const std::string path =
-        zt::platform::ModuleDirectory(reinterpret_cast<const void*>(&MakeVirtualBackend)) +
-        zt::platform::ModuleFileName(kVirtualLibrary);
+    const std::string path = VirtualLibraryPath();
     // The library stays loaded for the process's life: its backend is never freed.
     void* handle = zt::platform::LoadModule(path, problem);
     if (!handle) return nullptr;

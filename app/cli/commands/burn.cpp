@@ -21,7 +21,11 @@ class BurnMonitor final : public IBurnMonitor {
   public:
     BurnMonitor(const ConsoleStyle& style, bool direct) : style_(style), direct_(direct) {}
     void ImageStarted(long long index, long long count) override {
-        if (style_.progress) style_.Line(Format("image %lld of %lld", index, count));
+        ProgressState now = style_.CurrentProgress();
+        now.image = index;
+        now.images = count;
+        now.percent = -1;
+        style_.Progress(now);
     }
     void ImageJudged(long long index, const uint8_t b[4]) override {
         const bool ok = b[0] == zt::burner::kResultSuccess;

@@ -8,6 +8,7 @@
 
 #include "core/compose_map.h"
 #include "core/device_info.h"
+#include "core/file_helpers.h"
 #include "core/main_settings.h"
 #include "core/text.h"
 
@@ -46,6 +47,14 @@ bool ParseFileArg(const std::string& arg, NVMData& entry, std::string& why) {
 int ReportCompose(const Globals& g, Session& s, NvmEngine& engine, bool direct,
                   const std::string& burnFile) {
     const char* command = direct ? "direct-compose" : "compose";
+    // The engine would ask the Main page's "Press OK to overwrite" question,
+    // which a terminal cannot click; the option that answers it is named instead.
+    const NvmOptions& o = engine.Options();
+    const std::u16string& target = direct ? o.directNvmBurnFile : o.burnFile;
+    if (!g.yes && (direct ? o.directOverwrite : o.overwrite) == 0 && IsRegularFile(target) &&
+        FileHasData(target))
+        return Fail(g, command, kExitCompose,
+                    "NVM burn file " + burnFile + " exists: add --overwrite to replace it.");
     s.host.connected = 1;  // composing needs no chip
     const int r = direct ? engine.DirectCompose() : engine.Compose();
     Json rec{{"command", command}, {"burn_file", burnFile}};

@@ -1,7 +1,9 @@
+#include <unistd.h>
 #include <wickport.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +12,31 @@
 #include "support.h"
 
 namespace cindral::cli {
+
+namespace {
+
+// Said when no adapter is listed: a new user's first question is why.
+std::string FirstContactHint() {
+    int vid = 0, pid = 0;
+    std::string hint;
+    if (WpGetUsbId(0, &vid, &pid) < 0) {
+        hint =
+            "No real-adapter USB ids are configured: put the adapter's VID:PID (as lsusb shows "
+            "it) in /etc/wickport/usb-ids (the machine; its udev rule then grants access), "
+            "~/.config/wickport/usb-ids (you) or WICKPORT_USB_IDS.";
+    } else {
+        hint =
+            "Is the adapter plugged in, and may you open its /dev/hidraw node? "
+            "'ordwin-smoke udev-rule' prints a rule that grants access.";
+    }
+    const std::string smoke = NarrowText(ProgramDirectory(), 4096) + "ordwin-smoke";
+    if (::access(smoke.c_str(), X_OK) == 0)
+        hint += "\n'ordwin-smoke probe' lists the USB HID devices that could be adapters.";
+    hint += "\nWithout hardware: cindral-cli --simulate list (two virtual adapters).";
+    return hint;
+}
+
+}  // namespace
 
 int RunList(const Globals& g) {
     Session s(g, "");
@@ -35,7 +62,11 @@ int RunList(const Globals& g) {
         Emit(g, item);
         Print(g, sn + "  " + pidText + "  " + (isVirtual ? "virtual" : "real") + "\n");
     }
-    if (list.empty()) Print(g, "no adapter attached\n");
+    if (list.empty()) {
+        Print(g, "no adapter attached\n");
+        // With virtual adapters asked for, real ones were not looked for.
+        if (std::getenv("WICKPORT_VIRTUAL") == nullptr) s.style.Line(FirstContactHint());
+    }
     return kExitOk;
 }
 

@@ -86,7 +86,8 @@ Session::Session(const Globals& g, std::string prefix)
       host(style),
       connection(ordwin, messages) {
     style.quiet = g.quiet;
-    style.progress = !g.quiet && isatty(STDERR_FILENO);
+    style.mode = ChooseProgressMode(g.quiet, g.progressReport, isatty(STDERR_FILENO) == 1);
+    style.progress = style.mode != ProgressMode::kNone;
     style.prefix = std::move(prefix);
 }
 

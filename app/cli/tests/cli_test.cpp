@@ -2,6 +2,7 @@
 // virtual chips whose NVM is read back from their state directories.
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include "burn/device_page.h"
 #include "burn_test_support.h"
 #include "compose/main_page.h"
+#include "zt/version.h"
 
 extern char** environ;
 
@@ -31,22 +33,32 @@ struct Child {
     int out = -1, err = -1;
 };
 
-// virtualAdapters "-": no WICKPORT_VIRTUAL at all; `extra` adds to the environment.
+// Stands for "WICKPORT_VIRTUAL unset": the program looks for real adapters.
+const std::string kRealAdapters = "-";
+
+struct Options {
+    std::string trace;
+    std::vector<std::string> env;  // more NAME=VALUE
+    int terminal = -1;             // stderr on this terminal instead of a pipe
+    const char* program = CINDRAL_CLI;
+};
+
 Child Start(const std::vector<std::string>& args, const std::string& virtualAdapters,
-            const std::string& trace = "", const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> env = extra;
-    auto given = [&extra](const std::string& v) {
-        for (const std::string& x : extra)
-            if (x.substr(0, x.find('=') + 1) == v.substr(0, v.find('=') + 1)) return true;
+            const Options& o = {}) {
+    std::vector<std::string> env;
+    auto overridden = [&o](const std::string& v) {
+        for (const std::string& e : o.env)
+            if (v.compare(0, e.find('=') + 1, e, 0, e.find('=') + 1) == 0) return true;
         return false;
     };
     for (char** e = environ; *e; ++e) {
         const std::string v = *e;
-        if (v.rfind("WICKPORT_", 0) != 0 && !given(v)) env.push_back(v);
+        if (v.rfind("WICKPORT_", 0) != 0 && !overridden(v)) env.push_back(v);
     }
-    if (virtualAdapters != "-") env.push_back("WICKPORT_VIRTUAL=" + virtualAdapters);
-    if (!trace.empty()) env.push_back("WICKPORT_TRACE=" + trace);
-    std::vector<char*> argv{const_cast<char*>(CINDRAL_CLI)}, envp;
+    if (virtualAdapters != kRealAdapters) env.push_back("WICKPORT_VIRTUAL=" + virtualAdapters);
+    if (!o.trace.empty()) env.push_back("WICKPORT_TRACE=" + o.trace);
+    for (const std::string& e : o.env) env.push_back(e);
+    std::vector<char*> argv{const_cast<char*>(o.program)}, envp;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     for (std::string& e : env) envp.push_back(e.data());
@@ -57,9 +69,9 @@ Child Start(const std::vector<std::string>& args, const std::string& virtualAdap
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    posix_spawn_file_actions_adddup2(&fa, err[1], 2);
+    posix_spawn_file_actions_adddup2(&fa, o.terminal >= 0 ? o.terminal : err[1], 2);
     Child c;
-    EXPECT_EQ(posix_spawn(&c.pid, CINDRAL_CLI, &fa, nullptr, argv.data(), envp.data()), 0);
+    EXPECT_EQ(posix_spawn(&c.pid, o.program, &fa, nullptr, argv.data(), envp.data()), 0);
     posix_spawn_file_actions_destroy(&fa);
     close(out[1]);
     close(err[1]);
@@ -105,8 +117,32 @@ Result Finish(Child c) {
     return r;
 }
 
-Result RunCli(const std::vector<std::string>& args, const std::string& adapters) {
-    return Finish(Start(args, adapters));
+Result RunCli(const std::vector<std::string>& args, const std::string& adapters,
+              const Options& o = {}) {
+    return Finish(Start(args, adapters, o));
+}
+
+// Runs with stderr on a pseudo-terminal; err is what the terminal got.
+Result RunOnTerminal(const std::vector<std::string>& args, const std::string& adapters) {
+    int master = -1, slave = -1;
+    EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    Options o;
+    o.terminal = slave;
+    Child c = Start(args, adapters, o);
+    close(slave);
+    std::string screen;
+    std::thread reader([&] {
+        char buffer[4096];
+        ssize_t n;
+        // EIO once every writer closed the terminal.
+        while ((n = read(master, buffer, sizeof buffer)) > 0)
+            screen.append(buffer, static_cast<std::size_t>(n));
+    });
+    Result r = Finish(c);
+    reader.join();
+    close(master);
+    r.err = screen;
+    return r;
 }
 
 class Cli : public ::testing::Test {
@@ -240,7 +276,9 @@ TEST_F(Cli, InterruptHaltsTheBurnerAndExits130) {
     const std::string nbf = Path("i.nbf"), log = Path("audit.log");
     ASSERT_EQ(RunCli({"direct-burn", "--text", "@1000 AA", "-o", nbf, "--dry-run"}, chip).exit, 0);
 
-    Child c = Start({"--log", log, "burn", nbf}, chip, trace);
+    Options o;
+    o.trace = trace;
+    Child c = Start({"--log", log, "burn", nbf}, chip, o);
     // The burner runs (and never stops) once the run command went out.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (ReadAll(trace).find("> 24") == std::string::npos &&
@@ -476,14 +514,14 @@ TEST_F(Cli, UserCrcThatMissesTheWrittenReferenceFailsTheBurn) {
 
 // Each adapter says whether it is virtual; the environment does not decide it.
 TEST_F(Cli, ListTellsRealAdaptersFromVirtualOnes) {
-    Result real =
-        Finish(Start({"--json", "list"}, "-", "",
-                     {std::string("LD_PRELOAD=") + HIDAPI_ZSIM,
-                      // A preloaded library comes before the sanitizer's runtime.
-                      std::string("ASAN_OPTIONS=") +
-                          (std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "") +
-                          ":verify_asan_link_order=0",
-                      "WICKPORT_USB_IDS=1209:8a51", "ZSIM_HID=VZH001:speed=max"}));
+    Options o;
+    o.env = {std::string("LD_PRELOAD=") + HIDAPI_ZSIM,
+             // A preloaded library comes before the sanitizer's runtime.
+             std::string("ASAN_OPTIONS=") +
+                 (std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "") +
+                 ":verify_asan_link_order=0",
+             "WICKPORT_USB_IDS=1209:8a51", "ZSIM_HID=VZH001:speed=max"};
+    Result real = RunCli({"--json", "list"}, kRealAdapters, o);
     ASSERT_EQ(real.exit, 0) << real.err;
     ASSERT_EQ(real.Objects().size(), 1u) << real.out;
     EXPECT_EQ(real.Objects()[0]["serial"], "VZH001");
@@ -543,6 +581,124 @@ TEST_F(Cli, ExitCodesOfRefusedCommands) {
                                   << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(Path("x.nbf"))) << "the composer never ran";
+}
+
+TEST_F(Cli, EveryProgramAnswersVersion) {
+    for (const char* name : {"cindral-cli", "cindral", "marlspin", "zeltra-sim"}) {
+        const std::string program = std::string(CINDRAL_TEST_BIN_DIR) + name;
+        Options o;
+        o.program = program.c_str();
+        // cindral answers without a display.
+        o.env = {"QT_QPA_PLATFORM=xcb", "DISPLAY="};
+        Result r = RunCli({"--version"}, "", o);
+        EXPECT_EQ(r.exit, 0) << name << r.err;
+        EXPECT_EQ(r.out, std::string(name) + " " ZT_VERSION "\n");
+    }
+}
+
+TEST_F(Cli, GlobalOptionsAfterTheCommand) {
+    const std::string chip = Adapter("VZF001"), log = Path("after.log"), nbf = Path("f.nbf");
+    ASSERT_EQ(RunCli({"direct-burn", "--text", "@1000 5A", "-o", nbf, "--dry-run"}, chip).exit, 0);
+
+    Result list = RunCli({"list", "--json"}, chip);
+    ASSERT_EQ(list.exit, 0) << list.err;
+    EXPECT_EQ(list.Objects().at(0)["serial"], "VZF001");
+
+    Result burn = RunCli({"burn", nbf, "-a", "VZF001", "--log", log, "-q", "--json"}, chip);
+    ASSERT_EQ(burn.exit, 0) << burn.err;
+    EXPECT_EQ(burn.err, "") << "-q after the command silences it";
+    EXPECT_EQ(Json::parse(ReadAll(log))["result"], "ok");
+    EXPECT_EQ(Nvm("VZF001")[0x1000], '\x5A');
+
+    Result info = RunCli({"info", "-q"}, chip);
+    EXPECT_EQ(info.exit, 0) << info.err;
+    Result mtp = RunCli({"mtp", "read", "--json"}, chip);
+    ASSERT_EQ(mtp.exit, 0) << mtp.err;
+    EXPECT_EQ(mtp.Objects().at(0)["command"], "mtp read");
+    // An option of the program's own is still refused where it means nothing.
+    EXPECT_EQ(RunCli({"list", "--bogus"}, chip).exit, 1);
+}
+
+TEST_F(Cli, HelpListsExitCodesAndExamples) {
+    Result r = RunCli({"--help"}, "");
+    EXPECT_EQ(r.exit, 0);
+    for (const char* want : {"Exit status:", "  3    the composer", "  130  interrupted",
+                             "Examples:", "cindral-cli compose --boot", "cindral-cli burn "})
+        EXPECT_NE(r.out.find(want), std::string::npos) << want;
+    // A command's own help stays short.
+    Result burn = RunCli({"burn", "--help"}, "");
+    EXPECT_EQ(burn.out.find("Exit status:"), std::string::npos);
+}
+
+TEST_F(Cli, FirstContactSaysWhereAdapterIdsGo) {
+    const std::string config = "XDG_CONFIG_HOME=" + Path("config");
+    struct Case {
+        std::vector<std::string> env;
+        const char* says;
+    } cases[] = {
+        {{config}, "/etc/wickport/usb-ids"},
+        {{config, "WICKPORT_USB_IDS=dead:beef"}, "'ordwin-smoke udev-rule'"},
+    };
+    for (const Case& c : cases) {
+        Options o;
+        o.env = c.env;
+        Result r = RunCli({"list"}, kRealAdapters, o);
+        EXPECT_EQ(r.exit, 0);
+        EXPECT_EQ(r.out, "no adapter attached\n");
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("--simulate"), std::string::npos) << r.err;
+        EXPECT_EQ(RunCli({"list", "-q"}, kRealAdapters, o).err, "");
+    }
+}
+
+TEST_F(Cli, ComposeOntoAnExistingBurnFileNamesOverwrite) {
+    WriteAll(Path("boot.hex"), test::kBootHex);
+    const std::string nbf = Path("twice.nbf");
+    const std::vector<std::string> compose = {"compose", "--boot", Path("boot.hex") + "@0x0200",
+                                              "-o", nbf};
+    ASSERT_EQ(RunCli(compose, "").exit, 0);
+    const std::string first = ReadAll(nbf);
+    Result again = RunCli(compose, "");
+    EXPECT_EQ(again.exit, 3);
+    EXPECT_NE(again.err.find("exists: add --overwrite"), std::string::npos) << again.err;
+    EXPECT_EQ(again.err.find("Press OK"), std::string::npos) << again.err;
+    EXPECT_EQ(ReadAll(nbf), first);
+    std::vector<std::string> replace = compose;
+    replace.push_back("--overwrite");
+    EXPECT_EQ(RunCli(replace, "").exit, 0);
+    Result direct = RunCli({"direct-burn", "--text", "@1000 AA", "-o", nbf, "--dry-run"}, "");
+    EXPECT_EQ(direct.exit, 3);
+    EXPECT_NE(direct.err.find("--overwrite"), std::string::npos) << direct.err;
+}
+
+TEST_F(Cli, ProgressPerAdapterAsTheTerminalAllows) {
+    const std::string one = Adapter("VZP001"), two = one + ";" + Adapter("VZP002");
+    const std::string nbf = Path("p.nbf");
+    ASSERT_EQ(RunCli({"direct-burn", "--text", "@1000 AA", "-o", nbf, "--dry-run"}, one).exit, 0);
+
+    // Not a terminal: plain lines, each whole.
+    Result plain = RunCli({"burn", nbf}, one);
+    ASSERT_EQ(plain.exit, 0) << plain.err;
+    EXPECT_NE(plain.err.find("VZP001: image 1 of 1"), std::string::npos) << plain.err;
+    EXPECT_EQ(plain.err.find('\r'), std::string::npos);
+    EXPECT_EQ(RunCli({"burn", nbf, "-q"}, one).err, "");
+
+    // A terminal: one line redrawn in place, with the elapsed time, ended once.
+    Result drawn = RunOnTerminal({"burn", nbf}, one);
+    ASSERT_EQ(drawn.exit, 0) << drawn.err;
+    EXPECT_NE(drawn.err.find("\r\x1b[KVZP001  image 1 of 1"), std::string::npos) << drawn.err;
+    EXPECT_NE(drawn.err.find("0:0"), std::string::npos) << drawn.err;
+    EXPECT_EQ(drawn.err.find("VZP001: image"), std::string::npos) << drawn.err;
+    EXPECT_EQ(RunOnTerminal({"burn", nbf, "-q"}, one).err, "");
+
+    // A gang: the parent draws a line per adapter and moves up over them.
+    Result gang = RunOnTerminal({"burn", nbf, "--all"}, two);
+    ASSERT_EQ(gang.exit, 0) << gang.err;
+    EXPECT_NE(gang.err.find("\x1b[2A"), std::string::npos) << gang.err;
+    for (const char* serial : {"VZP001  image 1 of 1", "VZP002  image 1 of 1"})
+        EXPECT_NE(gang.err.find(serial), std::string::npos) << gang.err;
+    EXPECT_EQ(gang.err.find("\x1e"), std::string::npos) << "reports stay between the processes";
+    EXPECT_NE(gang.out.find("2 adapter(s), 0 failed"), std::string::npos) << gang.out;
 }
 
 }  // namespace

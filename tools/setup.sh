@@ -2,7 +2,11 @@
 # One-stop set-up for a fresh Debian 12 machine.
 #   tools/setup.sh run    install, build, start the main job on virtual adapters
 #   tools/setup.sh test   install, build (warnings are errors), run every test
-#   tools/setup.sh package  install, build, make the Debian package (BUILD_DIR/*.deb)
+#   tools/setup.sh package  install, build the Debian packages from debian/ (no tests,
+#                         no benchmarks) into BUILD_DIR/packages/ (default build-deb)
+#                         and check them with lintian: no error, no warning
+#   tools/setup.sh screenshots  install Xvfb and friends, build, retake the user guide's
+#                         screenshots (docs/images/) from the real program
 #   tools/setup.sh windows  install mingw-w64 and Wine (64 and 32 bit), cross-build the
 #                         Qt-free tree for x86_64 (build-win64) and i686 (build-win32)
 #                         and run its tests under Wine
@@ -17,12 +21,14 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev libserialport-dev
           sdcc sdcc-ucsim libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libbenchmark-dev
-          dpkg-dev file clang libclang-rt-14-dev)
+          dpkg-dev file clang libclang-rt-14-dev debhelper help2man lintian bash-completion)
+# Only for retaking the user guide's screenshots.
+SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick x11-utils)
 
 install_packages() {
     [ "${NO_INSTALL:-0}" = 1 ] && return 0
     local missing=()
-    for p in "${PACKAGES[@]}"; do
+    for p in "${PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -85,6 +91,28 @@ headless_job() {
     "$cli" info -a VZ0001
 }
 
+# The Debian packages from a copy of the tree (dpkg-buildpackage writes beside
+# its source), then lintian on each: any error or warning fails.
+build_packages() {
+    local dir=$1 version src
+    version=$(dpkg-parsechangelog -S Version)
+    src="$dir/source/zeltra-toolchain-$version"
+    rm -rf "$dir/source" "$dir/packages"
+    mkdir -p "$src" "$dir/packages"
+    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$src"
+    else
+        tar --exclude='./build*' --exclude='./obj-*' -cf - . | tar -xf - -C "$src"
+    fi
+    command -v ccache >/dev/null && export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+    (cd "$src" && dpkg-buildpackage -b -us -uc -j"$(nproc)")
+    mv "$dir"/source/*.deb "$dir/packages/"
+    mv "$dir"/source/*.ddeb "$dir"/source/*.buildinfo "$dir"/source/*.changes "$dir/packages/" 2>/dev/null || true
+    ls -l "$dir/packages"
+    lintian --fail-on error,warning "$dir"/packages/*.deb
+    echo "lintian: no error, no warning"
+}
+
 # Runs every fuzz target for $2 seconds (or FUZZ_RUNS executions) on its
 # committed corpus; new inputs go to the build directory, findings too, and the
 # execs and seconds of each are summed up.
@@ -119,6 +147,7 @@ run_fuzzers() {
 mode=${1:-}
 default_dir=build
 [ "$mode" = fuzz ] && default_dir=build-fuzz
+[ "$mode" = package ] && default_dir=build-deb
 dir=${BUILD_DIR:-$default_dir}
 case "$mode" in
   run)
@@ -147,8 +176,12 @@ case "$mode" in
     ;;
   package)
     install_packages
-    build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    (cd "$dir" && cpack -G DEB)
+    build_packages "$dir"
+    ;;
+  screenshots)
+    install_packages "${SCREENSHOT_PACKAGES[@]}"
+    build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_TESTS=OFF -DZT_BENCH=OFF
+    docs/screenshots.sh "$dir"
     ;;
   windows)
     install_packages
@@ -170,7 +203,7 @@ case "$mode" in
     run_fuzzers "$dir" "${2:-60}"
     ;;
   *)
-    echo "usage: tools/setup.sh run|test|package|windows|fuzz [SECONDS]" >&2
+    echo "usage: tools/setup.sh run|test|package|screenshots|windows|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -191,12 +191,12 @@ Run 'cindral-cli COMMAND --help' for a command's own options.
 
 Exit status:
   0    success
-  1    bad command line
-  2    no or unknown adapter, or the connection failed
+  1    bad command line (an unknown option, a path with a space)
+  2    no or unknown adapter, several without -a, or the connection failed
   3    the composer refused or failed (an existing burn file needs --overwrite)
   4    the burn or write failed on the chip
   5    the burner did not finish within its deadline
-  6    an input file is unreadable or invalid
+  6    an input file is unreadable or invalid, or the log cannot be written
   130  interrupted by Ctrl-C (143 by SIGTERM); the target was halted
 
 Examples:

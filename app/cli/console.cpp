@@ -126,11 +126,10 @@ void ConsoleStyle::Progress(const ProgressState& next) const {
         case ProgressMode::kNone:
             return;
         case ProgressMode::kLines: {
-            // A line for each image, for each step and every tenth of a step.
+            // A log gets a line for each image and each step, not every percent.
             const bool newImage = now.image != before.image || now.images != before.images;
             const bool newStep = now.caption != before.caption && !now.caption.empty();
-            const bool tenth = now.percent >= 0 && now.percent / 10 != before.percent / 10;
-            if (newImage || newStep || tenth) Line(ProgressText(now, (NowMs() - startMs_) / 1000));
+            if (newImage || newStep) Line(ProgressText(now, (NowMs() - startMs_) / 1000));
             return;
         }
         case ProgressMode::kInPlace:

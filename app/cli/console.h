@@ -20,7 +20,7 @@ int InterruptSignal();
 // How progress is shown on stderr.
 enum class ProgressMode {
     kNone,     // -q
-    kLines,    // stderr is no terminal: a plain line per image and every tenth
+    kLines,    // stderr is no terminal: a plain line per image and per step
     kInPlace,  // a terminal: one line, redrawn
     kReport,   // a gang worker: machine lines for the parent's board
 };

@@ -32,7 +32,9 @@ std::string FirstContactHint() {
     const std::string smoke = NarrowText(ProgramDirectory(), 4096) + "ordwin-smoke";
     if (::access(smoke.c_str(), X_OK) == 0)
         hint += "\n'ordwin-smoke probe' lists the USB HID devices that could be adapters.";
-    hint += "\nWithout hardware: cindral-cli --simulate list (two virtual adapters).";
+    hint +=
+        "\nWithout hardware: cindral-cli --simulate list (two virtual adapters; an installed "
+        "cindral-cli has them with the zeltra-sim package).";
     return hint;
 }
 

@@ -584,7 +584,7 @@ TEST_F(Cli, ExitCodesOfRefusedCommands) {
 }
 
 TEST_F(Cli, EveryProgramAnswersVersion) {
-    for (const char* name : {"cindral-cli", "cindral", "marlspin", "zeltra-sim"}) {
+    for (const char* name : {"cindral-cli", "cindral", "marlspin", "zeltra-sim", "ordwin-smoke"}) {
         const std::string program = std::string(CINDRAL_TEST_BIN_DIR) + name;
         Options o;
         o.program = program.c_str();

@@ -14,6 +14,7 @@ enum ExitCode {
     kExitChip = 4,      // the burn or write failed on the chip
     kExitTimedOut = 5,  // interrupted by the deadline
     kExitInput = 6,     // an input file is unreadable
+    kExitDatabase = 7,  // the lots database cannot be reached or used
 };
 
 struct Globals {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "commands/lot.h"
 #include "console.h"
 #include "core/simulation.h"
 
@@ -197,11 +198,15 @@ Exit status:
   4    the burn or write failed on the chip
   5    the burner did not finish within its deadline
   6    an input file is unreadable or invalid, or the log cannot be written
+  7    the lots database cannot be reached or used
   130  interrupted by Ctrl-C (143 by SIGTERM); the target was halted
 
 Examples:
   cindral-cli compose --boot boot.hex@0x0200 --run -o job.nbf
-  cindral-cli burn job.nbf --all --log production.log)";
+  cindral-cli burn job.nbf --all --log production.log
+  cindral-cli lot create w50 --burn-file job.nbf --serial-nvm 0x1F00:4 --first 1000
+  cindral-cli lot burn w50 --all --db postgresql://station@line-db/lots
+  cindral-cli records --lot w50 --csv)";
 
 }  // namespace
 
@@ -237,6 +242,8 @@ int main(int argc, char** argv) {
     const std::vector<Command> commands{AddList(app),  AddInfo(app),       AddCompose(app),
                                         AddBurn(app),  AddDirectBurn(app), AddMtp(app),
                                         AddErase(app), AddWorker(app)};
+    LotCommands lots;
+    AddLotCommands(app, lots);
     // Set after the commands so that their own --help stays short.
     app.footer(kFooter);
 
@@ -253,5 +260,8 @@ int main(int argc, char** argv) {
         InstallInterruptHandlers();
         return c.run(g);
     }
+    if (g.simulate) cindral::EnableSimulation();
+    InstallInterruptHandlers();
+    if (const int rc = RunLotCommands(g, lots); rc >= 0) return rc;
     return kExitUsage;
 }

@@ -60,7 +60,9 @@ const char* JobCommand(const BurnJob& job) {
     return job.direct ? "direct-burn" : "burn";
 }
 
-// The adapters a burn goes to.
+}  // namespace
+
+// The adapters a burn goes to: -a, --all or the one attached.
 std::optional<std::vector<std::string>> BurnTargets(const Globals& g, const BurnArgs& a,
                                                     std::string& why) {
     if (a.all) {
@@ -82,8 +84,6 @@ std::optional<std::vector<std::string>> BurnTargets(const Globals& g, const Burn
     if (!one) return std::nullopt;
     return std::vector<std::string>{*one};
 }
-
-}  // namespace
 
 std::optional<std::string> RefuseBurnFile(const std::string& data, bool direct) {
     const BurnFileCheck check = CheckBurnFile(data, direct);
@@ -107,6 +107,7 @@ Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& seri
     Session s(g, serial + ": ");
     Json rec{{"command", JobCommand(job)}, {"time", UtcTimestamp()}, {"host", HostName()},
              {"adapter", serial},          {"burn_file", job.file},  {"sha256", job.sha256}};
+    for (const auto& [key, value] : job.fields.items()) rec[key] = value;
     BurnMonitor monitor(s.style, job.direct);
     std::string result;
     std::string why;
@@ -124,7 +125,11 @@ Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& seri
     } else {
         connected = true;
         rec["chip"] = ChipIdentity(s.ordwin);
-        if (job.dryRun) {
+        if (job.addOn != nullptr && !job.addOn->Connected(s, rec, why)) {
+            exit = kExitChip;
+            result = "failed";
+            s.style.transcript.push_back(why);
+        } else if (job.dryRun) {
             exit = kExitOk;
             result = "dry run";
             s.style.transcript.push_back("burn file and connection checked; nothing burned");
@@ -152,6 +157,7 @@ Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& seri
                 result = "failed";
             }
             if (!InterruptRequested()) rec["crc"] = CrcJson(ReadCrcs(s.ordwin));
+            if (job.addOn != nullptr && exit == kExitOk) job.addOn->AfterBurn(s, rec, result, exit);
         }
     }
     if (connected) DisconnectFrom(s, com);

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support.h"
 
@@ -12,13 +13,30 @@ namespace cindral::cli {
 // touched; the reason it is refused, or nothing.
 std::optional<std::string> RefuseBurnFile(const std::string& data, bool direct);
 
+// What a lot adds to a burn on one chip.
+class BurnAddOn {
+  public:
+    virtual ~BurnAddOn() = default;
+    // Connected, nothing burned yet; false (with the reason) burns nothing.
+    virtual bool Connected(Session& s, Json& rec, std::string& why) = 0;
+    // Every image of the burn file succeeded and its CRCs are in the record;
+    // still connected. A failure sets the result and the exit code.
+    virtual void AfterBurn(Session& s, Json& rec, std::string& result, int& exit) = 0;
+};
+
 struct BurnJob {
     std::string file;  // absolute
     std::string data;  // the bytes read once: checked, hashed and burned
     std::string sha256;
     bool direct = false;
     bool dryRun = false;
+    BurnAddOn* addOn = nullptr;
+    Json fields = Json::object();  // added to the record
 };
+
+// The adapters a burn goes to: -a, --all or the one attached.
+std::optional<std::vector<std::string>> BurnTargets(const Globals& g, const BurnArgs& a,
+                                                    std::string& why);
 
 // Burns on one adapter in this process; the record is logged and returned.
 Json BurnOnAdapter(const Globals& g, const BurnJob& job, const std::string& serial, int com,

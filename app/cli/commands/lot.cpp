@@ -1,6 +1,9 @@
 #include "lot.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -205,6 +208,25 @@ class SerialAddOn final : public BurnAddOn {
     std::string serialFile_;
 };
 
+// The composer's output log lies beside the program, the same file for every
+// process: two stations (or gangs) composing at once would cut each other's
+// log short, which fails the compose. One compose at a time per place.
+class ComposeLock {
+  public:
+    explicit ComposeLock(const std::string& outputPath)
+        : fd_(::open((outputPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    }
+    ~ComposeLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ComposeLock(const ComposeLock&) = delete;
+    ComposeLock& operator=(const ComposeLock&) = delete;
+
+  private:
+    int fd_;
+};
+
 // The direct burn file that writes one serial, composed in Strict mode as the
 // Direct Burn page does it.
 std::optional<std::string> ComposeSerial(const Globals& g, const std::string& dir, const Lot& lot,
@@ -222,7 +244,12 @@ std::optional<std::string> ComposeSerial(const Globals& g, const std::string& di
     o.directNvmBurnFile = WidenText(path);
     o.directOverwrite = 1;
     s.host.connected = 1;
-    const bool composed = engine.DirectCompose() == 1;
+    bool composed = false;
+    {
+        const std::u16string& log = engine.OutputPath();
+        ComposeLock lock(NarrowText(log, log.size() + 1));
+        composed = engine.DirectCompose() == 1;
+    }
     std::optional<std::string> data = composed ? ReadInput(path, why) : std::nullopt;
     if (!data) {
         why = Format("composing serial %lld failed: %s", static_cast<long long>(serial),

@@ -276,6 +276,10 @@ TEST(Places, XdgBasesFollowTheRules) {
     SetEnvironment("XDG_CONFIG_HOME", nullptr);
     SetEnvironment("HOME", "/home/u");
     EXPECT_EQ(ConfigHome(), "/home/u/.config");
+    SetEnvironment("XDG_DATA_HOME", nullptr);
+    EXPECT_EQ(DataHome(), "/home/u/.local/share");
+    SetEnvironment("XDG_DATA_HOME", "/x/data");
+    EXPECT_EQ(DataHome(), "/x/data");
     SetEnvironment("XDG_RUNTIME_DIR", "/run/user/7");
     EXPECT_EQ(UserRuntimeDirectory("zeltra-sim-serial"), "/run/user/7/zeltra-sim-serial");
     SetEnvironment("XDG_RUNTIME_DIR", nullptr);
@@ -288,6 +292,7 @@ TEST(Places, WindowsBasesAreLocalAppData) {
     SetEnvironment("LOCALAPPDATA", "C:\\Users\\op\\AppData\\Local");
     EXPECT_EQ(CacheHome(), "C:\\Users\\op\\AppData\\Local");
     EXPECT_EQ(StateHome(), "C:\\Users\\op\\AppData\\Local");
+    EXPECT_EQ(DataHome(), "C:\\Users\\op\\AppData\\Local");
     EXPECT_EQ(UserRuntimeDirectory("zeltra-sim-serial"), TempDirectory() + "\\zeltra-sim-serial");
 }
 

@@ -1,9 +1,6 @@
 #include "lot.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -17,8 +14,10 @@
 #include "core/device_info.h"
 #include "core/mtp_engine.h"
 #include "core/text.h"
+#include "core/work_place.h"
 #include "lots/lot_store.h"
 #include "support.h"
+#include "zt/platform/lock.h"
 
 namespace cindral::cli {
 
@@ -210,22 +209,19 @@ class SerialAddOn final : public BurnAddOn {
 
 // The composer's output log lies beside the program, the same file for every
 // process: two stations (or gangs) composing at once would cut each other's
-// log short, which fails the compose. One compose at a time per place.
-class ComposeLock {
-  public:
-    explicit ComposeLock(const std::string& outputPath)
-        : fd_(::open((outputPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-    }
-    ~ComposeLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    ComposeLock(const ComposeLock&) = delete;
-    ComposeLock& operator=(const ComposeLock&) = delete;
-
-  private:
-    int fd_;
-};
+// log short, which fails the compose. One compose at a time per place (the
+// engine's choice between the program's and the cache directory); without a
+// lock (a place that cannot have one) the compose goes ahead as before.
+void LockComposer(Session& s, zt::platform::DirectoryLock& lock) {
+    const std::u16string place = ChooseWorkPlace(ProgramDirectory()).directory + u"marlspin.lock";
+    const std::string dir = NarrowText(place, place.size() + 1);
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    std::string reason;
+    while (lock.Acquire(dir, &reason) == zt::platform::DirectoryLock::Result::kBusy &&
+           !InterruptRequested())
+        s.sleep.Sleep(10);
+}
 
 // The direct burn file that writes one serial, composed in Strict mode as the
 // Direct Burn page does it.
@@ -246,8 +242,8 @@ std::optional<std::string> ComposeSerial(const Globals& g, const std::string& di
     s.host.connected = 1;
     bool composed = false;
     {
-        const std::u16string& log = engine.OutputPath();
-        ComposeLock lock(NarrowText(log, log.size() + 1));
+        zt::platform::DirectoryLock lock;
+        LockComposer(s, lock);
         composed = engine.DirectCompose() == 1;
     }
     std::optional<std::string> data = composed ? ReadInput(path, why) : std::nullopt;

@@ -1,7 +1,8 @@
 #include "database.h"
 
-#include <cstdlib>
 #include <filesystem>
+
+#include "zt/platform/places.h"
 
 namespace cindral::lots {
 
@@ -34,15 +35,10 @@ std::optional<DbUrl> ParseDbUrl(const std::string& text, std::string& why) {
 }
 
 std::string DefaultDbUrl() {
-    fs::path base;
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data != nullptr && fs::path(data).is_absolute()) {
-        base = data;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = fs::path(home != nullptr && *home != '\0' ? home : ".") / ".local" / "share";
-    }
-    return "sqlite:" + (base / "cindral" / "lots.sqlite").string();
+    const std::string base = zt::platform::DataHome();
+    // Without a home the database stays where the command runs.
+    if (base.empty()) return "sqlite:lots.sqlite";
+    return "sqlite:" + (fs::path(base) / "cindral" / "lots.sqlite").string();
 }
 
 std::unique_ptr<Database> OpenDatabase(const DbUrl& url, std::string& why) {

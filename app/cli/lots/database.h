@@ -75,9 +75,8 @@ struct DbUrl {
 
 std::optional<DbUrl> ParseDbUrl(const std::string& text, std::string& why);
 
-// The default database: a file in the per-user data place,
-// $XDG_DATA_HOME/cindral/lots.sqlite (an absolute XDG_DATA_HOME only), else
-// ~/.local/share/cindral/lots.sqlite.
+// The default database: "cindral/lots.sqlite" in the user's data place
+// ($XDG_DATA_HOME or ~/.local/share; %LOCALAPPDATA% on Windows).
 std::string DefaultDbUrl();
 
 // The warning for a URL that carries a password, or empty.

@@ -234,8 +234,8 @@ TEST_F(Lots, TwoStationsOnPostgresNeverShareASerial) {
     Child one = Start({"--json", "lot", "burn", "line", "--all", "--db", server.Url()}, a);
     Child two = Start({"--json", "lot", "burn", "line", "--all", "--db", server.Url()}, b);
     const Result ra = Finish(one), rb = Finish(two);
-    ASSERT_EQ(ra.exit, 0) << ra.err;
-    ASSERT_EQ(rb.exit, 0) << rb.err;
+    ASSERT_EQ(ra.exit, 0) << ra.err << ra.out;
+    ASSERT_EQ(rb.exit, 0) << rb.err << rb.out;
 
     std::set<long> serials;
     for (const Result* r : {&ra, &rb}) {

@@ -38,4 +38,8 @@ std::string StateHome() {
     return XdgBase("XDG_STATE_HOME", ".local/state");
 }
 
+std::string DataHome() {
+    return XdgBase("XDG_DATA_HOME", ".local/share");
+}
+
 }  // namespace zt::platform

@@ -34,4 +34,8 @@ std::string StateHome() {
     return Variable(L"LOCALAPPDATA");
 }
 
+std::string DataHome() {
+    return Variable(L"LOCALAPPDATA");
+}
+
 }  // namespace zt::platform

@@ -11,11 +11,12 @@ namespace zt::platform {
 // Not created here.
 std::string UserRuntimeDirectory(std::string_view name);
 
-// This user's cache, configuration and state bases (XDG on Linux,
+// This user's cache, configuration, state and data bases (XDG on Linux,
 // %LOCALAPPDATA% on Windows); empty when the environment names none.
 std::string CacheHome();
 std::string ConfigHome();
 std::string StateHome();
+std::string DataHome();
 
 // The path separator callers append before a file name.
 inline constexpr char kPathSeparator =

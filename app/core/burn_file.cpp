@@ -1,6 +1,7 @@
 #include "burn_file.h"
 
 #include <limits>
+#include <utility>
 
 #include "text.h"
 #include "zt/firmware_layout.h"
@@ -201,7 +202,8 @@ std::string LoadImage(const BurnImage& image, LoadedImage& out) {
 // The burner's parameter table and the data it names; the fault, or empty.
 // Collects the bytes the image burns at the user-region reference CRC.
 std::string CheckParameters(const LoadedImage& image,
-                            std::optional<std::array<uint8_t, 4>>& userCrc) {
+                            std::optional<std::array<uint8_t, 4>>& userCrc,
+                            std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
     if (!image.Has(burner::kEntry, 1)) return "no burner code at its entry address";
     const uint32_t table = burner::kParamTable;
     if (!image.Has(table, burner::kParamHeaderSize))
@@ -232,6 +234,7 @@ std::string CheckParameters(const LoadedImage& image,
         if (destination + length > zt::zeltra::kNvmSize)
             return Format("segment %u runs past the end of NVM", s + 1);
         if (!image.Has(data, length)) return Format("the data of segment %u is missing", s + 1);
+        ranges.emplace_back(destination, destination + length - 1);
         for (uint32_t i = 0; i < 4; ++i) {
             const uint32_t nvm = zt::zeltra::kBootUserCrc + i;
             if (nvm >= destination && nvm < destination + length) {
@@ -290,11 +293,15 @@ BurnFileCheck CheckBurnFile(std::string_view data, bool direct) {
         for (std::size_t i = 0; i < section.images.size(); ++i) {
             const BurnImage& image = section.images[i];
             LoadedImage loaded;
+            std::vector<std::pair<uint32_t, uint32_t>> ranges;
             std::string fault = LoadImage(image, loaded);
-            if (fault.empty()) fault = CheckParameters(loaded, check.userCrcReference);
+            if (fault.empty()) fault = CheckParameters(loaded, check.userCrcReference, ranges);
             if (!fault.empty())
                 return damaged(
                     Format("image %zu (line %zu): %s", i + 1, image.headerLine, fault.c_str()));
+            for (const auto& [first, last] : ranges)
+                check.writes.push_back(
+                    {check.images + static_cast<long long>(i) + 1, image.header, first, last});
         }
         check.images += present;
     }

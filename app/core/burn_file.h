@@ -55,6 +55,13 @@ struct BurnFileCheck {
     // The user-region reference CRC (NVM 0x1FF4..0x1FF7, big-endian) when an
     // image burns it; the chip's user CRC must match it after the burn.
     std::optional<std::array<uint8_t, 4>> userCrcReference;
+    // The NVM bytes each image burns, one range per segment of its table.
+    struct NvmWrite {
+        long long image = 0;  // 1-based over all sections
+        std::string header;   // the image's header line
+        uint32_t first = 0, last = 0;
+    };
+    std::vector<NvmWrite> writes;
     bool ok() const { return verdict == Verdict::kOk; }
 };
 

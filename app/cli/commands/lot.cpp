@@ -108,8 +108,9 @@ class SerialMonitor final : public IBurnMonitor {
 // (NVM) or written with the MTP writer.
 class SerialAddOn final : public BurnAddOn {
   public:
-    SerialAddOn(const Globals& g, SerialPlace place, std::int64_t serial, std::string serialFile)
-        : g_(g), place_(place), serial_(serial), serialFile_(std::move(serialFile)) {}
+    // serialBurn: for an NVM place, the serial's direct burn file as checked.
+    SerialAddOn(const Globals& g, SerialPlace place, std::int64_t serial, std::string serialBurn)
+        : g_(g), place_(place), serial_(serial), serialBurn_(std::move(serialBurn)) {}
 
     bool Connected(Session& s, Json& rec, std::string& why) override {
         const DeviceReading d = ReadDeviceInformation(s.ordwin);
@@ -144,9 +145,8 @@ class SerialAddOn final : public BurnAddOn {
         SerialMonitor monitor;
         engine.SetPollIntervalMs(g_.pollMs);
         engine.SetBurnMonitor(&monitor);
-        engine.Options().directNvmBurnFile = WidenText(serialFile_);
         s.host.connected = 1;
-        const int r = engine.DirectBurn();
+        const int r = engine.BurnBytes(serialBurn_, true);
         if (InterruptRequested()) {
             exit = 128 + InterruptSignal();
             result = "interrupted, state unknown";
@@ -204,7 +204,7 @@ class SerialAddOn final : public BurnAddOn {
     const Globals& g_;
     SerialPlace place_;
     std::int64_t serial_;
-    std::string serialFile_;
+    std::string serialBurn_;
 };
 
 // The composer's output log lies beside the program, the same file for every
@@ -223,11 +223,15 @@ void LockComposer(Session& s, zt::platform::DirectoryLock& lock) {
         s.sleep.Sleep(10);
 }
 
+std::string SerialPath(const std::string& dir, std::int64_t serial) {
+    return dir + Format("/serial-%lld.nbf", static_cast<long long>(serial));
+}
+
 // The direct burn file that writes one serial, composed in Strict mode as the
-// Direct Burn page does it.
+// Direct Burn page does it, into SerialPath; its bytes as checked.
 std::optional<std::string> ComposeSerial(const Globals& g, const std::string& dir, const Lot& lot,
                                          std::int64_t serial, std::string& why) {
-    const std::string path = dir + Format("/serial-%lld.nbf", static_cast<long long>(serial));
+    const std::string path = SerialPath(dir, serial);
     Session s(g, "");
     // One compose per chip: its log lines are no news; a failure is reported.
     s.style.quiet = true;
@@ -258,8 +262,11 @@ std::optional<std::string> ComposeSerial(const Globals& g, const std::string& di
                          Tidy(row.map.status).c_str());
             return std::nullopt;
         }
-    if (!CheckBurnFile(*data, true, why)) return std::nullopt;
-    return path;
+    if (std::optional<std::string> refused = RefuseBurnFile(*data, true)) {
+        why = Format("composing serial %lld: %s", static_cast<long long>(serial), refused->c_str());
+        return std::nullopt;
+    }
+    return data;
 }
 
 lots::Outcome OutcomeOf(const Json& rec) {
@@ -292,10 +299,9 @@ int RunCreate(const Globals& g, const LotArgs& a, bool lastGiven) {
     const std::string file = Absolute(a.burnFile);
     const std::optional<std::string> data = ReadInput(file, why);
     if (!data) return Fail(g, command, kExitInput, why);
-    if (!CheckBurnFile(*data, false, why)) return Fail(g, command, kExitInput, why);
-    const auto writes = lots::BurnFileWrites(*data, why);
-    if (!writes) return Fail(g, command, kExitInput, why);
-    if (why = lots::CheckPlace(*place, *writes); !why.empty())
+    if (std::optional<std::string> refused = RefuseBurnFile(*data, false))
+        return Fail(g, command, kExitInput, *refused);
+    if (why = lots::CheckPlace(*place, CheckBurnFile(*data, false).writes); !why.empty())
         return Fail(g, command, kExitUsage, why);
 
     std::optional<OpenStore> s = Open(a.db, why);
@@ -480,7 +486,7 @@ int RunRecords(const Globals& g, const LotArgs& a, bool serialGiven) {
 struct Assignment {
     std::string adapter;
     lots::LotStore::Allocation allocation;
-    std::string serialFile;  // NVM: the serial's direct burn file
+    std::string serialBurn;  // NVM: the serial's direct burn file
 };
 
 int RunBurnLot(const Globals& g, const LotArgs& a) {
@@ -501,7 +507,9 @@ int RunBurnLot(const Globals& g, const LotArgs& a) {
     if (!data || Sha256Hex(*data) != lot->sha256)
         return Fail(g, command, kExitDatabase,
                     "the lot's stored burn file does not match its SHA-256 " + lot->sha256);
-    if (!CheckBurnFile(*data, false, why)) return Fail(g, command, kExitInput, why);
+    if (std::optional<std::string> refused = RefuseBurnFile(*data, false))
+        return Fail(g, command, kExitInput, *refused);
+    if (!OpenAuditLog(g, why)) return Fail(g, command, kExitInput, why);
     TempDir temp;
     if (temp.Path().empty() || HasSpace(temp.Path()))
         return Fail(g, command, kExitInput, "no usable temporary directory for the burn files");
@@ -533,9 +541,9 @@ int RunBurnLot(const Globals& g, const LotArgs& a) {
         }
         Assignment as{adapter, *allocation, {}};
         if (lot->place.memory == lots::Memory::kNvm) {
-            std::optional<std::string> serialFile =
+            std::optional<std::string> serialBurn =
                 ComposeSerial(g, temp.Path(), *lot, allocation->serial, why);
-            if (!serialFile) {
+            if (!serialBurn) {
                 Json rec{{"command", command},    {"time", UtcTimestamp()},
                          {"host", HostName()},    {"adapter", adapter},
                          {"lot", lot->name},      {"serial", allocation->serial},
@@ -551,7 +559,7 @@ int RunBurnLot(const Globals& g, const LotArgs& a) {
                 }
                 continue;
             }
-            as.serialFile = *serialFile;
+            as.serialBurn = std::move(*serialBurn);
         }
         assigned.push_back(std::move(as));
     }
@@ -559,9 +567,10 @@ int RunBurnLot(const Globals& g, const LotArgs& a) {
     std::vector<Json> burned;
     if (assigned.size() == 1) {
         const Assignment& as = assigned.front();
-        SerialAddOn addOn(g, lot->place, as.allocation.serial, as.serialFile);
+        SerialAddOn addOn(g, lot->place, as.allocation.serial, as.serialBurn);
         BurnJob job;
         job.file = file;
+        job.data = *data;
         job.sha256 = lot->sha256;
         job.addOn = &addOn;
         job.fields = Json{{"lot", lot->name}, {"serial", as.allocation.serial}};
@@ -577,7 +586,8 @@ int RunBurnLot(const Globals& g, const LotArgs& a) {
             adapters.push_back(as.adapter);
             args.push_back("--assign");
             args.push_back(as.adapter + ":" + std::to_string(as.allocation.serial) + ":" +
-                           as.serialFile);
+                           (as.serialBurn.empty() ? std::string()
+                                                  : SerialPath(temp.Path(), as.allocation.serial)));
         }
         exit = std::max(exit, RunGang(g, adapters, args, burned));
     }
@@ -644,17 +654,33 @@ int RunLotWorker(const Globals& g, const LotArgs& a) {
         }
         if (colon != std::string::npos) serialFile = item.substr(colon + 1);
     }
+    // The files are read once more here and burned only as the parent checked
+    // them: the lot's by its SHA-256, the serial's whole.
+    std::optional<std::string> data, serialBurn = std::string();
+    if (!place || !found) {
+        why = "no serial for this adapter";
+    } else if (!(data = ReadInput(a.file, why))) {
+    } else if (Sha256Hex(*data) != a.sha256) {
+        why = "the lot's burn file changed after it was checked";
+    } else if (!serialFile.empty() && !(serialBurn = ReadInput(serialFile, why))) {
+    } else if (std::optional<std::string> refused =
+                   serialBurn->empty() ? std::nullopt : RefuseBurnFile(*serialBurn, true)) {
+        why = *refused;
+    }
     Json rec;
     int exit = kExitOk;
-    if (!place || !found) {
-        exit = kExitUsage;
-        rec = Json{{"command", "lot burn"}, {"adapter", adapter},
-                   {"result", "failed"},    {"message", "no serial for this adapter"},
-                   {"ok", false},           {"exit", exit}};
+    const bool ready = why.empty() && OpenAuditLog(g, why);
+    if (!ready) {
+        exit = kExitInput;
+        rec = Json{{"command", "lot burn"}, {"time", UtcTimestamp()}, {"host", HostName()},
+                   {"adapter", adapter},    {"lot", a.lot},           {"serial", serial},
+                   {"sha256", a.sha256},    {"result", "failed"},     {"message", why}};
+        Conclude(g, rec, exit, std::chrono::steady_clock::now());
     } else {
-        SerialAddOn addOn(g, *place, serial, serialFile);
+        SerialAddOn addOn(g, *place, serial, *serialBurn);
         BurnJob job;
         job.file = a.file;
+        job.data = std::move(*data);
         job.sha256 = a.sha256;
         job.addOn = &addOn;
         job.fields = Json{{"lot", a.lot}, {"serial", serial}};

@@ -3,11 +3,7 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
-#include <map>
 
-#include "core/burn_file.h"
-#include "zt/firmware_layout.h"
-#include "zt/intel_hex_record.h"
 #include "zt/zeltra_map.h"
 
 namespace cindral::lots {
@@ -78,79 +74,8 @@ std::string CheckRange(std::int64_t first, std::int64_t last, int width) {
     return {};
 }
 
-std::optional<std::vector<ImageWrites>> BurnFileWrites(std::string_view nbf, std::string& why) {
-    using namespace zt::burner;
-    std::vector<ImageWrites> out;
-    int index = 0;
-    for (const BurnSection& section : ParseBurnFile(nbf)) {
-        if (!section.Complete()) {
-            why = "the burn file is incomplete: a burner image is missing or cut short";
-            return std::nullopt;
-        }
-        for (const BurnImage& image : section.images) {
-            ++index;
-            const std::string name = "image " + std::to_string(index) + " (" + image.header + ")";
-            // The image's code memory, enough of it to read the table.
-            std::map<uint32_t, uint8_t> code;
-            std::size_t from = 0;
-            int line = 0;
-            while (from < image.records.size()) {
-                std::size_t end = image.records.find('\r', from);
-                if (end == std::string::npos) end = image.records.size();
-                const std::string_view record =
-                    std::string_view(image.records).substr(from, end - from);
-                from = end + 1;
-                ++line;
-                zt::HexRecord r;
-                if (record.size() < 1 ||
-                    zt::ParseHexRecord(record.substr(1), &r) != zt::HexRecordStatus::kOk ||
-                    !r.checksumOk) {
-                    why = name + ": record " + std::to_string(line) + " is damaged";
-                    return std::nullopt;
-                }
-                if (r.type == zt::kHexEndOfFile) break;
-                if (r.type != zt::kHexData) continue;
-                for (int i = 0; i < r.count; ++i) code[uint32_t{r.address} + i] = r.data[i];
-            }
-            const auto byte = [&](uint32_t at) -> std::optional<uint8_t> {
-                const auto it = code.find(at);
-                if (it == code.end()) return std::nullopt;
-                return it->second;
-            };
-            const auto word = [&](uint32_t at) -> std::optional<uint32_t> {
-                const auto hi = byte(at), lo = byte(at + 1);
-                if (!hi || !lo) return std::nullopt;
-                return (uint32_t{*hi} << 8) | *lo;
-            };
-            const auto count = word(kParamTable + 4);
-            if (byte(kParamTable) != kSignature[0] || byte(kParamTable + 1) != kSignature[1] ||
-                byte(kParamTable + 2) != kLayout || !count) {
-                why = name + " has no burner parameter table: what it writes is unknown";
-                return std::nullopt;
-            }
-            ImageWrites w;
-            w.index = index;
-            w.header = image.header;
-            for (uint32_t s = 0; s < *count; ++s) {
-                const uint32_t at = kParamTable + kParamHeaderSize + s * kParamSegmentSize;
-                const auto dest = word(at), length = word(at + 2);
-                if (!dest || !length) {
-                    why = name + ": its parameter table is cut short";
-                    return std::nullopt;
-                }
-                if (*length > 0) w.ranges.push_back({*dest, *dest + *length - 1});
-            }
-            out.push_back(std::move(w));
-        }
-    }
-    if (out.empty()) {
-        why = "the burn file holds no burner image";
-        return std::nullopt;
-    }
-    return out;
-}
-
-std::string CheckPlace(const SerialPlace& place, const std::vector<ImageWrites>& writes) {
+std::string CheckPlace(const SerialPlace& place,
+                       const std::vector<BurnFileCheck::NvmWrite>& writes) {
     const uint32_t first = place.address;
     const uint32_t last = place.address + static_cast<uint32_t>(place.width) - 1;
     if (place.memory == Memory::kMtp) {
@@ -163,12 +88,11 @@ std::string CheckPlace(const SerialPlace& place, const std::vector<ImageWrites>&
         return "the serial's bytes " + RangeText(first, last) +
                " lie outside the NVM user region (" +
                RangeText(zt::zeltra::kNvmUserMinBegin, zt::zeltra::kNvmUserLast) + " at most)";
-    for (const ImageWrites& image : writes)
-        for (const ImageWrites::Range& r : image.ranges)
-            if (first <= r.last && r.first <= last)
-                return "the serial's bytes " + RangeText(first, last) + " overlap burner image " +
-                       std::to_string(image.index) + " of the burn file (\"" + image.header +
-                       "\"), which writes " + RangeText(r.first, r.last);
+    for (const BurnFileCheck::NvmWrite& w : writes)
+        if (first <= w.last && w.first <= last)
+            return "the serial's bytes " + RangeText(first, last) + " overlap burner image " +
+                   std::to_string(w.image) + " of the burn file (\"" + w.header +
+                   "\"), which writes " + RangeText(w.first, w.last);
     return {};
 }
 

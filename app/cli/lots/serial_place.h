@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/burn_file.h"
+
 namespace cindral::lots {
 
 enum class Memory { kNvm, kMtp };
@@ -29,23 +31,9 @@ std::int64_t MaxSerial(int width);
 // Empty when first..last are numbers the place can hold.
 std::string CheckRange(std::int64_t first, std::int64_t last, int width);
 
-// The NVM bytes one burner image of a burn file writes.
-struct ImageWrites {
-    int index = 0;       // 1-based over the whole file
-    std::string header;  // the line before its records, e.g. "Image 1 boot.hex"
-    struct Range {
-        uint32_t first = 0, last = 0;
-    };
-    std::vector<Range> ranges;
-};
-
-// Reads each burner image's parameter table. nullopt with the reason when an
-// image cannot be read whole (bad record, checksum, no table): then nobody can
-// say which bytes it writes.
-std::optional<std::vector<ImageWrites>> BurnFileWrites(std::string_view nbf, std::string& why);
-
 // Empty when the serial may go to `place` beside what the images write.
-std::string CheckPlace(const SerialPlace& place, const std::vector<ImageWrites>& writes);
+std::string CheckPlace(const SerialPlace& place,
+                       const std::vector<BurnFileCheck::NvmWrite>& writes);
 
 // The serial's bytes, most significant first.
 std::vector<uint8_t> SerialBytes(std::int64_t serial, int width);

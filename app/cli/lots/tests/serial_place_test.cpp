@@ -105,18 +105,17 @@ class ComposedFile : public ::testing::Test {
     std::string dir_, nbf_;
 };
 
-TEST_F(ComposedFile, WritesAreReadFromEachImagesTable) {
-    std::string why;
-    const auto writes = BurnFileWrites(nbf_, why);
-    ASSERT_TRUE(writes) << why;
-    ASSERT_EQ(writes->size(), 2u);
-    std::vector<std::pair<uint32_t, uint32_t>> ranges;
-    for (const ImageWrites& w : *writes)
-        for (const auto& r : w.ranges) ranges.emplace_back(r.first, r.last);
-    // The boot file's bytes 0x0000..0x000F and 0x0020 land as one run from
-    // 0x0200 with the gap unset, or as two runs: either way these addresses.
-    EXPECT_EQ(ranges.front().first, 0x0200u);
-    EXPECT_EQ(ranges.back(), std::make_pair(0x1FF0u, 0x1FF7u));
+TEST_F(ComposedFile, SerialBesideWhatTheImagesWrite) {
+    const BurnFileCheck check = CheckBurnFile(nbf_, false);
+    ASSERT_TRUE(check.ok()) << check.why;
+    const std::vector<BurnFileCheck::NvmWrite>& writes = check.writes;
+    ASSERT_FALSE(writes.empty());
+    // The boot file's bytes from 0x0200, the boot record last.
+    EXPECT_EQ(writes.front().image, 1);
+    EXPECT_EQ(writes.front().first, 0x0200u);
+    EXPECT_EQ(writes.back().image, 2);
+    EXPECT_EQ(writes.back().first, 0x1FF0u);
+    EXPECT_EQ(writes.back().last, 0x1FF7u);
 
     struct Case {
         SerialPlace place;
@@ -137,40 +136,13 @@ TEST_F(ComposedFile, WritesAreReadFromEachImagesTable) {
         {{Memory::kMtp, 13, 4}, "outside the 16-byte MTP"},
     };
     for (const Case& c : cases) {
-        const std::string refusal = CheckPlace(c.place, *writes);
+        const std::string refusal = CheckPlace(c.place, writes);
         if (*c.expect == '\0') {
             EXPECT_EQ(refusal, "") << PlaceText(c.place);
         } else {
             EXPECT_NE(refusal.find(c.expect), std::string::npos)
                 << PlaceText(c.place) << ": " << refusal;
         }
-    }
-}
-
-TEST_F(ComposedFile, UnreadableImagesAreRefused) {
-    struct Case {
-        const char* what;
-        std::string nbf;
-    };
-    std::string staleChecksum = nbf_;
-    // The first data record of the first image, one digit changed.
-    const std::size_t record = staleChecksum.find("\n:10") + 10;
-    staleChecksum[record] = staleChecksum[record] == '0' ? '1' : '0';
-    std::string noTable = nbf_;
-    const std::size_t table = noTable.find("\n:1002000");
-    ASSERT_NE(table, std::string::npos);
-    noTable.erase(table + 1, noTable.find('\n', table + 1) - table);
-    const Case cases[] = {
-        {"damaged", staleChecksum},
-        {"no burner parameter table", noTable},
-        {"incomplete", nbf_.substr(0, nbf_.size() / 2)},
-        {"no burner image", "[Burn]\r\nCount=0\r\n;\r\n"},
-        {"no burner image", ""},
-    };
-    for (const Case& c : cases) {
-        std::string why;
-        EXPECT_FALSE(BurnFileWrites(c.nbf, why)) << c.what;
-        EXPECT_NE(why.find(c.what), std::string::npos) << why;
     }
 }
 

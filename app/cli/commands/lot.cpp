@@ -10,6 +10,7 @@
 
 #include "burn.h"
 #include "cli/gang.h"
+#include "core/burn_guard.h"
 #include "core/compose_map.h"
 #include "core/device_info.h"
 #include "core/mtp_engine.h"
@@ -301,6 +302,11 @@ int RunCreate(const Globals& g, const LotArgs& a, bool lastGiven) {
     if (!data) return Fail(g, command, kExitInput, why);
     if (std::optional<std::string> refused = RefuseBurnFile(*data, false))
         return Fail(g, command, kExitInput, *refused);
+    // As burn does: not from a file its own composer warned about.
+    if (!g.yes && MapReportsTrouble(*data))
+        return Fail(
+            g, command, kExitInput,
+            "the burn file's map reports conflicts or errors; give --yes to register it anyway");
     if (why = lots::CheckPlace(*place, CheckBurnFile(*data, false).writes); !why.empty())
         return Fail(g, command, kExitUsage, why);
 

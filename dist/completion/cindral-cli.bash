@@ -9,7 +9,7 @@ _cindral_cli() {
     _init_completion || return
 
     local globals="--json --log --yes -q --quiet --simulate --help --version"
-    local commands="list info compose burn direct-burn mtp erase"
+    local commands="list info compose burn direct-burn mtp erase lot records"
     local cmd="" sub="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
@@ -18,7 +18,7 @@ _cindral_cli() {
             *)
                 if [[ -z $cmd ]]; then
                     cmd=${words[i]}
-                elif [[ $cmd == mtp && -z $sub ]]; then
+                elif [[ ($cmd == mtp || $cmd == lot) && -z $sub ]]; then
                     sub=${words[i]}
                 fi
                 ;;
@@ -30,7 +30,7 @@ _cindral_cli() {
             _filedir
             return
             ;;
-        -o | --out)
+        -o | --out | --burn-file)
             _filedir nbf
             return
             ;;
@@ -79,6 +79,15 @@ _cindral_cli() {
                 write) opts="--hex -a --adapter" ;;
             esac
             ;;
+        lot)
+            case $sub in
+                "") opts="create burn status" ;;
+                create) opts="--burn-file --serial-nvm --serial-mtp --first --last --db" ;;
+                burn) opts="-a --adapter --all --db" ;;
+                status) opts="--db" ;;
+            esac
+            ;;
+        records) opts="--lot --serial --since --json --csv --db" ;;
     esac
     [[ -n $cmd ]] && opts="$opts $globals"
     COMPREPLY=($(compgen -W "$opts" -- "$cur"))

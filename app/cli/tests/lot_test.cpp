@@ -89,6 +89,12 @@ TEST_F(Lots, SerialsOnSqliteFromCreationToRecords) {
         "");
     EXPECT_EQ(unreachable.exit, 7);
     EXPECT_NE(unreachable.err.find("cannot reach the database"), std::string::npos);
+    // A burn without its database leaves the chip untouched.
+    const Result offline = RunCli({"lot", "burn", "L1", "-a", "VZL009", "--db",
+                                   "postgresql://x@/lots?host=" + Path("no-server")},
+                                  Adapter("VZL009"));
+    EXPECT_EQ(offline.exit, 7);
+    EXPECT_EQ(Serial("VZL009"), -1);
 
     Result created = RunCli({"--json", "lot", "create", "L1", "--burn-file", Nbf(), "--serial-nvm",
                              "0x1F00:4", "--first", "1000", "--last", "1003", "--db", db},

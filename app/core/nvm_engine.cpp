@@ -20,17 +20,13 @@
 #include "text.h"
 #include "work_place.h"
 #include "zt/composer_exit.h"
+#include "zt/platform/process.h"
 #include "zt/zeltra_map.h"
 
 namespace cindral {
 
 namespace {
 
-#ifdef _WIN32
-constexpr const char16_t* kComposerName = u"marlspin.exe";
-#else
-constexpr const char16_t* kComposerName = u"marlspin";
-#endif
 constexpr const char16_t* kOutputName = u"marlspin.log";
 
 QString ToQString(const std::u16string& s) {
@@ -97,7 +93,7 @@ NvmEngine::NvmEngine(IOrdwin& ordwin, Ports ports, IEngineHost& host,
       host_(host),
       gate_(gate),
       programDirectory_(std::move(programDirectory)),
-      composerPath_(programDirectory_ + kComposerName),
+      composerPath_(programDirectory_ + u"marlspin" + WidenText(zt::platform::ExecutableSuffix())),
       outputPath_(programDirectory_ + kOutputName) {}
 
 std::u16string NvmEngine::ComposerErrorText(int code) {

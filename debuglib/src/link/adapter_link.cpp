@@ -63,11 +63,7 @@ void AdapterLink::DefaultPause(int milliseconds) const {
 }
 
 void AdapterLink::SetComPort(int number) {
-#ifdef _WIN32
-    devicePath_ = "\\\\.\\COM" + std::to_string(number);
-#else
     devicePath_ = ComPortPath(number);
-#endif
     portName_ = "COM" + std::to_string(number);
 }
 

@@ -18,6 +18,10 @@ extern char** environ;
 
 namespace zt::platform {
 
+const char* ExecutableSuffix() {
+    return "";
+}
+
 std::string OutputFile::Create(const std::string& path) {
     Close();
     // Close-on-exec: only the child it is handed to gets it, as its output.

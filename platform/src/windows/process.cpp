@@ -5,6 +5,10 @@
 #include "wide.h"
 
 namespace zt::platform {
+
+const char* ExecutableSuffix() {
+    return ".exe";
+}
 namespace {
 
 // Quotes one argument the way the C runtime's parser takes it apart again.

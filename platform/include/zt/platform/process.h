@@ -8,6 +8,9 @@
 
 namespace zt::platform {
 
+// What a program's file name adds to its name: ".exe" on Windows.
+const char* ExecutableSuffix();
+
 // The file a child writes its output to; created anew (truncated).
 class OutputFile {
   public:

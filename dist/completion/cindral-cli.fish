@@ -1,6 +1,6 @@
 # fish completion for cindral-cli
 
-set -l commands list info compose burn direct-burn mtp erase
+set -l commands list info compose burn direct-burn mtp erase lot records
 
 function __cindral_cli_adapters
     cindral-cli list -q 2>/dev/null | awk '$3 == "virtual" || $3 == "real" { print $1 }'
@@ -22,6 +22,8 @@ complete -c cindral-cli -n "not __fish_seen_subcommand_from $commands" -a burn -
 complete -c cindral-cli -n "not __fish_seen_subcommand_from $commands" -a direct-burn -d 'compose direct input and burn it'
 complete -c cindral-cli -n "not __fish_seen_subcommand_from $commands" -a mtp -d 'read or write the 16-byte MTP'
 complete -c cindral-cli -n "not __fish_seen_subcommand_from $commands" -a erase -d "erase the target's code memory"
+complete -c cindral-cli -n "not __fish_seen_subcommand_from $commands" -a lot -d 'production lots: a serial number in every chip'
+complete -c cindral-cli -n "not __fish_seen_subcommand_from $commands" -a records -d 'the records of burned chips'
 
 complete -c cindral-cli -n "__fish_seen_subcommand_from info compose burn direct-burn mtp erase" -s a -l adapter -x -a '(__cindral_cli_adapters)' -d 'adapter serial number'
 complete -c cindral-cli -n "__fish_seen_subcommand_from info erase burn direct-burn" -l com -x -d 'serial adapter on COM port N'
@@ -50,3 +52,19 @@ complete -c cindral-cli -n "__fish_seen_subcommand_from mtp; and not __fish_seen
 complete -c cindral-cli -n "__fish_seen_subcommand_from mtp; and not __fish_seen_subcommand_from read write" -a write -d 'write the MTP'
 complete -c cindral-cli -n "__fish_seen_subcommand_from read" -l save -r -F -d 'also save it as an Intel-HEX file'
 complete -c cindral-cli -n "__fish_seen_subcommand_from write" -l hex -r -F -d "overlay the chip's content with FILE"
+
+complete -c cindral-cli -n "__fish_seen_subcommand_from lot; and not __fish_seen_subcommand_from create status burn" -a create -d 'register a lot'
+complete -c cindral-cli -n "__fish_seen_subcommand_from lot; and not __fish_seen_subcommand_from create status burn" -a status -d 'burned, failed and remaining serials'
+complete -c cindral-cli -n "__fish_seen_subcommand_from lot; and not __fish_seen_subcommand_from create status burn" -a burn -d 'burn the lot and the next serial per chip'
+complete -c cindral-cli -n "__fish_seen_subcommand_from lot records" -l db -x -d 'sqlite:PATH or postgresql://...'
+complete -c cindral-cli -n "__fish_seen_subcommand_from create" -l burn-file -r -a '(__fish_complete_suffix .nbf)' -d "the lot's burn file"
+complete -c cindral-cli -n "__fish_seen_subcommand_from create" -l serial-nvm -x -d 'NVM place of the serial, ADDR:BYTES'
+complete -c cindral-cli -n "__fish_seen_subcommand_from create" -l serial-mtp -x -d 'MTP place of the serial, OFFSET:BYTES'
+complete -c cindral-cli -n "__fish_seen_subcommand_from create" -l first -x -d 'first serial'
+complete -c cindral-cli -n "__fish_seen_subcommand_from create" -l last -x -d 'last serial'
+complete -c cindral-cli -n "__fish_seen_subcommand_from lot; and __fish_seen_subcommand_from burn" -l all -d 'every attached adapter'
+complete -c cindral-cli -n "__fish_seen_subcommand_from records" -l lot -x -d 'only this lot'
+complete -c cindral-cli -n "__fish_seen_subcommand_from records" -l serial -x -d 'only this serial'
+complete -c cindral-cli -n "__fish_seen_subcommand_from records" -l since -x -d 'only records since TIME'
+complete -c cindral-cli -n "__fish_seen_subcommand_from records" -l json -d 'one JSON object per record'
+complete -c cindral-cli -n "__fish_seen_subcommand_from records" -l csv -d 'comma-separated values with a header'

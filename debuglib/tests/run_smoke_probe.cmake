@@ -1,9 +1,11 @@
 # ordwin-smoke probe against the hidapi stand-in: every configured adapter is
 # described, a locked one says how to fix it, and only read-only questions
-# reach the adapters. The environment (preload, ids, adapters) comes from CTest.
+# reach the adapters. The ids and adapters come from CTest's environment, the
+# stand-in to preload as PRELOAD.
+set(smoke ${CMAKE_COMMAND} -E env LD_PRELOAD=${PRELOAD} ${SMOKE})
 set(trace ${WORK}/probe.trace)
 file(REMOVE ${trace})
-execute_process(COMMAND ${CMAKE_COMMAND} -E env WICKPORT_TRACE=${trace} ${SMOKE} probe
+execute_process(COMMAND ${CMAKE_COMMAND} -E env WICKPORT_TRACE=${trace} ${smoke} probe
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 1)
   message(FATAL_ERROR "probe with a locked adapter exited with ${status}:\n${out}${err}")
@@ -34,7 +36,7 @@ if(NOT sent EQUAL 4)
   message(FATAL_ERROR "expected the mode and version questions of two adapters, saw ${sent}:\n${out}")
 endif()
 # One adapter by serial, which answers: exit 0.
-execute_process(COMMAND ${SMOKE} probe probe3 RESULT_VARIABLE status OUTPUT_VARIABLE out)
+execute_process(COMMAND ${smoke} probe probe3 RESULT_VARIABLE status OUTPUT_VARIABLE out)
 if(NOT status EQUAL 0 OR NOT out MATCHES "Adapter [0-9]: PROBE3" OR out MATCHES "PROBE1")
   message(FATAL_ERROR "probe PROBE3 gave ${status}:\n${out}")
 endif()

@@ -308,33 +308,9 @@ class HidDevice final : public Device {
         }
     }
 
-    // The bytes of one feature transfer: the report as the descriptor sizes it.
     int FeatureFrame(const uint8_t* report, int length, std::vector<uint8_t>* frame, int code) {
-        const uint8_t id = report[0];
-        if (layout_.assumed) {
-            frame->assign(report, report + length);
-            return 0;
-        }
-        const uint8_t rid = layout_.numbered ? id : 0;
-        auto it = layout_.features.find(rid);
-        if (it == layout_.features.end())
-            return Failed(code, layout_.numbered
-                                    ? Printf("the adapter has no feature report 0x%02x", id)
-                                    : "the adapter has no feature report");
-        // Numbered: the id is the frame's first byte. Unnumbered: 0 first,
-        // then the caller's bytes (its id included) as the report's data.
-        const size_t start = layout_.numbered ? 0 : 1;
-        frame->assign(1 + static_cast<size_t>(it->second), 0);
-        const size_t room = frame->size() - start;
-        for (int i = 0; i < length; ++i) {
-            if (static_cast<size_t>(i) < room) {
-                (*frame)[start + static_cast<size_t>(i)] = report[i];
-            } else if (report[i] != 0) {
-                return Failed(code, Printf("feature report 0x%02x holds %d bytes, %d given", id,
-                                           static_cast<int>(room), length));
-            }
-        }
-        return 0;
+        std::string why;
+        return FrameFeatureReport(layout_, report, length, frame, &why) ? 0 : Failed(code, why);
     }
 
     hid_device* handle_;

@@ -188,4 +188,34 @@ std::string DescribeLayout(const ReportLayout& layout) {
     return out;
 }
 
+bool FrameFeatureReport(const ReportLayout& layout, const uint8_t* report, int length,
+                        std::vector<uint8_t>* frame, std::string* why) {
+    const uint8_t id = report[0];
+    if (layout.assumed) {
+        frame->assign(report, report + length);
+        return true;
+    }
+    char text[96];
+    const auto it = layout.features.find(layout.numbered ? id : 0);
+    if (it == layout.features.end()) {
+        std::snprintf(text, sizeof text, "the adapter has no feature report 0x%02x", id);
+        *why = layout.numbered ? text : "the adapter has no feature report";
+        return false;
+    }
+    const size_t start = layout.numbered ? 0 : 1;
+    frame->assign(1 + static_cast<size_t>(it->second), 0);
+    const size_t room = frame->size() - start;
+    for (int i = 0; i < length; ++i) {
+        if (static_cast<size_t>(i) < room) {
+            (*frame)[start + static_cast<size_t>(i)] = report[i];
+        } else if (report[i] != 0) {
+            std::snprintf(text, sizeof text, "feature report 0x%02x holds %d bytes, %d given", id,
+                          static_cast<int>(room), length);
+            *why = text;
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace wickport

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace wickport {
 
@@ -39,5 +40,12 @@ std::optional<ReportLayout> ParseReportDescriptor(const uint8_t* data, size_t si
 // One line for traces and the bring-up probe, e.g. "numbered: output 0x01
 // (64 bytes), input 0x02 (64 bytes), features 0x49 (4), 0x4a (1)".
 std::string DescribeLayout(const ReportLayout& layout);
+
+// The bytes of one feature transfer of `report` (byte 0 its id, `length`
+// bytes): the report as the descriptor sizes it. Numbered: the id first.
+// Unnumbered: 0 first, then the caller's bytes (its id included) as data.
+// False, with *why, for a report the adapter lacks or bytes that do not fit.
+bool FrameFeatureReport(const ReportLayout& layout, const uint8_t* report, int length,
+                        std::vector<uint8_t>* frame, std::string* why);
 
 }  // namespace wickport

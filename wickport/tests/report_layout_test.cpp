@@ -174,5 +174,42 @@ TEST(ReportLayout, DescribesTheLayoutForTheProbe) {
               "as sent");
 }
 
+// A feature transfer framed by each kind of layout, as both backends send it.
+TEST(ReportLayout, FramesFeatureReportsByTheLayout) {
+    ReportLayout numbered;
+    numbered.numbered = true;
+    numbered.features = {{0x49, 4}};
+    ReportLayout unnumbered;
+    unnumbered.features = {{0, 3}};
+    const ReportLayout none;  // unnumbered, no feature report declared
+    struct Row {
+        const char* name;
+        const ReportLayout& layout;
+        Bytes report;
+        Bytes frame;  // empty: refused
+    } rows[] = {
+        {"numbered, padded to its size", numbered, {0x49, 7}, {0x49, 7, 0, 0, 0}},
+        {"numbered, unknown id", numbered, {0x4A, 1}, {}},
+        {"numbered, too long", numbered, {0x49, 1, 2, 3, 4, 5}, {}},
+        {"numbered, trailing zeros fit", numbered, {0x49, 1, 0, 0, 0, 0, 0}, {0x49, 1, 0, 0, 0}},
+        {"unnumbered, id carried as data", unnumbered, {0x49, 7}, {0, 0x49, 7, 0}},
+        {"unnumbered, too long", unnumbered, {0x49, 1, 2, 3}, {}},
+        {"no feature report", none, {0x49, 7}, {}},
+        {"assumed, as sent", AssumedLayout(), {0x49, 7}, {0x49, 7}},
+    };
+    for (const Row& row : rows) {
+        Bytes frame;
+        std::string why;
+        const bool ok = FrameFeatureReport(row.layout, row.report.data(),
+                                           static_cast<int>(row.report.size()), &frame, &why);
+        EXPECT_EQ(ok, !row.frame.empty()) << row.name;
+        if (ok) {
+            EXPECT_EQ(frame, row.frame) << row.name;
+        } else {
+            EXPECT_FALSE(why.empty()) << row.name;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace wickport

@@ -14,6 +14,10 @@
 
 namespace cindral::cli {
 
+std::string JsonLine(const Json& object) {
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
 namespace {
 
 // Room the file system must have left for a few lines.
@@ -28,7 +32,7 @@ std::string AuditLog::Open(const std::string& path) {
 
 std::string AuditLog::Append(const Json& record) {
     if (!file_.IsOpen()) return "the log is not open";
-    return file_.AppendLine(record.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
+    return file_.AppendLine(JsonLine(record));
 }
 
 std::string UtcTimestamp() {

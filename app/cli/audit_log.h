@@ -11,6 +11,10 @@ namespace cindral::cli {
 
 using Json = nlohmann::ordered_json;
 
+// One object as one line, newline included; text that is not UTF-8 is
+// replaced rather than refused.
+std::string JsonLine(const Json& object);
+
 // The log of one process, opened for appending before any chip is touched,
 // so that a log that cannot take a line stops the command while nothing has
 // happened yet.

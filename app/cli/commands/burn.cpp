@@ -278,9 +278,7 @@ int RunWorker(const Globals& g, const BurnArgs& a) {
         rec = BurnOnAdapter(g, job, serial, -1, exit);
     }
     // The parent reads exactly one line.
-    const std::string line = rec.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    WriteJsonLine(rec);
     return exit;
 }
 

@@ -475,7 +475,7 @@ int RunRecords(const Globals& g, const LotArgs& a, bool serialGiven) {
                    {"chip", Parsed(r.chip)},
                    {"crc", Parsed(r.crc)}};
             j["duration_s"] = r.durationS ? Json(*r.durationS) : Json(nullptr);
-            out += j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+            out += JsonLine(j);
         }
     } else {
         for (const lots::Record& r : records)
@@ -692,9 +692,7 @@ int RunLotWorker(const Globals& g, const LotArgs& a) {
         job.fields = Json{{"lot", a.lot}, {"serial", serial}};
         rec = BurnOnAdapter(g, job, adapter, -1, exit);
     }
-    const std::string line = rec.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    WriteJsonLine(rec);
     return exit;
 }
 

@@ -20,11 +20,14 @@ std::string Hex4(const std::array<uint8_t, 4>& v) {
     return Format("0x%02X%02X%02X%02X", v[0], v[1], v[2], v[3]);
 }
 
-void Emit(const Globals& g, const Json& object) {
-    if (!g.json) return;
-    const std::string line = object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+void WriteJsonLine(const Json& object) {
+    const std::string line = JsonLine(object);
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
+}
+
+void Emit(const Globals& g, const Json& object) {
+    if (g.json) WriteJsonLine(object);
 }
 
 void Print(const Globals& g, const std::string& text) {

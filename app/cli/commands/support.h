@@ -29,6 +29,8 @@ std::string Hex2(unsigned v);
 std::string Hex4(const std::array<uint8_t, 4>& v);
 // A JSON line on stdout with --json; nothing otherwise.
 void Emit(const Globals& g, const Json& object);
+// A JSON line on stdout whatever --json says: a gang worker's one reply.
+void WriteJsonLine(const Json& object);
 // Plain text on stdout without --json.
 void Print(const Globals& g, const std::string& text);
 // A command that ends before its work: the reason on stderr (also with -q)

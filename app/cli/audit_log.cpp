@@ -1,16 +1,12 @@
 #include "audit_log.h"
 
-#include <sys/time.h>
-#include <unistd.h>
+#include <gcrypt.h>
 
-#include <QByteArray>
-#include <QCryptographicHash>
-#include <cerrno>
-#include <cstring>
 #include <ctime>
 
 #include "core/text.h"
 #include "zt/platform/append_file.h"
+#include "zt/platform/system.h"
 
 namespace cindral::cli {
 
@@ -36,27 +32,39 @@ std::string AuditLog::Append(const Json& record) {
 }
 
 std::string UtcTimestamp() {
-    struct timeval tv {};
-    gettimeofday(&tv, nullptr);
-    std::tm utc{};
-    const std::time_t seconds = tv.tv_sec;
-    gmtime_r(&seconds, &utc);
+    const long long ms = zt::platform::WallClockMilliseconds();
+    const std::tm utc = zt::platform::UtcTime(static_cast<std::time_t>(ms / 1000));
     char text[32] = {};
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    return Format("%s.%03dZ", text, static_cast<int>(tv.tv_usec / 1000));
+    return Format("%s.%03dZ", text, static_cast<int>(ms % 1000));
 }
 
 std::string HostName() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return {};
-    return name;
+    return zt::platform::HostName();
 }
 
 std::string Sha256Hex(const std::string& bytes) {
-    const QByteArray hash = QCryptographicHash::hash(
-        QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())),
-        QCryptographicHash::Sha256);
-    return hash.toHex().toStdString();
+    // The message digests need no secure memory, so libgcrypt is set up once
+    // without it; a second program in the process may have done so already.
+    static const bool ready = [] {
+        if (!gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P)) {
+            gcry_check_version(nullptr);
+            gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
+            gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+        }
+        return true;
+    }();
+    (void)ready;
+    unsigned char digest[32];
+    gcry_md_hash_buffer(GCRY_MD_SHA256, digest, bytes.data(), bytes.size());
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(64);
+    for (unsigned char b : digest) {
+        hex += kHex[b >> 4];
+        hex += kHex[b & 15];
+    }
+    return hex;
 }
 
 }  // namespace cindral::cli

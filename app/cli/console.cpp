@@ -1,8 +1,5 @@
 #include "console.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -11,7 +8,9 @@
 #include <sstream>
 
 #include "core/text.h"
+#include "zt/platform/console.h"
 #include "zt/platform/interrupt.h"
+#include "zt/platform/system.h"
 
 namespace cindral::cli {
 
@@ -45,8 +44,7 @@ std::string Tidy(const std::u16string& text) {
 namespace {
 
 void WriteErr(const std::string& text) {
-    ssize_t ignored = ::write(STDERR_FILENO, text.data(), text.size());
-    (void)ignored;
+    zt::platform::WriteStandardError(text);
 }
 
 long long NowMs() {
@@ -87,9 +85,8 @@ std::string ProgressText(const ProgressState& state, long long seconds) {
 }
 
 std::string FitTerminal(const std::string& line) {
-    winsize size{};
-    const std::size_t columns =
-        ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    const int known = zt::platform::TerminalColumns();
+    const std::size_t columns = known > 0 ? static_cast<std::size_t>(known) : 80;
     // A line that wraps could not be drawn over again.
     return line.size() < columns ? line : line.substr(0, columns - 1);
 }
@@ -244,9 +241,7 @@ void ConsoleHost::WriteOutputLine(const std::u16string& text) {
     lines_.push_back(t);
     style_.transcript.push_back(t);
     char stamp[16] = {};
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = zt::platform::LocalTime(std::time(nullptr));
     std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
     style_.Line(std::string(stamp) + " " + t);
 }

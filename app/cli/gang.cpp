@@ -1,13 +1,5 @@
 #include "gang.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -16,8 +8,8 @@
 #include "commands/support.h"
 #include "console.h"
 #include "core/text.h"
-
-extern char** environ;
+#include "zt/platform/console.h"
+#include "zt/platform/process.h"
 
 namespace cindral::cli {
 
@@ -25,14 +17,15 @@ namespace {
 
 struct Worker {
     std::string serial;
-    pid_t pid = -1;
-    int out = -1;  // read end of its stdout
-    int err = -1;  // read end of its stderr while the board is drawn
+    zt::platform::ChildProcess process;
+    bool started = false;
+    zt::platform::PipeReader out;  // its stdout
+    zt::platform::PipeReader err;  // its stderr while the board is drawn
     std::string text;
     std::string errText;  // a line not yet complete
     ProgressState progress;
     long long startMs = 0, endMs = 0;
-    int status = 0;
+    int code = 0;
     bool ended = false;
 };
 
@@ -43,8 +36,7 @@ long long NowMs() {
 }
 
 void WriteErr(const std::string& text) {
-    ssize_t ignored = ::write(STDERR_FILENO, text.data(), text.size());
-    (void)ignored;
+    zt::platform::WriteStandardError(text);
 }
 
 // On a terminal: one line per adapter below the messages, redrawn in place.
@@ -118,54 +110,30 @@ std::vector<std::string> GlobalArgs(const Globals& g, bool board) {
 }
 
 bool Start(Worker& w, const std::vector<std::string>& args, bool board) {
-    int fds[2], errs[2] = {-1, -1};
-    if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    if (board && pipe2(errs, O_CLOEXEC) != 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return false;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    if (board) posix_spawn_file_actions_adddup2(&actions, errs[1], STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const int rc = posix_spawn(&w.pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (board) ::close(errs[1]);
-    if (rc != 0) {
-        ::close(fds[0]);
-        if (board) ::close(errs[0]);
-        w.pid = -1;
-        return false;
-    }
-    w.out = fds[0];
-    w.err = errs[0];
+    int error = 0;
+    if (!w.process.StartPiped(args, w.out, board ? &w.err : nullptr, &error)) return false;
+    w.started = true;
     w.startMs = NowMs();
     return true;
 }
 
-// Reads what a pipe has; false once it is closed (and closes it).
-bool ReadSome(int& fd, std::string& into) {
-    char buffer[4096];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-        if (into.size() < (1u << 20)) into.append(buffer, static_cast<std::size_t>(n));
-        return true;
-    }
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
-    ::close(fd);
-    fd = -1;
-    return false;
+// Reads what a pipe has; false once it is closed. A runaway worker is cut.
+bool ReadSome(zt::platform::PipeReader& pipe, std::string& into) {
+    std::string got;
+    const bool open = pipe.ReadAvailable(got);
+    if (into.size() < (1u << 20)) into += got;
+    return open;
 }
 
-int CodeOf(const Worker& w) {
-    if (WIFEXITED(w.status)) return WEXITSTATUS(w.status);
-    if (WIFSIGNALED(w.status)) return 128 + WTERMSIG(w.status);
-    return kExitChip;
+// The worker's own code, or 128 + the signal that ended it.
+int CodeOf(zt::platform::ChildProcess& process) {
+    using Wait = zt::platform::ChildProcess::Wait;
+    Wait state;
+    while ((state = process.WaitFor(1000)) == Wait::kRunning) {
+    }
+    if (state != Wait::kEnded) return kExitChip;
+    if (process.end_signal() != 0) return 128 + process.end_signal();
+    return process.exit_code() >= 0 ? process.exit_code() : kExitChip;
 }
 
 }  // namespace
@@ -178,13 +146,13 @@ int RunGang(const Globals& g, const std::vector<std::string>& serials,
     for (std::size_t i = 0; i < serials.size(); ++i) {
         Worker& w = workers[i];
         w.serial = serials[i];
-        std::vector<std::string> args = {"cindral-cli"};
+        std::vector<std::string> args = {zt::platform::SelfExecutable()};
         for (const std::string& a : GlobalArgs(g, boardShown)) args.push_back(a);
         for (const std::string& a : workerArgs) args.push_back(a);
         args.insert(args.end(), {"-a", w.serial});
         if (!Start(w, args, boardShown)) {
             w.ended = true;
-            w.status = kExitChip << 8;
+            w.code = kExitChip;
         }
     }
     if (boardShown) board.Draw();
@@ -193,30 +161,26 @@ int RunGang(const Globals& g, const std::vector<std::string>& serials,
         if (InterruptRequested() && !forwarded) {
             // Each worker halts its own target.
             for (Worker& w : workers)
-                if (w.pid > 0 && !w.ended) ::kill(w.pid, SIGINT);
+                if (w.started && !w.ended) w.process.Interrupt();
             forwarded = true;
         }
-        std::vector<pollfd> fds;
-        for (Worker& w : workers) {
-            if (w.out >= 0) fds.push_back(pollfd{w.out, POLLIN, 0});
-            if (w.err >= 0) fds.push_back(pollfd{w.err, POLLIN, 0});
+        std::vector<const zt::platform::PipeReader*> pipes;
+        for (const Worker& w : workers) {
+            if (w.out.IsOpen()) pipes.push_back(&w.out);
+            if (w.err.IsOpen()) pipes.push_back(&w.err);
         }
-        if (fds.empty()) break;
-        if (::poll(fds.data(), fds.size(), 50) < 0 && errno != EINTR) break;
-        for (const pollfd& p : fds) {
-            if ((p.revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-            for (Worker& w : workers) {
-                if (w.out == p.fd) {
-                    ReadSome(w.out, w.text);
-                } else if (w.err == p.fd) {
-                    const bool open = ReadSome(w.err, w.errText);
-                    if (!open && !w.errText.empty()) w.errText += '\n';
-                    TakeErrorText(w, board);
-                }
-                if (w.out < 0 && w.err < 0 && !w.ended) {
-                    w.ended = true;
-                    w.endMs = NowMs();
-                }
+        if (pipes.empty()) break;
+        zt::platform::WaitForPipes(pipes, 50);
+        for (Worker& w : workers) {
+            if (w.out.IsOpen()) ReadSome(w.out, w.text);
+            if (w.err.IsOpen()) {
+                const bool open = ReadSome(w.err, w.errText);
+                if (!open && !w.errText.empty()) w.errText += '\n';
+                TakeErrorText(w, board);
+            }
+            if (!w.out.IsOpen() && !w.err.IsOpen() && !w.ended) {
+                w.ended = true;
+                w.endMs = NowMs();
             }
         }
         if (boardShown) board.Tick();
@@ -224,11 +188,7 @@ int RunGang(const Globals& g, const std::vector<std::string>& serials,
     if (boardShown) board.Draw();
     int exit = kExitOk;
     for (Worker& w : workers) {
-        if (w.pid > 0) {
-            while (::waitpid(w.pid, &w.status, 0) < 0 && errno == EINTR) {
-            }
-        }
-        const int code = CodeOf(w);
+        const int code = w.started ? CodeOf(w.process) : w.code;
         // A worker writes exactly one line: its record.
         Json rec = Json::parse(w.text, nullptr, false);
         if (rec.is_discarded() || !rec.is_object()) {

@@ -3,7 +3,6 @@
 #include <zt/version.h>
 
 #include <CLI/CLI.hpp>
-#include <QCoreApplication>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "commands/lot.h"
 #include "console.h"
 #include "core/simulation.h"
+#include "zt/platform/console.h"
 
 using namespace cindral::cli;
 
@@ -211,10 +211,8 @@ Examples:
 }  // namespace
 
 int main(int argc, char** argv) {
-    // QProcess runs the composer; it wants an application object.
-    int qtArgc = 1;
-    QCoreApplication qt(qtArgc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("cindral"));
+    // Progress lines are redrawn in place with cursor sequences.
+    zt::platform::EnableTerminalSequences();
 
     Globals g;
     CLI::App app{"cindral-cli: compose and burn Zeltra NVM, read chips, from a terminal",

@@ -1,12 +1,5 @@
 #include "nvm_engine.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -29,17 +22,6 @@ namespace {
 
 constexpr const char16_t* kOutputName = u"marlspin.log";
 
-QString ToQString(const std::u16string& s) {
-    return QString::fromStdU16String(s);
-}
-
-// The system's error number for a program that cannot be started.
-int StartErrorOf(const std::u16string& program) {
-    std::string path = QString::fromStdU16String(program).toLocal8Bit().toStdString();
-    if (::access(path.c_str(), X_OK) != 0) return errno;
-    return ENOEXEC;
-}
-
 // Restores the saved working directory on every way out.
 class WorkingDirectoryScope {
   public:
@@ -54,19 +36,6 @@ class WorkingDirectoryScope {
 
   private:
     std::u16string saved_;
-};
-
-class FdCloser {
-  public:
-    explicit FdCloser(int fd) : fd_(fd) {}
-    ~FdCloser() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-
-  private:
-    int fd_;
 };
 
 // The composer's captured output, for its error lines; a runaway log is cut.
@@ -245,53 +214,34 @@ NvmEngine::RunResult NvmEngine::RunHidden(const std::u16string& program,
                                           const std::u16string& commandLine,
                                           const std::string& outputFile) {
     RunResult r;
-    // Not inherited by every child: only this one gets it, as its output.
-    const int fd = ::open(outputFile.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int e = errno;
+    // Only this child gets the file, as its output and its errors.
+    zt::platform::OutputFile output;
+    const std::string failure = output.Create(outputFile);
+    if (!failure.empty()) {
         Tell(u"Error has occured creating output file: \n" + WidenText(outputFile) + u"\n" +
-             WidenText(std::strerror(e)));
+             WidenText(failure));
         return r;
     }
-    FdCloser closer(fd);
-
-    QProcess process;
-    process.setProgram(ToQString(program));
-    QStringList rest;
-    for (const std::u16string& arg : args) rest << ToQString(arg);
-    process.setArguments(rest);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.setChildProcessModifier([fd] {
-        ::dup2(fd, STDOUT_FILENO);
-        ::dup2(fd, STDERR_FILENO);
-    });
-    if (!program.empty()) process.start();
-    if (program.empty() || !process.waitForStarted(-1)) {
-        const int code = program.empty() ? ENOENT : StartErrorOf(program);
+    std::vector<std::string> argv{ToUtf8(program)};
+    for (const std::u16string& arg : args) argv.push_back(ToUtf8(arg));
+    zt::platform::ChildProcess process;
+    int code = 0;
+    if (!process.Start(argv, output, &code)) {
         Tell(WidenText(Format("Warning - Could not create process (%d)!!\n\r\r", code)) +
              commandLine + u"\n\r\rConfirm command path.");
         return r;
     }
-    bool ended = false;
-    while (true) {
-        if (process.waitForFinished(composerSliceMs_) || process.state() == QProcess::NotRunning) {
-            ended = true;
-            break;
-        }
-        if (process.error() != QProcess::Timedout) break;
-        ports_.pump.PumpMessages();
-    }
-    if (ended) {
+    using Wait = zt::platform::ChildProcess::Wait;
+    Wait state;
+    while ((state = process.WaitFor(composerSliceMs_)) == Wait::kRunning) ports_.pump.PumpMessages();
+    if (state == Wait::kEnded) {
         r.ran = true;
-        r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.exitCode = process.exit_code();
         r.success = true;
     } else {
-        process.kill();
-        process.waitForFinished(-1);
+        process.Kill();
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size == 0) r.success = false;
+    if (output.Size() <= 0) r.success = false;
     return r;
 }
 

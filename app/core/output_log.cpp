@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "text.h"
+#include "zt/platform/system.h"
 
 namespace cindral {
 
@@ -14,10 +15,7 @@ OutputLog::OutputLog(IOutputSink& sink, IMessagePort& messages, Clock clock)
     : sink_(sink), messages_(messages), clock_(std::move(clock)) {}
 
 std::tm OutputLog::LocalTime() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
+    return zt::platform::LocalTime(std::time(nullptr));
 }
 
 void OutputLog::WriteOutputText(const std::u16string& text, bool timeStamp, bool lineEnd) {

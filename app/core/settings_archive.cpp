@@ -1,15 +1,10 @@
 #include "settings_archive.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "text.h"
+#include "zt/platform/files.h"
 
 namespace cindral {
 
@@ -46,46 +41,29 @@ void SettingsWriter::WriteString(const std::u16string& text) {
 bool SettingsWriter::SaveTo(const std::u16string& path, std::string* why) const {
     std::string scratch;
     if (why == nullptr) why = &scratch;
-    std::string target = ToPath(path).string();
+    std::filesystem::path target = ToPath(path);
     // A settings file reached through a symbolic link is saved where the link
-    // points; renaming over the link would replace it with a plain file.
+    // points; replacing the link would leave a plain file in its place.
     std::error_code linkError;
     if (std::filesystem::is_symlink(target, linkError)) {
         const auto resolved = std::filesystem::canonical(target, linkError);
-        if (!linkError) target = resolved.string();
+        if (!linkError) target = resolved;
     }
-    // Written beside the old file and renamed over it: a failed save leaves it whole.
-    std::string temporary = target + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        *why = std::strerror(errno);
-        return false;
-    }
-    struct stat old {};
-    ::fchmod(fd, ::stat(target.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644);
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < bytes_.size()) {
-        const ssize_t n = ::write(fd, bytes_.data() + done, bytes_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    int error = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        *why = std::strerror(error);
-    }
-    return ok;
+    // Written beside the old file and put in its place: a failed save leaves it whole.
+    std::error_code statusError;
+    const auto old = std::filesystem::status(target, statusError);
+    const unsigned mode = std::filesystem::exists(old)
+                              ? static_cast<unsigned>(old.permissions()) & 07777u
+                              : 0644u;
+    const std::u8string name = target.u8string();
+    zt::platform::ReplaceFailure failure;
+    if (zt::platform::ReplaceFileContents(
+            std::string(name.begin(), name.end()),
+            std::string_view(reinterpret_cast<const char*>(bytes_.data()), bytes_.size()), mode,
+            &failure, zt::platform::TempName::kTmpSuffix))
+        return true;
+    *why = failure.reason;
+    return false;
 }
 
 std::optional<SettingsReader> SettingsReader::Open(const std::u16string& path) {

@@ -25,7 +25,7 @@ std::u16string WidenText(std::string_view bytes) {
 
 // UTF-8 by hand: the standard conversion throws on a lone surrogate, which a
 // settings file or a typed path can carry. It becomes U+FFFD instead.
-std::filesystem::path ToPath(std::u16string_view path) {
+std::string ToUtf8(std::u16string_view path) {
     std::string out;
     out.reserve(path.size());
     for (std::size_t i = 0; i < path.size(); ++i) {
@@ -52,7 +52,13 @@ std::filesystem::path ToPath(std::u16string_view path) {
             out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         }
     }
-    return std::filesystem::path(std::move(out));
+    return out;
+}
+
+// Through char8_t: a plain string would be taken in the ANSI code page on Windows.
+std::filesystem::path ToPath(std::u16string_view path) {
+    const std::string utf8 = ToUtf8(path);
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 std::u16string FromPath(const std::filesystem::path& path) {

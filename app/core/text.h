@@ -21,6 +21,10 @@ inline std::u16string U16(std::string_view bytes) {
     return WidenText(bytes);
 }
 
+// UTF-16 text as UTF-8, the form the platform layer takes paths in; a lone
+// surrogate becomes U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+
 // A UTF-16 path as the operating system's path.
 std::filesystem::path ToPath(std::u16string_view path);
 std::u16string FromPath(const std::filesystem::path& path);

@@ -270,7 +270,7 @@ TEST_F(Crc, RunWhileDisconnectedShowsTheMessageOnly) {
 
 TEST(Simulation, TwoPersistentAdaptersUnderTheGivenDirectory) {
     EXPECT_EQ(
-        SimulatedAdapters(QStringLiteral("/data/cindral/virtual")),
+        SimulatedAdapters("/data/cindral/virtual"),
         "VZ0001:state=/data/cindral/virtual/VZ0001;VZ0002:state=/data/cindral/virtual/VZ0002");
     const struct {
         QStringList args;

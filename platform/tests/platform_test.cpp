@@ -237,6 +237,67 @@ TEST_F(Processes, AMissingProgramIsAStartFailureWithItsCode) {
     EXPECT_NE(OutputFile().Create(Path("none") + kPathSeparator + "x.log"), "");
 }
 
+// Reads both pipes until the child closes them, in bounded time.
+void Drain(PipeReader& out, PipeReader* err, std::string& outText, std::string& errText) {
+    for (int turn = 0; turn < 600 && (out.IsOpen() || (err && err->IsOpen())); ++turn) {
+        WaitForPipes({&out, err}, 100);
+        out.ReadAvailable(outText);
+        if (err) err->ReadAvailable(errText);
+    }
+}
+
+TEST(Pipes, OutputAndErrorArriveApartAndAnEndingChildClosesItsOwnPipeAlone) {
+    ChildProcess quick, slow;
+    PipeReader quickOut, quickErr, slowOut;
+    int error = 0;
+    ASSERT_TRUE(quick.StartPiped({OwnDirectory() + ZT_TEST_CHILD, "piped", "x y"}, quickOut,
+                                 &quickErr, &error))
+        << error;
+    // Started after the first: it must not hold the first one's pipe open.
+    ASSERT_TRUE(slow.StartPiped({OwnDirectory() + ZT_TEST_CHILD, "wait"}, slowOut, nullptr, &error))
+        << error;
+    std::string out, err;
+    Drain(quickOut, &quickErr, out, err);
+    EXPECT_FALSE(quickOut.IsOpen()) << "the first child's output never ended";
+    EXPECT_FALSE(quickErr.IsOpen());
+    EXPECT_TRUE(slowOut.IsOpen());
+    EXPECT_EQ(slow.WaitFor(0), ChildProcess::Wait::kRunning);
+    ChildProcess::Wait w = ChildProcess::Wait::kRunning;
+    for (int slice = 0; slice < 300 && w == ChildProcess::Wait::kRunning; ++slice)
+        w = quick.WaitFor(200);
+    ASSERT_EQ(w, ChildProcess::Wait::kEnded);
+    EXPECT_EQ(quick.exit_code(), 3);
+    EXPECT_EQ(quick.end_signal(), 0);
+    EXPECT_NE(out.find("[x y]"), std::string::npos);
+    EXPECT_NE(out.find(std::string(20000, 'x')), std::string::npos) << out.size();
+    EXPECT_EQ(out.find("to stderr"), std::string::npos);
+    EXPECT_NE(err.find("to stderr"), std::string::npos) << err;
+    std::string more;
+    EXPECT_FALSE(quickOut.ReadAvailable(more));
+    EXPECT_TRUE(more.empty());
+    slow.Kill();
+    EXPECT_EQ(slow.exit_code(), -1);
+    EXPECT_FALSE(SelfExecutable().empty());
+    EXPECT_EQ(ExecutableDirectory(), OwnDirectory());
+}
+
+TEST(Pipes, AnInterruptEndsTheChildWithItsSignal) {
+    if (!kPosix) GTEST_SKIP() << "the console tells Windows children of Ctrl-C itself";
+    ChildProcess child;
+    PipeReader out;
+    int error = 0;
+    ASSERT_TRUE(child.StartPiped({OwnDirectory() + ZT_TEST_CHILD, "wait"}, out, nullptr, &error));
+    child.Interrupt();
+    ChildProcess::Wait w = ChildProcess::Wait::kRunning;
+    for (int slice = 0; slice < 300 && w == ChildProcess::Wait::kRunning; ++slice)
+        w = child.WaitFor(200);
+    ASSERT_EQ(w, ChildProcess::Wait::kEnded);
+    EXPECT_EQ(child.exit_code(), -1);
+    EXPECT_EQ(child.end_signal(), SIGINT);
+    EXPECT_FALSE(child.StartPiped({OwnDirectory() + "no-such-program"}, out, nullptr, &error));
+    EXPECT_NE(error, 0);
+}
+
 TEST(Modules, LoadFindAndFailWithAReason) {
     const std::string dir = OwnDirectory();
     ASSERT_FALSE(dir.empty());
@@ -310,7 +371,11 @@ TEST(System, CalendarClockAndEnvironment) {
     SetEnvironment("ZT_PLATFORM_TEST", "a=b c");
     ASSERT_NE(std::getenv("ZT_PLATFORM_TEST"), nullptr);
     EXPECT_STREQ(std::getenv("ZT_PLATFORM_TEST"), "a=b c");
+    SetEnvironment("ZT_PLATFORM_TEST", "");
+    EXPECT_EQ(GetEnvironment("ZT_PLATFORM_TEST"), std::optional<std::string>(""))
+        << "set empty is not unset";
     SetEnvironment("ZT_PLATFORM_TEST", nullptr);
+    EXPECT_EQ(GetEnvironment("ZT_PLATFORM_TEST"), std::nullopt);
     const char* gone = std::getenv("ZT_PLATFORM_TEST");
     EXPECT_TRUE(gone == nullptr || *gone == '\0');
 }

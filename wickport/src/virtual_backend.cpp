@@ -10,6 +10,7 @@
 #include "backend.h"
 #include "virtual_adapter.h"
 #include "wickport.h"
+#include "zt/platform/system.h"
 
 static_assert(std::is_same_v<wickport::VirtualOptions, zsim::AdapterOptions>);
 
@@ -126,8 +127,8 @@ std::string KeyOf(const VirtualDescription& d) {
 class VirtualBackend final : public Backend {
   public:
     std::vector<AdapterInfo> Enumerate() override {
-        const char* env = std::getenv("WICKPORT_VIRTUAL");
-        std::string text = env ? env : "";
+        const std::string text =
+            zt::platform::GetEnvironment("WICKPORT_VIRTUAL").value_or(std::string());
         if (!parsed_ || text != text_) Rebuild(text);
         std::vector<AdapterInfo> list;
         for (const auto& key : order_) {

@@ -14,6 +14,7 @@
 #include "backend.h"
 #include "trace.h"
 #include "wickport_test.h"
+#include "zt/platform/system.h"
 
 namespace wickport {
 namespace {
@@ -129,7 +130,7 @@ class Library {
   private:
     Backend* CurrentBackend() {
         // WICKPORT_VIRTUAL, even empty, replaces the real adapters.
-        if (std::getenv("WICKPORT_VIRTUAL")) {
+        if (zt::platform::GetEnvironment("WICKPORT_VIRTUAL")) {
             if (!virtual_) virtual_ = MakeVirtualBackend();
             return virtual_.get();
         }

@@ -1,15 +1,17 @@
-#include <unistd.h>
 #include <wickport.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/text.h"
 #include "support.h"
+#include "zt/platform/process.h"
+#include "zt/platform/system.h"
 
 namespace cindral::cli {
 
@@ -29,8 +31,10 @@ std::string FirstContactHint() {
             "Is the adapter plugged in, and may you open its /dev/hidraw node? "
             "'ordwin-smoke udev-rule' prints a rule that grants access.";
     }
-    const std::string smoke = NarrowText(ProgramDirectory(), 4096) + "ordwin-smoke";
-    if (::access(smoke.c_str(), X_OK) == 0)
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(
+            ToPath(ProgramDirectory() + u"ordwin-smoke" + U16(zt::platform::ExecutableSuffix())),
+            ec))
         hint += "\n'ordwin-smoke probe' lists the USB HID devices that could be adapters.";
     hint +=
         "\nWithout hardware: cindral-cli --simulate list (two virtual adapters; an installed "
@@ -67,7 +71,7 @@ int RunList(const Globals& g) {
     if (list.empty()) {
         Print(g, "no adapter attached\n");
         // With virtual adapters asked for, real ones were not looked for.
-        if (std::getenv("WICKPORT_VIRTUAL") == nullptr) s.style.Line(FirstContactHint());
+        if (!zt::platform::GetEnvironment("WICKPORT_VIRTUAL")) s.style.Line(FirstContactHint());
     }
     return kExitOk;
 }

@@ -1,7 +1,5 @@
 #include "lot.h"
 
-#include <stdlib.h>
-
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -18,6 +16,7 @@
 #include "core/work_place.h"
 #include "lots/lot_store.h"
 #include "support.h"
+#include "zt/platform/files.h"
 #include "zt/platform/lock.h"
 
 namespace cindral::cli {
@@ -70,9 +69,7 @@ std::string Hex(unsigned v) {
 class TempDir {
   public:
     TempDir() {
-        std::error_code ec;
-        std::string pattern = (fs::temp_directory_path(ec) / "cindral-lot-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+        path_ = zt::platform::MakeTempDirectory("cindral-lot-", nullptr);
     }
     ~TempDir() {
         std::error_code ec;

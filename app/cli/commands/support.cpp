@@ -1,6 +1,5 @@
 #include "support.h"
 
-#include <unistd.h>
 #include <wickport.h>
 
 #include <cstdio>
@@ -9,6 +8,11 @@
 #include <sstream>
 
 #include "core/text.h"
+#include "zt/platform/console.h"
+#include "zt/platform/files.h"
+#include "zt/platform/process.h"
+#include "zt/platform/places.h"
+#include "zt/platform/system.h"
 
 namespace cindral::cli {
 
@@ -75,11 +79,10 @@ bool HasSpace(const std::string& path) {
 }
 
 std::u16string ProgramDirectory() {
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    std::string dir = ec ? std::string(".") : self.parent_path().string();
-    if (dir.empty() || dir.back() != '/') dir += '/';
-    return WidenText(dir);
+    // This program's own module, with its trailing separator.
+    std::string dir = zt::platform::ExecutableDirectory();
+    if (dir.empty()) dir = std::string(".") + zt::platform::kPathSeparator;
+    return FromPath(fs::path(std::u8string(dir.begin(), dir.end())));
 }
 
 Session::Session(const Globals& g, std::string prefix)
@@ -89,7 +92,7 @@ Session::Session(const Globals& g, std::string prefix)
       host(style),
       connection(ordwin, messages) {
     style.quiet = g.quiet;
-    style.mode = ChooseProgressMode(g.quiet, g.progressReport, isatty(STDERR_FILENO) == 1);
+    style.mode = ChooseProgressMode(g.quiet, g.progressReport, zt::platform::IsTerminal(2));
     style.progress = style.mode != ProgressMode::kNone;
     style.prefix = std::move(prefix);
 }
@@ -97,9 +100,9 @@ Session::Session(const Globals& g, std::string prefix)
 // Virtual chips lock their state directories while this process lists them,
 // so a process that works on some adapters lists only those.
 void FocusVirtualAdapters(const std::vector<std::string>& serials) {
-    const char* env = std::getenv("WICKPORT_VIRTUAL");
-    if (env == nullptr || serials.empty()) return;
-    std::string kept, text = env;
+    const std::optional<std::string> env = zt::platform::GetEnvironment("WICKPORT_VIRTUAL");
+    if (!env || serials.empty()) return;
+    std::string kept, text = *env;
     std::size_t from = 0;
     while (from <= text.size()) {
         std::size_t end = text.find(';', from);
@@ -110,17 +113,17 @@ void FocusVirtualAdapters(const std::vector<std::string>& serials) {
             if (serial == wanted) kept += (kept.empty() ? "" : ";") + item;
         from = end + 1;
     }
-    setenv("WICKPORT_VIRTUAL", kept.c_str(), 1);
+    zt::platform::SetEnvironment("WICKPORT_VIRTUAL", kept.c_str());
 }
 
 // Lets go of every virtual adapter this process listed, for the workers.
 void ReleaseVirtualAdapters(Session& s) {
-    const char* env = std::getenv("WICKPORT_VIRTUAL");
-    if (env == nullptr) return;
-    const std::string saved = env;
-    setenv("WICKPORT_VIRTUAL", "", 1);
+    const std::optional<std::string> env = zt::platform::GetEnvironment("WICKPORT_VIRTUAL");
+    if (!env) return;
+    const std::string saved = *env;
+    zt::platform::SetEnvironment("WICKPORT_VIRTUAL", "");
     s.connection.ListAdapters();
-    setenv("WICKPORT_VIRTUAL", saved.c_str(), 1);
+    zt::platform::SetEnvironment("WICKPORT_VIRTUAL", saved.c_str());
 }
 
 // Without -a the one attached adapter; several need a choice.
@@ -247,11 +250,10 @@ bool OpenAuditLog(const Globals& g, std::string& why) {
 PrivateDirectory::PrivateDirectory() {
     std::error_code ec;
     saved_ = fs::current_path(ec);
-    std::string pattern = (fs::temp_directory_path(ec) / "cindral-cli-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) {
-        dir_ = pattern;
-        fs::current_path(dir_, ec);
-    }
+    const std::string made = zt::platform::MakeTempDirectory("cindral-cli-", nullptr);
+    if (made.empty()) return;
+    dir_ = fs::path(std::u8string(made.begin(), made.end()));
+    fs::current_path(dir_, ec);
 }
 
 PrivateDirectory::~PrivateDirectory() {

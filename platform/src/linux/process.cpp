@@ -22,6 +22,49 @@ const char* ExecutableSuffix() {
     return "";
 }
 
+// The running image itself, not the file that may have been replaced since.
+std::string SelfExecutable() {
+    return "/proc/self/exe";
+}
+
+std::string ExecutableDirectory() {
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return {};
+    path.resize(static_cast<std::size_t>(n));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+bool PipeReader::ReadAvailable(std::string& into) {
+    if (handle_ < 0) return false;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(static_cast<int>(handle_), buffer, sizeof buffer);
+        if (n > 0) {
+            into.append(buffer, static_cast<std::size_t>(n));
+            if (static_cast<std::size_t>(n) < sizeof buffer) return true;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        Close();
+        return false;
+    }
+}
+
+void PipeReader::Close() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+    handle_ = -1;
+}
+
+void WaitForPipes(const std::vector<const PipeReader*>& pipes, int milliseconds) {
+    std::vector<pollfd> fds;
+    for (const PipeReader* p : pipes)
+        if (p && p->handle_ >= 0) fds.push_back(pollfd{static_cast<int>(p->handle_), POLLIN, 0});
+    if (fds.empty()) return;
+    ::poll(fds.data(), fds.size(), milliseconds);
+}
+
 std::string OutputFile::Create(const std::string& path) {
     Close();
     // Close-on-exec: only the child it is handed to gets it, as its output.
@@ -73,7 +116,59 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const OutputFile&
     process_ = pid;
     ended_ = false;
     exit_code_ = -1;
+    end_signal_ = 0;
     return true;
+}
+
+bool ChildProcess::StartPiped(const std::vector<std::string>& args, PipeReader& out,
+                              PipeReader* err, int* error_code) {
+    if (args.empty() || args[0].empty()) {
+        *error_code = ENOENT;
+        return false;
+    }
+    // Close-on-exec ends: the child gets its own through dup2, no other child any.
+    int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1};
+    if (::pipe2(outPipe, O_CLOEXEC) != 0 || (err && ::pipe2(errPipe, O_CLOEXEC) != 0)) {
+        *error_code = errno;
+        for (int fd : {outPipe[0], outPipe[1]})
+            if (fd >= 0) ::close(fd);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+    if (err) posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(outPipe[1]);
+    if (err) ::close(errPipe[1]);
+    if (rc != 0) {
+        ::close(outPipe[0]);
+        if (err) ::close(errPipe[0]);
+        *error_code = rc;
+        return false;
+    }
+    ::fcntl(outPipe[0], F_SETFL, O_NONBLOCK);
+    out.Close();
+    out.handle_ = outPipe[0];
+    if (err) {
+        ::fcntl(errPipe[0], F_SETFL, O_NONBLOCK);
+        err->Close();
+        err->handle_ = errPipe[0];
+    }
+    process_ = pid;
+    ended_ = false;
+    exit_code_ = -1;
+    end_signal_ = 0;
+    return true;
+}
+
+void ChildProcess::Interrupt() {
+    if (process_ >= 0 && !ended_) ::kill(static_cast<pid_t>(process_), SIGINT);
 }
 
 ChildProcess::Wait ChildProcess::WaitFor(int milliseconds) {
@@ -95,6 +190,7 @@ ChildProcess::Wait ChildProcess::WaitFor(int milliseconds) {
             if (pidfd >= 0) ::close(pidfd);
             ended_ = true;
             exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            end_signal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
             return Wait::kEnded;
         }
         if (r < 0 && errno != EINTR) {
@@ -130,6 +226,7 @@ void ChildProcess::Kill() {
     }
     ended_ = true;
     exit_code_ = -1;
+    end_signal_ = SIGKILL;
 }
 
 }  // namespace zt::platform

@@ -49,4 +49,10 @@ void SetEnvironment(const char* name, const char* value) {
     }
 }
 
+std::optional<std::string> GetEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
 }  // namespace zt::platform

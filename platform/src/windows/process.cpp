@@ -9,6 +9,26 @@ namespace zt::platform {
 const char* ExecutableSuffix() {
     return ".exe";
 }
+
+std::string SelfExecutable() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return Narrow(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string ExecutableDirectory() {
+    const std::string path = SelfExecutable();
+    const std::size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
 namespace {
 
 // Quotes one argument the way the C runtime's parser takes it apart again.
@@ -30,7 +50,51 @@ std::wstring Quoted(const std::wstring& arg) {
     return out;
 }
 
+// Bytes waiting in a pipe; -1 once its writer has closed it.
+long long Waiting(HANDLE pipe) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return -1;
+    return available;
+}
+
 }  // namespace
+
+bool PipeReader::ReadAvailable(std::string& into) {
+    if (handle_ == -1) return false;
+    for (;;) {
+        const long long waiting = Waiting(AsHandle(handle_));
+        if (waiting == 0) return true;
+        char buffer[4096];
+        DWORD got = 0;
+        const DWORD want =
+            waiting > static_cast<long long>(sizeof buffer) ? sizeof buffer : static_cast<DWORD>(waiting);
+        if (waiting < 0 || !ReadFile(AsHandle(handle_), buffer, want, &got, nullptr) || got == 0) {
+            Close();
+            return false;
+        }
+        into.append(buffer, got);
+    }
+}
+
+void PipeReader::Close() {
+    if (handle_ != -1) CloseHandle(AsHandle(handle_));
+    handle_ = -1;
+}
+
+// Anonymous pipes cannot be waited on together; they are looked at in turns.
+void WaitForPipes(const std::vector<const PipeReader*>& pipes, int milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+    for (;;) {
+        bool any = false;
+        for (const PipeReader* p : pipes) {
+            if (!p || p->handle_ == -1) continue;
+            any = true;
+            if (Waiting(AsHandle(p->handle_)) != 0) return;
+        }
+        if (!any || GetTickCount64() >= deadline) return;
+        Sleep(5);
+    }
+}
 
 std::string OutputFile::Create(const std::string& path) {
     Close();
@@ -95,6 +159,71 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const OutputFile&
     exit_code_ = -1;
     return true;
 }
+
+namespace {
+
+// A pipe whose write end is not yet inheritable: it becomes so only for the
+// one CreateProcess it is meant for, so no other child holds it open.
+bool MakePipe(HANDLE* read, HANDLE* write) {
+    return CreatePipe(read, write, nullptr, 0) != 0;
+}
+
+}  // namespace
+
+bool ChildProcess::StartPiped(const std::vector<std::string>& args, PipeReader& out,
+                              PipeReader* err, int* error_code) {
+    if (args.empty() || args[0].empty()) {
+        *error_code = ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+    if (!MakePipe(&outRead, &outWrite) || (err && !MakePipe(&errRead, &errWrite))) {
+        *error_code = static_cast<int>(GetLastError());
+        if (outRead) CloseHandle(outRead);
+        if (outWrite) CloseHandle(outWrite);
+        return false;
+    }
+    SetHandleInformation(outWrite, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    if (err) SetHandleInformation(errWrite, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    std::wstring line;
+    for (const std::string& a : args) {
+        if (!line.empty()) line += L' ';
+        line += Quoted(Wide(a));
+    }
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = outWrite;
+    si.hStdError = err ? errWrite : GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi{};
+    const BOOL ok = CreateProcessW(Wide(args[0]).c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                                   nullptr, nullptr, &si, &pi);
+    const DWORD code = GetLastError();
+    CloseHandle(outWrite);
+    if (err) CloseHandle(errWrite);
+    if (!ok) {
+        CloseHandle(outRead);
+        if (err) CloseHandle(errRead);
+        *error_code = static_cast<int>(code);
+        return false;
+    }
+    CloseHandle(pi.hThread);
+    out.Close();
+    out.handle_ = reinterpret_cast<intptr_t>(outRead);
+    if (err) {
+        err->Close();
+        err->handle_ = reinterpret_cast<intptr_t>(errRead);
+    }
+    if (process_ != -1) CloseHandle(AsHandle(process_));
+    process_ = reinterpret_cast<intptr_t>(pi.hProcess);
+    ended_ = false;
+    exit_code_ = -1;
+    end_signal_ = 0;
+    return true;
+}
+
+void ChildProcess::Interrupt() {}
 
 ChildProcess::Wait ChildProcess::WaitFor(int milliseconds) {
     if (process_ == -1) return Wait::kFailed;

@@ -52,4 +52,19 @@ void SetEnvironment(const char* name, const char* value) {
     SetEnvironmentVariableW(Wide(name).c_str(), value ? Wide(value).c_str() : nullptr);
 }
 
+// The process's own block: the C runtime's copy cannot hold an empty value.
+std::optional<std::string> GetEnvironment(const char* name) {
+    const std::wstring wide = Wide(name);
+    SetLastError(ERROR_SUCCESS);
+    DWORD size = GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
+    if (size == 0) {
+        if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+        return std::string();
+    }
+    std::wstring value(size, L'\0');
+    size = GetEnvironmentVariableW(wide.c_str(), value.data(), size);
+    value.resize(size);
+    return Narrow(value);
+}
+
 }  // namespace zt::platform

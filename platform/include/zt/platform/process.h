@@ -11,6 +11,13 @@ namespace zt::platform {
 // What a program's file name adds to its name: ".exe" on Windows.
 const char* ExecutableSuffix();
 
+// A path that starts this same program again, even when its file was replaced
+// while it runs (where the system allows that).
+std::string SelfExecutable();
+// The directory of the running program's file, with its trailing separator;
+// empty when unknown.
+std::string ExecutableDirectory();
+
 // The file a child writes its output to; created anew (truncated).
 class OutputFile {
   public:
@@ -30,6 +37,30 @@ class OutputFile {
     intptr_t handle_ = -1;
 };
 
+// The read end of a pipe a child writes its output into.
+class PipeReader {
+  public:
+    PipeReader() = default;
+    PipeReader(const PipeReader&) = delete;
+    PipeReader& operator=(const PipeReader&) = delete;
+    ~PipeReader() { Close(); }
+
+    // Appends what has arrived to `into` without waiting; false (and closed)
+    // once the child's end is closed and everything has been read.
+    bool ReadAvailable(std::string& into);
+    bool IsOpen() const { return handle_ != -1; }
+    void Close();
+
+  private:
+    friend class ChildProcess;
+    friend void WaitForPipes(const std::vector<const PipeReader*>& pipes, int milliseconds);
+    intptr_t handle_ = -1;
+};
+
+// Waits up to `milliseconds` until one of the open `pipes` has something to
+// read or has been closed by its child.
+void WaitForPipes(const std::vector<const PipeReader*>& pipes, int milliseconds);
+
 class ChildProcess {
   public:
     enum class Wait { kEnded, kRunning, kFailed };
@@ -45,15 +76,26 @@ class ChildProcess {
     // On failure returns false with the system's error code.
     bool Start(const std::vector<std::string>& args, const OutputFile& output, int* error_code,
                const OutputFile* errors = nullptr);
+    // Starts args[0] sharing this process's standard input and console, its
+    // standard output going into `out`, its standard error into `err` when
+    // given, else where this process's goes.
+    bool StartPiped(const std::vector<std::string>& args, PipeReader& out, PipeReader* err,
+                    int* error_code);
     // Waits up to `milliseconds` for the child to end.
     Wait WaitFor(int milliseconds);
     // The exit code once ended; -1 when it was ended by a signal.
     int exit_code() const { return exit_code_; }
+    // The signal that ended it, else 0 (always 0 on Windows).
+    int end_signal() const { return end_signal_; }
+    // Asks the child to stop as Ctrl-C would. On Windows the console has
+    // already told every process attached to it, so nothing is sent.
+    void Interrupt();
     void Kill();
 
   private:
     intptr_t process_ = -1;
     int exit_code_ = -1;
+    int end_signal_ = 0;
     bool ended_ = false;
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace zt::platform {
@@ -19,7 +20,10 @@ long long WallClockMilliseconds();
 // The machine's network name; empty when it has none.
 std::string HostName();
 
-// Sets (or with nullptr removes) an environment variable of this process.
+// Sets (or with nullptr removes) an environment variable of this process. An
+// empty value is kept as set, also on Windows, where the C runtime drops it.
 void SetEnvironment(const char* name, const char* value);
+// An environment variable of this process; nullopt when unset, "" when set empty.
+std::optional<std::string> GetEnvironment(const char* name);
 
 }  // namespace zt::platform

@@ -141,7 +141,7 @@ int CodeOf(zt::platform::ChildProcess& process) {
 int RunGang(const Globals& g, const std::vector<std::string>& serials,
             const std::vector<std::string>& workerArgs, std::vector<Json>& records) {
     std::vector<Worker> workers(serials.size());
-    const bool boardShown = !g.quiet && isatty(STDERR_FILENO) == 1;
+    const bool boardShown = !g.quiet && zt::platform::IsTerminal(2);
     Board board(workers);
     for (std::size_t i = 0; i < serials.size(); ++i) {
         Worker& w = workers[i];

@@ -17,8 +17,9 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-#if defined(ORDWIN_BUILDING)
-/* The architecture's .def exports exactly its list, and nothing else. */
+#if defined(ORDWIN_BUILDING) || defined(ORDWIN_STATIC)
+/* The architecture's .def exports exactly its list, and nothing else; a
+ * program linking the objects themselves (ORDWIN_STATIC) imports nothing. */
 #define ORDWIN_API
 #else
 #define ORDWIN_API __declspec(dllimport)

@@ -14,4 +14,8 @@ std::unique_ptr<Database> OpenPostgres(const std::string&, std::string& why) {
     return nullptr;
 }
 
+std::string PasswordWarning(const DbUrl&) {
+    return {};
+}
+
 }  // namespace cindral::lots

@@ -108,5 +108,14 @@ if ls "$packages"/*.deb >/dev/null 2>&1; then
         done
         echo "$package: $(dpkg-deb -f "$deb" Version) ok"
     done
+    # A production station runs the command line without Qt installed.
+    deb=$(ls "$packages"/cindral-cli_*.deb | head -1)
+    if dpkg-deb -f "$deb" Depends | grep -qi qt; then
+        echo "FAIL: cindral-cli depends on Qt: $(dpkg-deb -f "$deb" Depends)"; exit 1
+    fi
+fi
+# The installed command line needs no Qt library either.
+if [ -x "$root/bin/cindral-cli" ] && readelf -d "$root/bin/cindral-cli" | grep -q 'NEEDED.*Qt'; then
+    echo "FAIL: cindral-cli links Qt"; exit 1
 fi
 echo "install check passed"

@@ -22,7 +22,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev libserialport-dev
           sdcc sdcc-ucsim libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libbenchmark-dev
           dpkg-dev file clang libclang-rt-14-dev debhelper help2man lintian bash-completion
-          libsqlite3-dev libpq-dev postgresql)
+          libsqlite3-dev libpq-dev postgresql libgcrypt20-dev)
 # Only for retaking the user guide's screenshots.
 SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick x11-utils)
 

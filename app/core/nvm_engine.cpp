@@ -233,7 +233,8 @@ NvmEngine::RunResult NvmEngine::RunHidden(const std::u16string& program,
     }
     using Wait = zt::platform::ChildProcess::Wait;
     Wait state;
-    while ((state = process.WaitFor(composerSliceMs_)) == Wait::kRunning) ports_.pump.PumpMessages();
+    while ((state = process.WaitFor(composerSliceMs_)) == Wait::kRunning)
+        ports_.pump.PumpMessages();
     if (state == Wait::kEnded) {
         r.ran = true;
         r.exitCode = process.exit_code();

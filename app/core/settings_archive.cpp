@@ -52,9 +52,8 @@ bool SettingsWriter::SaveTo(const std::u16string& path, std::string* why) const 
     // Written beside the old file and put in its place: a failed save leaves it whole.
     std::error_code statusError;
     const auto old = std::filesystem::status(target, statusError);
-    const unsigned mode = std::filesystem::exists(old)
-                              ? static_cast<unsigned>(old.permissions()) & 07777u
-                              : 0644u;
+    const unsigned mode =
+        std::filesystem::exists(old) ? static_cast<unsigned>(old.permissions()) & 07777u : 0644u;
     const std::u8string name = target.u8string();
     zt::platform::ReplaceFailure failure;
     if (zt::platform::ReplaceFileContents(

@@ -68,9 +68,7 @@ std::string Hex(unsigned v) {
 // A temporary directory of the command's own, removed with everything in it.
 class TempDir {
   public:
-    TempDir() {
-        path_ = zt::platform::MakeTempDirectory("cindral-lot-", nullptr);
-    }
+    TempDir() { path_ = zt::platform::MakeTempDirectory("cindral-lot-", nullptr); }
     ~TempDir() {
         std::error_code ec;
         if (!path_.empty()) fs::remove_all(path_, ec);

@@ -10,8 +10,8 @@
 #include "core/text.h"
 #include "zt/platform/console.h"
 #include "zt/platform/files.h"
-#include "zt/platform/process.h"
 #include "zt/platform/places.h"
+#include "zt/platform/process.h"
 #include "zt/platform/system.h"
 
 namespace cindral::cli {

@@ -110,7 +110,8 @@ class CliFlow : public ::testing::Test {
             EXPECT_TRUE(child.Start(argv, out, &error, &err)) << argv[0] << ": " << error;
             using Wait = zt::platform::ChildProcess::Wait;
             Wait w = Wait::kRunning;
-            for (int slice = 0; slice < 120 && w == Wait::kRunning; ++slice) w = child.WaitFor(1000);
+            for (int slice = 0; slice < 120 && w == Wait::kRunning; ++slice)
+                w = child.WaitFor(1000);
             EXPECT_EQ(w, Wait::kEnded) << "still running after two minutes";
             r.exit = child.exit_code();
         }
@@ -138,8 +139,8 @@ TEST_F(CliFlow, ComposeBurnAndReadOneChip) {
 
     WriteAll(Path("boot.hex"), kBootHex);
     const std::string nbf = Path("job.nbf"), log = Path("audit.log");
-    Result compose =
-        Run({"--json", "compose", "--boot", Path("boot.hex") + "@0x0200", "--run", "-o", nbf}, chip);
+    Result compose = Run(
+        {"--json", "compose", "--boot", Path("boot.hex") + "@0x0200", "--run", "-o", nbf}, chip);
     ASSERT_EQ(compose.exit, 0) << compose.err;
     const std::vector<Json> composed = compose.Objects();
     ASSERT_EQ(composed.size(), 1u) << compose.out;

@@ -66,8 +66,9 @@ bool PipeReader::ReadAvailable(std::string& into) {
         if (waiting == 0) return true;
         char buffer[4096];
         DWORD got = 0;
-        const DWORD want =
-            waiting > static_cast<long long>(sizeof buffer) ? sizeof buffer : static_cast<DWORD>(waiting);
+        const DWORD want = waiting > static_cast<long long>(sizeof buffer)
+                               ? sizeof buffer
+                               : static_cast<DWORD>(waiting);
         if (waiting < 0 || !ReadFile(AsHandle(handle_), buffer, want, &got, nullptr) || got == 0) {
             Close();
             return false;

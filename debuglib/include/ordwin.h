@@ -35,6 +35,18 @@ extern "C" {
 #define ORDWIN_STDCALL
 #endif
 
+/* The DLL exports those two under their stdcall names alone; a GCC or Clang
+ * caller binds them by those names, through the import library's thunks. */
+#if defined(_WIN32) && defined(__GNUC__) && !defined(ORDWIN_BUILDING) && !defined(ORDWIN_STATIC)
+#define ORDWIN_NAME_TEXT2(x) #x
+#define ORDWIN_NAME_TEXT(x) ORDWIN_NAME_TEXT2(x)
+#define ORDWIN_BY_NAME_API
+#define ORDWIN_EXPORTED_AS(name) __asm__(ORDWIN_NAME_TEXT(__USER_LABEL_PREFIX__) name)
+#else
+#define ORDWIN_BY_NAME_API ORDWIN_API
+#define ORDWIN_EXPORTED_AS(name)
+#endif
+
 /* Result codes. */
 #define ORDWIN_OK 0
 #define ORDWIN_E_FAIL ((int32_t)0x80004005)
@@ -185,7 +197,8 @@ ORDWIN_API int Disconnect(int comPort); /* 3 */
 /* The derivative id read at connect into *derivativeId; never talks to the
  * adapter. Connected required (then *derivativeId is left alone). Exported as
  * _GetDerivativeID@4 on 32-bit Windows. */
-ORDWIN_API int ORDWIN_STDCALL GetDerivativeID(uint8_t* derivativeId); /* 4 */
+ORDWIN_BY_NAME_API int ORDWIN_STDCALL GetDerivativeID(uint8_t* derivativeId)
+    ORDWIN_EXPORTED_AS("_GetDerivativeID@4"); /* 4 */
 
 /* --- Execution control (connected required) ------------------------------- */
 
@@ -217,7 +230,8 @@ ORDWIN_API int Connected(void); /* 12 */
 ORDWIN_API int SetTargetHalt(void); /* 13 */
 /* The 16-bit hardware id read at connect; as GetDerivativeID. Exported as
  * _GetHardwareID@4 on 32-bit Windows. */
-ORDWIN_API int ORDWIN_STDCALL GetHardwareID(uint16_t* hardwareId); /* 14 */
+ORDWIN_BY_NAME_API int ORDWIN_STDCALL GetHardwareID(uint16_t* hardwareId)
+    ORDWIN_EXPORTED_AS("_GetHardwareID@4"); /* 14 */
 /* Erases the target's flash through the serial adapter on comPort (flags and
  * protocol as for Connect). Must be called while NOT connected:
  * ORDWIN_E_CONNECTED otherwise. Leaves the library idle. */

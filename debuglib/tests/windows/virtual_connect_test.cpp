@@ -48,6 +48,13 @@ TEST(WindowsVirtualAdapter, ListsConnectsIdentifiesAndReadsTheChip) {
     EXPECT_EQ(family, 0x24);
     uint8_t derivative = 0;
     ASSERT_EQ(derivativeId(&derivative), 0);
+    // The header's names reach the same two exports through the import library.
+    uint16_t importedFamily = 0;
+    ASSERT_EQ(GetHardwareID(&importedFamily), 0);
+    EXPECT_EQ(importedFamily, family);
+    uint8_t importedDerivative = 0;
+    ASSERT_EQ(GetDerivativeID(&importedDerivative), 0);
+    EXPECT_EQ(importedDerivative, derivative);
     const char* name = nullptr;
     ASSERT_EQ(GetDeviceName(&name), 0);
     ASSERT_NE(name, nullptr);
@@ -63,6 +70,7 @@ TEST(WindowsVirtualAdapter, ListsConnectsIdentifiesAndReadsTheChip) {
 
     EXPECT_EQ(DisconnectUSB(), 0);
     EXPECT_EQ(hardwareId(&family), static_cast<int>(0x8100801B));
+    EXPECT_EQ(GetHardwareID(&family), static_cast<int>(0x8100801B));
 }
 
 }  // namespace

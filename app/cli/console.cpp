@@ -27,7 +27,8 @@ int InterruptSignal() {
 }
 
 std::string Tidy(const std::u16string& text) {
-    std::string s = NarrowText(text, text.size() + 1);
+    // Up to a NUL, as the library's C strings end.
+    std::string s = ToUtf8(std::u16string_view(text).substr(0, text.find(u'\0')));
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\r') {
@@ -249,7 +250,7 @@ void ConsoleHost::WriteOutputLine(const std::u16string& text) {
 void ConsoleHost::AppendOutputFile(const std::string& path) {
     // The composer says a few lines; a runaway one is cut, not held whole.
     constexpr std::size_t kMaxOutput = 1u << 20;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     std::string text(kMaxOutput, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));

@@ -12,6 +12,7 @@
 #include "console.h"
 #include "core/simulation.h"
 #include "zt/platform/console.h"
+#include "zt/platform/process.h"
 
 using namespace cindral::cli;
 
@@ -246,7 +247,11 @@ int main(int argc, char** argv) {
     app.footer(kFooter);
 
     try {
-        app.parse(argc, argv);
+        // UTF-8 everywhere, Windows' ANSI argv included.
+        std::vector<std::string> args = zt::platform::ProgramArguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& a : args) pointers.push_back(a.data());
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& e) {
         const int rc = app.exit(e);
         return rc == 0 ? kExitOk : kExitUsage;

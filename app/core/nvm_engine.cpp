@@ -41,7 +41,7 @@ class WorkingDirectoryScope {
 // The composer's captured output, for its error lines; a runaway log is cut.
 std::string ReadComposerOutput(const std::string& path) {
     constexpr std::size_t kLargest = 64 * 1024;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     std::string text(kLargest, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(std::max<std::streamsize>(0, in.gcount())));

@@ -64,6 +64,30 @@ TEST(Paths, Utf16ToTheSystemAndBackEvenWithALoneSurrogate) {
     const char16_t lone[] = {u'/', u'x', 0xD800, u'y', 0};
     EXPECT_EQ(ToPath(lone).string(), "/x\xEF\xBF\xBDy") << "a name no settings file can crash";
     EXPECT_EQ(FromPath(std::filesystem::path("/x\xFF")).size(), 3u);
+    EXPECT_EQ(ToPath(FromPath(std::filesystem::path("/x\xFF"))).string(), "/x\xFF")
+        << "a name that is not UTF-8 is found again";
+}
+
+// Bytes the system gave (arguments, file names) come back whole through UTF-16.
+TEST(Paths, Utf8ThroughUtf16KeepsEveryByte) {
+    const struct {
+        std::string bytes;
+        std::u16string text;
+    } cases[] = {
+        {"plain", u"plain"},
+        {"b\xC3\xB6\xC3\xB6t.hex", u"b\u00f6\u00f6t.hex"},
+        {"\xE2\x82\xAC \xF0\x9F\x98\x80", u"\u20ac \U0001F600"},
+        {"latin1 \xF6", u"latin1 \xDCF6"},                  // a lone byte
+        {"cut \xC3", u"cut \xDCC3"},                        // ends mid-character
+        {"\xC0\xAF", u"\xDCC0\xDCAF"},                      // overlong '/'
+        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},            // an encoded surrogate
+        {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // past U+10FFFF
+        {"\xFF\xFE", u"\xDCFF\xDCFE"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FromUtf8(c.bytes), c.text) << c.bytes;
+        EXPECT_EQ(ToUtf8(FromUtf8(c.bytes)), c.bytes) << c.bytes;
+    }
 }
 
 TEST(FileHelpers, ExistenceDataAndRemoval) {

@@ -5,10 +5,11 @@
 
 #include "cli.h"
 #include "failure.h"
+#include "zt/platform/process.h"
 
 int main(int argc, char** argv) {
     try {
-        std::vector<std::string> args(argv, argv + argc);
+        const std::vector<std::string> args = zt::platform::ProgramArguments(argc, argv);
         int code = marlspin::Run(args, std::cout, std::cerr);
         std::cout.flush();
         return code;

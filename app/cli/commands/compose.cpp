@@ -34,8 +34,8 @@ bool ParseFileArg(const std::string& arg, NVMData& entry, std::string& why) {
         why = ignored;
         return false;
     }
-    entry.fullPath = WidenText(full);
-    entry.fileName = WidenText(fs::path(full).filename().string());
+    entry.fullPath = FromUtf8(full);
+    entry.fileName = FromPath(ToPath(FromUtf8(full)).filename());
     entry.nvmAddress = WidenText(address);
     entry.hexFlag = HexFlagOf(entry.fileName);
     return true;
@@ -58,8 +58,7 @@ int ReportCompose(const Globals& g, Session& s, NvmEngine& engine, bool direct,
     s.host.connected = 1;  // composing needs no chip
     const int r = direct ? engine.DirectCompose() : engine.Compose();
     Json rec{{"command", command}, {"burn_file", burnFile}};
-    rec["command_line"] =
-        NarrowText(direct ? engine.DirectCommandLine() : engine.ComposeCommandLine(), 1u << 20);
+    rec["command_line"] = ToUtf8(direct ? engine.DirectCommandLine() : engine.ComposeCommandLine());
     const NvmEngine::RunResult& run = engine.LastRun();
     if (run.ran) rec["composer_exit"] = run.exitCode;
     rec["output"] = s.host.ComposerOutput();
@@ -79,7 +78,7 @@ int ReportCompose(const Globals& g, Session& s, NvmEngine& engine, bool direct,
     Json map = Json::array();
     bool conflict = false, error = false;
     if (data) {
-        for (const ComposeMapRow& row : ParseComposeMap(WidenText(*data))) {
+        for (const ComposeMapRow& row : ParseComposeMap(FromUtf8(*data))) {
             conflict = conflict || row.conflict;
             error = error || row.error;
             const std::string file = Tidy(row.map.fileName), range = Tidy(row.map.nvmRange),
@@ -116,7 +115,7 @@ int RunCompose(const Globals& g, const ComposeArgs& a) {
     ComposeSwitches sw;
     bool overwrite = a.overwrite;
     if (!a.settings.empty()) {
-        std::optional<SettingsReader> in = SettingsReader::Open(WidenText(Absolute(a.settings)));
+        std::optional<SettingsReader> in = SettingsReader::Open(FromUtf8(Absolute(a.settings)));
         MainSettings settings;
         if (!in || !ReadMainSettings(*in, settings))
             return Fail(g, "compose", kExitInput, "cannot read the settings file " + a.settings);
@@ -161,7 +160,7 @@ int RunCompose(const Globals& g, const ComposeArgs& a) {
         for (NVMData& e : app)
             if (e.nvmAddress.empty()) e.nvmAddress.assign(zero);
     }
-    if (!a.out.empty()) burnFile = WidenText(Absolute(a.out));
+    if (!a.out.empty()) burnFile = FromUtf8(Absolute(a.out));
     if (burnFile.empty())
         return Fail(g, "compose", kExitUsage, "An NVM Burn File is required (-o OUT.nbf).");
     if (burnFile.find(u".nbf") == std::u16string::npos) burnFile += u".nbf";
@@ -192,7 +191,7 @@ int RunCompose(const Globals& g, const ComposeArgs& a) {
     o.bootFiles = boot;
     o.appFiles = app;
     o.burnFile = burnFile;
-    return ReportCompose(g, s, engine, false, NarrowText(burnFile, burnFile.size() + 1));
+    return ReportCompose(g, s, engine, false, ToUtf8(burnFile));
 }
 
 }  // namespace cindral::cli

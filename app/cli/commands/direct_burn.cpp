@@ -11,9 +11,9 @@
 namespace cindral::cli {
 
 int RunDirectBurn(const Globals& g, DirectArgs a) {
-    std::u16string input, text, nbf = WidenText(Absolute(a.out));
+    std::u16string input, text, nbf = FromUtf8(Absolute(a.out));
     if (!a.textGiven) {
-        input = WidenText(Absolute(a.file));
+        input = FromUtf8(Absolute(a.file));
         std::string why;
         if (!ReadInput(Absolute(a.file), why)) return Fail(g, "direct-burn", kExitInput, why);
     }
@@ -36,11 +36,11 @@ int RunDirectBurn(const Globals& g, DirectArgs a) {
         o.directText = text;
         o.directNvmBurnFile = nbf;
         o.directOverwrite = a.overwrite ? 1 : 0;
-        const int rc = ReportCompose(g, s, engine, true, NarrowText(nbf, nbf.size() + 1));
+        const int rc = ReportCompose(g, s, engine, true, ToUtf8(nbf));
         if (rc != kExitOk) return rc;
     }
     if (InterruptRequested()) return 128 + InterruptSignal();
-    a.burn.file = NarrowText(nbf, nbf.size() + 1);
+    a.burn.file = ToUtf8(nbf);
     return BurnFileOn(g, a.burn, true);
 }
 

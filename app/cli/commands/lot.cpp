@@ -71,7 +71,7 @@ class TempDir {
     TempDir() { path_ = zt::platform::MakeTempDirectory("cindral-lot-", nullptr); }
     ~TempDir() {
         std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
+        if (!path_.empty()) fs::remove_all(Utf8Path(path_), ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -82,7 +82,7 @@ class TempDir {
 };
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out.flush());
 }
@@ -210,9 +210,9 @@ class SerialAddOn final : public BurnAddOn {
 // lock (a place that cannot have one) the compose goes ahead as before.
 void LockComposer(Session& s, zt::platform::DirectoryLock& lock) {
     const std::u16string place = ChooseWorkPlace(ProgramDirectory()).directory + u"marlspin.lock";
-    const std::string dir = NarrowText(place, place.size() + 1);
+    const std::string dir = ToUtf8(place);
     std::error_code ec;
-    fs::create_directories(dir, ec);
+    fs::create_directories(Utf8Path(dir), ec);
     std::string reason;
     while (lock.Acquire(dir, &reason) == zt::platform::DirectoryLock::Result::kBusy &&
            !InterruptRequested())
@@ -237,7 +237,7 @@ std::optional<std::string> ComposeSerial(const Globals& g, const std::string& di
     o.directFromFile = 0;
     o.directStrict = 1;
     o.directText = WidenText(lots::DirectText(lot.place, serial));
-    o.directNvmBurnFile = WidenText(path);
+    o.directNvmBurnFile = FromUtf8(path);
     o.directOverwrite = 1;
     s.host.connected = 1;
     bool composed = false;
@@ -252,7 +252,7 @@ std::optional<std::string> ComposeSerial(const Globals& g, const std::string& di
                      s.LastText().c_str());
         return std::nullopt;
     }
-    for (const ComposeMapRow& row : ParseComposeMap(WidenText(*data)))
+    for (const ComposeMapRow& row : ParseComposeMap(FromUtf8(*data)))
         if (row.conflict || row.error) {
             why = Format("composing serial %lld: %s", static_cast<long long>(serial),
                          Tidy(row.map.status).c_str());

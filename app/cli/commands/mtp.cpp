@@ -50,7 +50,7 @@ int RunMtp(const Globals& g, const MtpArgs& a) {
         if (!a.save.empty()) {
             std::string file(mtp::kInitialSaveTemplate);
             mtp::PatchSaveTemplate(file, mtp::ContentDigits(layout));
-            std::ofstream out(Absolute(a.save), std::ios::binary | std::ios::trunc);
+            std::ofstream out(Utf8Path(Absolute(a.save)), std::ios::binary | std::ios::trunc);
             out << file;
             if (!out.flush()) return Fail(g, command, kExitInput, "cannot write " + a.save);
             rec["saved"] = Absolute(a.save);

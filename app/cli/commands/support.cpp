@@ -50,15 +50,15 @@ int Fail(const Globals& g, const char* command, int code, const std::string& why
 
 std::optional<std::string> ReadInput(const std::string& path, std::string& why) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
+    if (!fs::is_regular_file(Utf8Path(path), ec)) {
         why = "cannot read " + path + ": not a readable file";
         return std::nullopt;
     }
-    if (fs::file_size(path, ec) > kMaxInputSize) {
+    if (fs::file_size(Utf8Path(path), ec) > kMaxInputSize) {
         why = "cannot read " + path + ": file too large";
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     if (!in.good() && !in.eof()) {
@@ -70,8 +70,10 @@ std::optional<std::string> ReadInput(const std::string& path, std::string& why) 
 
 std::string Absolute(const std::string& path) {
     std::error_code ec;
-    fs::path p = fs::absolute(path, ec);
-    return ec ? path : p.lexically_normal().string();
+    const fs::path p = fs::absolute(Utf8Path(path), ec);
+    if (ec) return path;
+    const std::u8string text = p.lexically_normal().u8string();
+    return std::string(text.begin(), text.end());
 }
 
 bool HasSpace(const std::string& path) {

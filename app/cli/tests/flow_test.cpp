@@ -172,6 +172,26 @@ TEST_F(CliFlow, ComposeBurnAndReadOneChip) {
     EXPECT_EQ(read["chip"]["hardware_id"], "0x24");
 }
 
+// Names beyond ASCII reach the composer and the files as given, on Windows too
+// (where a program's argv would hold the ANSI code page's rendering).
+TEST_F(CliFlow, NamesBeyondAsciiComposeAndBurn) {
+    const std::string chip = Adapter("VZF004");
+    const std::string boot = Path("b\xC3\xB6\xC3\xB6t-\xD0\xB6.hex");  // "bööt-ж.hex"
+    const std::string nbf = Path(
+        "j\xC3\xB6"
+        "b-\xE2\x82\xAC.nbf");  // "jöb-€.nbf"
+    WriteAll(boot, kBootHex);
+    Result compose = Run({"--json", "compose", "--boot", boot + "@0x0200", "-o", nbf}, chip);
+    ASSERT_EQ(compose.exit, 0) << compose.err << compose.out;
+    EXPECT_EQ(compose.Objects().at(0)["map"].at(0)["file"], "b\xC3\xB6\xC3\xB6t-\xD0\xB6.hex");
+    EXPECT_EQ(compose.Objects().at(0)["burn_file"], nbf);
+    ASSERT_TRUE(fs::is_regular_file(P(nbf)));
+    Result burn = Run({"--json", "burn", nbf}, chip);
+    ASSERT_EQ(burn.exit, 0) << burn.err;
+    EXPECT_EQ(burn.Objects().at(0)["sha256"], Sha256(ReadAll(nbf)));
+    EXPECT_EQ(Nvm("VZF004")[0x20F], '\x0F');
+}
+
 // A composer that cannot run is the program's failure, with nothing written.
 TEST_F(CliFlow, AMissingInputIsRefusedAndNothingIsBurned) {
     const std::string chip = Adapter("VZF002");

@@ -27,6 +27,10 @@ std::string SelfExecutable() {
     return "/proc/self/exe";
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 std::string ExecutableDirectory() {
     std::string path(4096, '\0');
     const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());

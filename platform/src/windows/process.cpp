@@ -1,6 +1,8 @@
 #include "zt/platform/process.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include "wide.h"
 
@@ -21,6 +23,19 @@ std::string SelfExecutable() {
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr || count != argc) {
+        if (wide) LocalFree(wide);
+        return std::vector<std::string>(argv, argv + argc);
+    }
+    std::vector<std::string> args;
+    for (int i = 0; i < count; ++i) args.push_back(Narrow(wide[i]));
+    LocalFree(wide);
+    return args;
 }
 
 std::string ExecutableDirectory() {

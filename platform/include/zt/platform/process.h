@@ -14,6 +14,11 @@ const char* ExecutableSuffix();
 // A path that starts this same program again, even when its file was replaced
 // while it runs (where the system allows that).
 std::string SelfExecutable();
+// The arguments this program was started with, as UTF-8: on Windows from the
+// wide command line (main's argv holds the ANSI code page's rendering), on
+// Linux argv as given.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
 // The directory of the running program's file, with its trailing separator;
 // empty when unknown.
 std::string ExecutableDirectory();

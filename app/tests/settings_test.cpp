@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "core/settings_archive.h"
 #include "core/text.h"
+#include "zt/platform/files.h"
+#include "zt/platform/places.h"
 
 namespace cindral {
 namespace {
@@ -48,10 +49,12 @@ TEST(SettingsArchive, RoundTripThroughAFile) {
     w.WriteString(std::u16string(300, u'n'));
     w.WriteString(longText);
     w.WriteInt(0);
-    std::string path = "/tmp/cindral-settings-" + std::to_string(getpid()) + ".set";
-    ASSERT_TRUE(w.SaveTo(WidenText(path)));
-    auto r = SettingsReader::Open(WidenText(path));
-    std::remove(path.c_str());
+    const std::string dir = zt::platform::MakeTempDirectory("cindral-settings-", nullptr);
+    ASSERT_FALSE(dir.empty());
+    const std::string path = dir + zt::platform::kPathSeparator + "main.set";
+    ASSERT_TRUE(w.SaveTo(FromUtf8(path)));
+    ASSERT_TRUE(w.SaveTo(FromUtf8(path))) << "saved again over itself";
+    auto r = SettingsReader::Open(FromUtf8(path));
     ASSERT_TRUE(r.has_value());
     int32_t i = -1;
     std::u16string s;
@@ -70,22 +73,26 @@ TEST(SettingsArchive, RoundTripThroughAFile) {
     EXPECT_FALSE(SettingsReader::Open(u"/nonexistent/x.set").has_value());
 
     // Saved through a symbolic link, the link stays and its target takes the bytes.
+    namespace fs = std::filesystem;
     const std::string link = path + ".link";
-    ASSERT_TRUE(w.SaveTo(WidenText(path)));
-    ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
-    SettingsWriter shorter;
-    shorter.WriteInt(7);
-    EXPECT_TRUE(shorter.SaveTo(WidenText(link)));
-    struct stat st {};
-    EXPECT_EQ(::lstat(link.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    auto viaTarget = SettingsReader::Open(WidenText(path));
-    ASSERT_TRUE(viaTarget.has_value());
-    EXPECT_TRUE(viaTarget->ReadInt(i));
-    EXPECT_EQ(i, 7);
-    EXPECT_TRUE(viaTarget->AtEnd());
-    std::remove(link.c_str());
-    std::remove(path.c_str());
+    std::error_code ec;
+    fs::create_symlink(Utf8Path(path), Utf8Path(link), ec);
+    if (!ec) {
+        SettingsWriter shorter;
+        shorter.WriteInt(7);
+        EXPECT_TRUE(shorter.SaveTo(FromUtf8(link)));
+        EXPECT_TRUE(fs::is_symlink(Utf8Path(link)));
+        auto viaTarget = SettingsReader::Open(FromUtf8(path));
+        ASSERT_TRUE(viaTarget.has_value());
+        EXPECT_TRUE(viaTarget->ReadInt(i));
+        EXPECT_EQ(i, 7);
+        EXPECT_TRUE(viaTarget->AtEnd());
+    }
+    // Nothing is left beside the file.
+    std::size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(Utf8Path(dir))) entries += e.exists() ? 1 : 0;
+    EXPECT_EQ(entries, ec ? 1u : 2u);
+    fs::remove_all(Utf8Path(dir), ec);
 }
 
 TEST(SettingsArchive, ShortAndForeignInputFailsWithoutTouchingTheTarget) {

@@ -355,6 +355,8 @@ TEST(Places, WindowsBasesAreLocalAppData) {
     EXPECT_EQ(StateHome(), "C:\\Users\\op\\AppData\\Local");
     EXPECT_EQ(DataHome(), "C:\\Users\\op\\AppData\\Local");
     EXPECT_EQ(UserRuntimeDirectory("zeltra-sim-serial"), TempDirectory() + "\\zeltra-sim-serial");
+    SetEnvironment("ProgramData", "C:\\ProgramData");
+    EXPECT_EQ(SystemConfigHome(), "C:\\ProgramData");
 }
 
 TEST(System, CalendarClockAndEnvironment) {

@@ -235,6 +235,14 @@ bool ReadIdFile(const std::string& path, std::string* text, std::string* problem
     return false;
 }
 
+// /etc/wickport/usb-ids on Linux, %ProgramData%\wickport\usb-ids on Windows.
+std::string SystemIdFile() {
+    const std::string base = zt::platform::SystemConfigHome();
+    if (base.empty()) return {};
+    return base + zt::platform::kPathSeparator + "wickport" + zt::platform::kPathSeparator +
+           "usb-ids";
+}
+
 std::vector<std::string> UsbIdFiles() {
     std::vector<std::string> files;
     const std::string config = zt::platform::ConfigHome();
@@ -242,7 +250,7 @@ std::vector<std::string> UsbIdFiles() {
         files.push_back(config + zt::platform::kPathSeparator + "wickport" +
                         zt::platform::kPathSeparator + "usb-ids");
     }
-    files.push_back(kSystemIdFile);
+    if (const std::string system = SystemIdFile(); !system.empty()) files.push_back(system);
     return files;
 }
 

@@ -40,8 +40,8 @@ std::vector<UsbId> ParseUsbIdFile(std::string_view text, std::string_view source
 bool ReadIdFile(const std::string& path, std::string* text, std::string* problem);
 
 // The id files a user's programs read: $XDG_CONFIG_HOME/wickport/usb-ids (by
-// default ~/.config/wickport/usb-ids), then the system's kSystemIdFile.
-inline constexpr const char* kSystemIdFile = "/etc/wickport/usb-ids";
+// default ~/.config/wickport/usb-ids), then the machine's SystemIdFile().
+std::string SystemIdFile();
 std::vector<std::string> UsbIdFiles();
 
 // The ids of WICKPORT_USB_IDS (envText, null when unset) and of the files, in

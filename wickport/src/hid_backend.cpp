@@ -81,7 +81,7 @@ std::string DescribeOpenFailure(const std::string& path) {
     if (::access(path.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return {};
     return "Permission denied on " + path +
            ": this user may not open the adapter. To fix it, add the adapter's VID:PID to " +
-           kSystemIdFile +
+           SystemIdFile() +
            " (read by the udev rule the package installs), or install the rule that "
            "'ordwin-smoke udev-rule' prints into /etc/udev/rules.d/; then unplug and replug "
            "the adapter.";

@@ -102,14 +102,16 @@ TEST(UsbIdParse, ConfiguredIdsComeFromTheVariableThenTheFilesEachOnce) {
 }
 
 TEST(UsbIdParse, UserFileFollowsTheBaseDirectoryRules) {
+    // The udev rule the package installs reads this very file.
+    EXPECT_EQ(SystemIdFile(), "/etc/wickport/usb-ids");
     const char* saved = std::getenv("XDG_CONFIG_HOME");
     const std::string keep = saved ? saved : "";
     setenv("XDG_CONFIG_HOME", "/cfg", 1);
-    EXPECT_EQ(UsbIdFiles(), (std::vector<std::string>{"/cfg/wickport/usb-ids", kSystemIdFile}));
+    EXPECT_EQ(UsbIdFiles(), (std::vector<std::string>{"/cfg/wickport/usb-ids", SystemIdFile()}));
     setenv("XDG_CONFIG_HOME", "relative", 1);
     setenv("HOME", "/home/u", 1);
     EXPECT_EQ(UsbIdFiles(),
-              (std::vector<std::string>{"/home/u/.config/wickport/usb-ids", kSystemIdFile}));
+              (std::vector<std::string>{"/home/u/.config/wickport/usb-ids", SystemIdFile()}));
     if (saved) {
         setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
     } else {

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         wickport::ParseUsbIds(std::string(argv[1]) + ":" + argv[2], &problems);
     if (asked.size() != 1) return 2;
     for (const wickport::UsbId& id :
-         wickport::ConfiguredUsbIds(nullptr, {wickport::kSystemIdFile}, nullptr)) {
+         wickport::ConfiguredUsbIds(nullptr, {wickport::SystemIdFile()}, nullptr)) {
         if (id.vendor == asked[0].vendor && id.product == asked[0].product) return 0;
     }
     return 1;

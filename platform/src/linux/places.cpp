@@ -38,6 +38,10 @@ std::string StateHome() {
     return XdgBase("XDG_STATE_HOME", ".local/state");
 }
 
+std::string SystemConfigHome() {
+    return "/etc";
+}
+
 std::string DataHome() {
     return XdgBase("XDG_DATA_HOME", ".local/share");
 }

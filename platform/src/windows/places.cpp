@@ -34,6 +34,10 @@ std::string StateHome() {
     return Variable(L"LOCALAPPDATA");
 }
 
+std::string SystemConfigHome() {
+    return Variable(L"ProgramData");
+}
+
 std::string DataHome() {
     return Variable(L"LOCALAPPDATA");
 }

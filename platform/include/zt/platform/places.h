@@ -17,6 +17,9 @@ std::string CacheHome();
 std::string ConfigHome();
 std::string StateHome();
 std::string DataHome();
+// The machine-wide configuration directory: /etc on Linux, %ProgramData% on
+// Windows (empty when the environment names none there).
+std::string SystemConfigHome();
 
 // The path separator callers append before a file name.
 inline constexpr char kPathSeparator =

@@ -89,6 +89,20 @@ void OutputFile::Close() {
     handle_ = -1;
 }
 
+namespace {
+
+// Starts args[0] with this environment; the file actions are used up.
+int Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* actions, pid_t* pid) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const int rc = ::posix_spawn(pid, args[0].c_str(), actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(actions);
+    return rc;
+}
+
+}  // namespace
+
 ChildProcess::~ChildProcess() {
     if (process_ >= 0 && !ended_) Kill();
 }
@@ -107,12 +121,8 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const OutputFile&
     posix_spawn_file_actions_adddup2(
         &actions, errors && errors->handle() >= 0 ? static_cast<int>(errors->handle()) : fd,
         STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int rc = Spawn(args, &actions, &pid);
     if (rc != 0) {
         *error_code = rc;
         return false;
@@ -142,12 +152,8 @@ bool ChildProcess::StartPiped(const std::vector<std::string>& args, PipeReader& 
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
     if (err) posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int rc = Spawn(args, &actions, &pid);
     ::close(outPipe[1]);
     if (err) ::close(errPipe[1]);
     if (rc != 0) {

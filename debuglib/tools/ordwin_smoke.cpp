@@ -4,9 +4,9 @@
 // virtual adapter, so a fresh checkout has something to talk to. `udev-rule`
 // prints the udev rule that lets the logged-in user open the configured
 // adapters; `probe` brings up real adapters without writing anything.
-#include <strings.h>
-
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,13 +17,19 @@
 #include "ordwin.h"
 #include "wickport.h"
 #include "zt/adapter_protocol.h"
+#include "zt/platform/places.h"
+#include "zt/platform/system.h"
 
 namespace {
 
 int NoIdsConfigured() {
+    const char separator[] = {zt::platform::kPathSeparator, '\0'};
+    const std::string file =
+        zt::platform::SystemConfigHome() + separator + "wickport" + separator + "usb-ids";
     std::fprintf(stderr,
                  "ordwin-smoke: no adapter ids configured; list them (VID:PID) in "
-                 "/etc/wickport/usb-ids or WICKPORT_USB_IDS\n");
+                 "%s or WICKPORT_USB_IDS\n",
+                 file.c_str());
     return 1;
 }
 
@@ -119,11 +125,19 @@ bool ProbeAdapter(int index) {
 }
 
 // The configured real adapters (or the one named), opened one by one.
+// Serial numbers are compared without regard to case, as the library does.
+bool SameSerial(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
 int Probe(const std::string& wanted) {
     // Real adapters only: a virtual list would hide them.
-    if (std::getenv("WICKPORT_VIRTUAL") != nullptr) {
+    if (zt::platform::GetEnvironment("WICKPORT_VIRTUAL")) {
         std::printf("WICKPORT_VIRTUAL is set; probing the real adapters only.\n");
-        unsetenv("WICKPORT_VIRTUAL");
+        zt::platform::SetEnvironment("WICKPORT_VIRTUAL", nullptr);
     }
     int vendor = 0, product = 0;
     if (WpGetUsbId(0, &vendor, &product) != WP_OK) return NoIdsConfigured();
@@ -140,7 +154,7 @@ int Probe(const std::string& wanted) {
     for (int i = 0; i < count; ++i) {
         const char* serial = nullptr;
         if (!wanted.empty() && (WpGetSerialByIndex(i, &serial) != WP_OK || serial == nullptr ||
-                                strcasecmp(serial, wanted.c_str()) != 0))
+                                !SameSerial(serial, wanted)))
             continue;
         found = true;
         ok = ProbeAdapter(i) && ok;
@@ -183,8 +197,9 @@ int ConnectSerial(int port) {
 }
 
 int ConnectFirstUsb() {
-    if (std::getenv("WICKPORT_VIRTUAL") == nullptr && std::getenv("WICKPORT_USB_IDS") == nullptr) {
-        setenv("WICKPORT_VIRTUAL", "VZ0001", 0);
+    if (!zt::platform::GetEnvironment("WICKPORT_VIRTUAL") &&
+        std::getenv("WICKPORT_USB_IDS") == nullptr) {
+        zt::platform::SetEnvironment("WICKPORT_VIRTUAL", "VZ0001");
         std::printf("No adapter source configured: using the virtual adapter VZ0001.\n");
     }
     std::printf("Ordwin %s\n", GetDLLVersion());

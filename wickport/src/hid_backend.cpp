@@ -276,15 +276,9 @@ class HidDevice final : public Device {
         if (n != static_cast<int>(frame.size()))
             return Failed(WP_E_READ, Printf("feature report 0x%02x of %d bytes, %d expected", id, n,
                                             static_cast<int>(frame.size())));
-        // Unnumbered, the caller's id travels as the report's first byte and
-        // must come back there.
-        const size_t at = layout_.assumed || layout_.numbered ? 0 : 1;
-        if (frame[at] != id)
-            return Failed(WP_E_READ,
-                          Printf("feature report 0x%02x answered as 0x%02x", id, frame[at]));
-        std::memset(report, 0, static_cast<size_t>(length));
-        std::memcpy(report, frame.data() + at,
-                    std::min(static_cast<size_t>(length), frame.size() - at));
+        std::string why;
+        if (!UnframeFeatureReport(layout_, id, frame, report, length, &why))
+            return Failed(WP_E_READ, why);
         return WP_OK;
     }
 

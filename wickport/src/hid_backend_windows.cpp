@@ -298,13 +298,9 @@ class WinHidDevice final : public Device {
         if (!HidD_GetFeature(handle_, frame.data(), static_cast<ULONG>(frame.size())))
             return Failed(WP_E_READ, Printf("feature report 0x%02x not read: ", id) +
                                          SystemText(GetLastError()));
-        const size_t at = layout_.assumed || layout_.numbered ? 0 : 1;
-        if (frame[at] != id)
-            return Failed(WP_E_READ,
-                          Printf("feature report 0x%02x answered as 0x%02x", id, frame[at]));
-        std::memset(report, 0, static_cast<size_t>(length));
-        std::memcpy(report, frame.data() + at,
-                    std::min(static_cast<size_t>(length), frame.size() - at));
+        std::string why;
+        if (!UnframeFeatureReport(layout_, id, frame, report, length, &why))
+            return Failed(WP_E_READ, why);
         return WP_OK;
     }
 

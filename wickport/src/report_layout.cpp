@@ -1,6 +1,8 @@
 #include "report_layout.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace wickport {
@@ -215,6 +217,23 @@ bool FrameFeatureReport(const ReportLayout& layout, const uint8_t* report, int l
             return false;
         }
     }
+    return true;
+}
+
+bool UnframeFeatureReport(const ReportLayout& layout, uint8_t id,
+                          const std::vector<uint8_t>& frame, uint8_t* report, int length,
+                          std::string* why) {
+    const size_t at = layout.assumed || layout.numbered ? 0 : 1;
+    if (frame.size() <= at || frame[at] != id) {
+        char text[64];
+        std::snprintf(text, sizeof text, "feature report 0x%02x answered as 0x%02x", id,
+                      frame.size() > at ? frame[at] : 0);
+        *why = text;
+        return false;
+    }
+    std::memset(report, 0, static_cast<size_t>(length));
+    std::memcpy(report, frame.data() + at,
+                std::min(static_cast<size_t>(length), frame.size() - at));
     return true;
 }
 

@@ -208,6 +208,20 @@ TEST(ReportLayout, FramesFeatureReportsByTheLayout) {
         } else {
             EXPECT_FALSE(why.empty()) << row.name;
         }
+        // The adapter's echo of that frame gives the caller's bytes back.
+        if (!ok) continue;
+        Bytes back(row.report.size(), 0xEE);
+        ASSERT_TRUE(UnframeFeatureReport(row.layout, row.report[0], frame, back.data(),
+                                         static_cast<int>(back.size()), &why))
+            << row.name << ": " << why;
+        EXPECT_EQ(back, row.report) << row.name;
+        // A reply to another report is refused.
+        Bytes other = frame;
+        other[row.layout.numbered || row.layout.assumed ? 0 : 1] ^= 0xFF;
+        EXPECT_FALSE(UnframeFeatureReport(row.layout, row.report[0], other, back.data(),
+                                          static_cast<int>(back.size()), &why))
+            << row.name;
+        EXPECT_NE(why.find("answered as"), std::string::npos) << row.name;
     }
 }
 

@@ -5,8 +5,6 @@
 // prints the udev rule that lets the logged-in user open the configured
 // adapters; `probe` brings up real adapters without writing anything.
 #include <CLI/CLI.hpp>
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "adapter_list.h"
 #include "ordwin.h"
 #include "wickport.h"
 #include "zt/adapter_protocol.h"
@@ -125,14 +124,6 @@ bool ProbeAdapter(int index) {
 }
 
 // The configured real adapters (or the one named), opened one by one.
-// Serial numbers are compared without regard to case, as the library does.
-bool SameSerial(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 int Probe(const std::string& wanted) {
     // Real adapters only: a virtual list would hide them.
     if (zt::platform::GetEnvironment("WICKPORT_VIRTUAL")) {
@@ -154,7 +145,7 @@ int Probe(const std::string& wanted) {
     for (int i = 0; i < count; ++i) {
         const char* serial = nullptr;
         if (!wanted.empty() && (WpGetSerialByIndex(i, &serial) != WP_OK || serial == nullptr ||
-                                !SameSerial(serial, wanted)))
+                                !wickport::SameSerial(serial, wanted)))
             continue;
         found = true;
         ok = ProbeAdapter(i) && ok;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -98,6 +99,16 @@ void AddOnce(std::vector<UsbId>* ids, const UsbId& id) {
 constexpr off_t kMaxIdFileSize = 64 * 1024;
 
 }  // namespace
+
+std::vector<UsbId> UsbIdSource::Load() {
+    std::vector<std::string> problems;
+    std::vector<UsbId> ids =
+        ConfiguredUsbIds(std::getenv("WICKPORT_USB_IDS"), UsbIdFiles(), &problems);
+    for (const auto& p : problems) {
+        if (told_.insert(p).second) std::fprintf(stderr, "wickport: %s\n", p.c_str());
+    }
+    return ids;
+}
 
 bool SameSerial(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -48,6 +49,16 @@ std::vector<std::string> UsbIdFiles();
 // that order, each id once.
 std::vector<UsbId> ConfiguredUsbIds(const char* envText, const std::vector<std::string>& files,
                                     std::vector<std::string>* problems);
+
+// The configured ids as a HID backend reads them at each enumeration, every
+// problem with them said on stderr once, not at every enumeration.
+class UsbIdSource {
+  public:
+    std::vector<UsbId> Load();
+
+  private:
+    std::set<std::string> told_;
+};
 
 // Serial numbers are compared without regard to letter case.
 bool SameSerial(std::string_view a, std::string_view b);

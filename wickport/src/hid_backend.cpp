@@ -323,12 +323,7 @@ class HidBackend final : public Backend {
     }
 
     std::vector<AdapterInfo> Enumerate() override {
-        std::vector<std::string> problems;
-        ids_ = ConfiguredUsbIds(std::getenv("WICKPORT_USB_IDS"), UsbIdFiles(), &problems);
-        // Each problem is told once, not at every enumeration.
-        for (const auto& p : problems) {
-            if (told_.insert(p).second) std::fprintf(stderr, "wickport: %s\n", p.c_str());
-        }
+        ids_ = id_source_.Load();
         std::vector<AdapterInfo> list;
         // No ids, no USB access at all.
         if (ids_.empty() || !Init()) return list;
@@ -363,7 +358,7 @@ class HidBackend final : public Backend {
 
     bool initialized_ = false;
     std::vector<UsbId> ids_;
-    std::set<std::string> told_;
+    UsbIdSource id_source_;
 };
 
 }  // namespace

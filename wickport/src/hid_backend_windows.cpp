@@ -358,11 +358,7 @@ class WinHidDevice final : public Device {
 class WinHidBackend final : public Backend {
   public:
     std::vector<AdapterInfo> Enumerate() override {
-        std::vector<std::string> problems;
-        ids_ = ConfiguredUsbIds(std::getenv("WICKPORT_USB_IDS"), UsbIdFiles(), &problems);
-        for (const auto& p : problems) {
-            if (told_.insert(p).second) std::fprintf(stderr, "wickport: %s\n", p.c_str());
-        }
+        ids_ = id_source_.Load();
         std::vector<AdapterInfo> list;
         if (ids_.empty()) return list;
         for (auto& f : Scan(ids_)) list.push_back(std::move(f.info));
@@ -383,7 +379,7 @@ class WinHidBackend final : public Backend {
 
   private:
     std::vector<UsbId> ids_;
-    std::set<std::string> told_;
+    UsbIdSource id_source_;
 };
 
 }  // namespace

@@ -220,9 +220,8 @@ bool FrameFeatureReport(const ReportLayout& layout, const uint8_t* report, int l
     return true;
 }
 
-bool UnframeFeatureReport(const ReportLayout& layout, uint8_t id,
-                          const std::vector<uint8_t>& frame, uint8_t* report, int length,
-                          std::string* why) {
+bool UnframeFeatureReport(const ReportLayout& layout, uint8_t id, const std::vector<uint8_t>& frame,
+                          uint8_t* report, int length, std::string* why) {
     const size_t at = layout.assumed || layout.numbered ? 0 : 1;
     if (frame.size() <= at || frame[at] != id) {
         char text[64];

@@ -51,8 +51,7 @@ bool FrameFeatureReport(const ReportLayout& layout, const uint8_t* report, int l
 // The caller's `length` bytes of a feature reply `frame` to report `id`, the
 // inverse of FrameFeatureReport: unnumbered, the id comes back as the first
 // data byte. False, with *why, for a reply to another report.
-bool UnframeFeatureReport(const ReportLayout& layout, uint8_t id,
-                          const std::vector<uint8_t>& frame, uint8_t* report, int length,
-                          std::string* why);
+bool UnframeFeatureReport(const ReportLayout& layout, uint8_t id, const std::vector<uint8_t>& frame,
+                          uint8_t* report, int length, std::string* why);
 
 }  // namespace wickport

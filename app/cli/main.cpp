@@ -52,18 +52,24 @@ Command AddList(CLI::App& app) {
     return c;
 }
 
-Command AddInfo(CLI::App& app) {
-    struct Args {
-        std::string adapter;
-        int com = -1;
-    };
-    auto a = Keep<Args>();
-    Command c;
-    c.cmd = app.add_subcommand("info", "connect and print the Device and CRC pages");
-    c.cmd->add_option("-a,--adapter", a->adapter, "adapter serial number");
-    c.cmd->add_option("--com", a->com, "serial adapter on COM port N")
+// One chip: a USB adapter by serial, or a serial adapter on a COM port.
+struct OneAdapter {
+    std::string adapter;
+    int com = -1;
+};
+
+void AddAdapterChoice(CLI::App* cmd, OneAdapter& a) {
+    cmd->add_option("-a,--adapter", a.adapter, "adapter serial number");
+    cmd->add_option("--com", a.com, "serial adapter on COM port N")
         ->check(CLI::Range(1, 512))
         ->excludes("-a");
+}
+
+Command AddInfo(CLI::App& app) {
+    auto a = Keep<OneAdapter>();
+    Command c;
+    c.cmd = app.add_subcommand("info", "connect and print the Device and CRC pages");
+    AddAdapterChoice(c.cmd, *a);
     c.run = [a](const Globals& g) { return RunInfo(g, a->adapter, a->com); };
     return c;
 }
@@ -158,17 +164,10 @@ Command AddMtp(CLI::App& app) {
 }
 
 Command AddErase(CLI::App& app) {
-    struct Args {
-        std::string adapter;
-        int com = -1;
-    };
-    auto a = Keep<Args>();
+    auto a = Keep<OneAdapter>();
     Command c;
     c.cmd = app.add_subcommand("erase", "erase the target's code memory");
-    c.cmd->add_option("-a,--adapter", a->adapter, "adapter serial number");
-    c.cmd->add_option("--com", a->com, "serial adapter on COM port N")
-        ->check(CLI::Range(1, 512))
-        ->excludes("-a");
+    AddAdapterChoice(c.cmd, *a);
     c.run = [a](const Globals& g) { return RunErase(g, a->adapter, a->com); };
     return c;
 }

@@ -163,22 +163,9 @@ TEST_F(DirectBurnPage, SettingsRoundTrip) {
 }
 
 // The window is busy while a burn runs: a second Burn press starts nothing.
-class BusyBurner : public test::FakeOrdwin {
-  public:
-    std::function<void()> onPoll;
-    int downloads = 0;
-    int Download(char*, int, int, int, int, int, int) override { return ++downloads, 0; }
-    int SetRAMMemory(uint8_t*, unsigned, unsigned) override { return 0; }
-    int GetTargetStatus(int* s) override {
-        if (onPoll) onPoll();
-        *s = 1;
-        ram[0x64] = 0x5C;
-        return 0;
-    }
-};
 
 TEST(DirectBurnBusy, SecondBurnPressDuringABurnStartsNothing) {
-    BusyBurner ordwin;
+    test::ScriptedBurner ordwin;
     TestPorts ports;
     ProgramDir dir;
     CDeviceInformation device(ordwin, ports.messages);
@@ -206,7 +193,7 @@ TEST(DirectBurnBusy, SecondBurnPressDuringABurnStartsNothing) {
 }
 
 TEST(DirectBurnBusy, TheWindowOffersNothingElseWhileABurnRuns) {
-    BusyBurner ordwin;
+    test::ScriptedBurner ordwin;
     TestPorts ports;
     CZeltra_NVM_BurnerDlg window(ordwin, ports.ports());
     window.DevicePage().SetConnected(1);

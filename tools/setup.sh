@@ -188,19 +188,20 @@ case "$mode" in
     install_packages
     install_windows_packages
     export WINEDEBUG=${WINEDEBUG:--all}
-    # The prefix is made once, before tests start Wine side by side; one server
-    # then stays for the whole run, so that no test meets one that is just
-    # shutting down after an idle moment ("recvmsg: Connection reset by peer").
+    # The prefix is made once, before tests start Wine side by side. One server
+    # then stays until this script ends, builds included: a server that ends
+    # after an idle moment can take the next test with it ("recvmsg:
+    # Connection reset by peer").
     wineboot --init >/dev/null 2>&1 || true
     wineserver -k 2>/dev/null || true
-    wineserver -p60
+    wineserver -p
+    trap 'wineserver -k 2>/dev/null || true' EXIT
     # The serial test's far end: a Linux zeltra-sim behind a pseudo-terminal.
     host_dir=${LINUX_BUILD_DIR:-build}
     cmake -S . -B "$host_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build "$host_dir" --target zeltra-sim
     windows_build_and_test x86_64 "${BUILD_DIR:-build-win64}"
     windows_build_and_test i686 "${BUILD_DIR32:-build-win32}"
-    wineserver -k 2>/dev/null || true
     ;;
   fuzz)
     install_packages

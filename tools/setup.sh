@@ -188,14 +188,15 @@ case "$mode" in
     install_packages
     install_windows_packages
     export WINEDEBUG=${WINEDEBUG:--all}
-    # The prefix is made once, before tests start Wine side by side. One server
-    # then stays until this script ends, builds included: a server that ends
-    # after an idle moment can take the next test with it ("recvmsg:
-    # Connection reset by peer").
-    wineboot --init >/dev/null 2>&1 || true
+    # One server stays until this script ends, builds included: a server that
+    # ends after an idle moment can take the next test with it ("recvmsg:
+    # Connection reset by peer"). The prefix's services start under it here,
+    # on /dev/null: started by a build step instead, they would hold Ninja's
+    # output pipe open for as long as the server lives.
     wineserver -k 2>/dev/null || true
     wineserver -p
     trap 'wineserver -k 2>/dev/null || true' EXIT
+    wineboot --init </dev/null >/dev/null 2>&1 || true
     # The serial test's far end: a Linux zeltra-sim behind a pseudo-terminal.
     host_dir=${LINUX_BUILD_DIR:-build}
     cmake -S . -B "$host_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
